@@ -1,0 +1,74 @@
+#pragma once
+// The seam to the operating system. One Windows implementation (the real
+// calls) and one POSIX implementation (real files and processes; message box,
+// timer and clipboard recorded for the tests, see posix/Recorder.h).
+//
+// Every function that can fail throws torva::Error carrying the platform's
+// own description of the failure, unless it says otherwise.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace torva::platform {
+
+// --- Text ---------------------------------------------------------------
+// The system ANSI code page (CP_ACP). POSIX plays Windows-1252.
+std::string toAnsi(std::u16string_view text);
+std::u16string fromAnsi(std::string_view text);
+
+struct NumberSeparators {
+    char16_t decimal;
+    char16_t grouping;
+};
+// The user's locale separators for numbers.
+NumberSeparators numberSeparators();
+
+// --- Files and folders --------------------------------------------------
+struct FileCloser {
+    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a file in the given stdio mode ("rb", "wb", "a+b" ...). The path is
+// a Windows path; the POSIX side reads its backslashes as separators.
+File openFile(std::u16string_view path, const char* mode);
+
+// The system's folder for temporary files, without a trailing separator
+// (except for a drive root).
+std::u16string tempFolder();
+// Bytes from the system's cryptographic random source.
+void randomBytes(std::span<uint8_t> out);
+// True for a file, false for a folder or nothing.
+bool isFile(std::u16string_view path);
+// Deletes a file; a read-only file is refused, not forced.
+void deleteFile(std::u16string_view path);
+// Appends the bytes at the end of the file as one write, creating the file
+// when missing; several processes appending at once do not interleave.
+void appendToFile(std::u16string_view path, std::string_view bytes);
+// The folder that holds the loaded add-in module, without trailing separator.
+std::u16string moduleFolder();
+
+// --- Clock --------------------------------------------------------------
+struct LocalTime {
+    int year, month, day, hour, minute, second;
+};
+LocalTime localDate();
+LocalTime localTime();
+
+// --- Profile files and the shell (all text in the ANSI code page) --------
+// WritePrivateProfileStringA; false where it returned zero.
+[[nodiscard]] bool writeProfileString(const std::string& section, const std::string& key,
+                                      const std::string& value, const std::string& path);
+// ShellExecuteA with no owner window; returns what it returned.
+intptr_t shellExecute(const std::string& operation, const std::string& file,
+                      const std::string& parameters, const std::string& directory, int showCommand);
+
+// --- User interface -----------------------------------------------------
+// A modal message box with no owner window; returns the button pressed.
+int messageBox(std::u16string_view text, std::u16string_view caption, uint32_t style);
+
+}  // namespace torva::platform
