@@ -39,7 +39,7 @@ struct Arg {
     Value value;
     bool omitted = false;
 
-    Arg(Value v) : value(std::move(v)) {}  // NOLINT: positional by conversion
+    Arg(Value v) : value(std::move(v)) {}                       // NOLINT: positional by conversion
     Arg(const char16_t* text) : value(std::u16string(text)) {}  // NOLINT
     Arg(int v) : value(static_cast<int32_t>(v)) {}              // NOLINT
     Arg(bool v) : value(v) {}                                   // NOLINT
@@ -67,7 +67,7 @@ struct Guid {
 // A failed Office call: the HRESULT and the description the object gave
 // (EXCEPINFO) or the system's text for the HRESULT.
 class Error : public torva::Error {
-public:
+  public:
     Error(int32_t hresult, std::u16string description)
         : torva::Error(torva::Error::fromHResult(hresult, std::move(description))) {}
 };
@@ -82,9 +82,10 @@ using EventHandler = std::function<void(int32_t dispid, std::vector<Value>& args
 
 // Ends the subscription when destroyed.
 class Subscription {
-public:
+  public:
     Subscription() = default;
-    explicit Subscription(std::function<void()> unsubscribe) : unsubscribe_(std::move(unsubscribe)) {}
+    explicit Subscription(std::function<void()> unsubscribe)
+        : unsubscribe_(std::move(unsubscribe)) {}
     Subscription(Subscription&& o) noexcept : unsubscribe_(std::move(o.unsubscribe_)) {
         o.unsubscribe_ = nullptr;
     }
@@ -110,14 +111,14 @@ public:
     }
     explicit operator bool() const noexcept { return static_cast<bool>(unsubscribe_); }
 
-private:
+  private:
     std::function<void()> unsubscribe_;
 };
 
 // An Office object reached late-bound. Every member throws automation::Error
 // when the call fails.
 class Object {
-public:
+  public:
     virtual ~Object() = default;
 
     // Property get (or a method called for its result), with arguments:
@@ -139,9 +140,9 @@ public:
 
 // --- Value helpers: VB's conversions where the add-in relies on them -----
 bool isNothing(const Value& v);
-ObjectRef asObject(const Value& v);         // throws type mismatch unless an object (or Nothing)
-std::u16string asString(const Value& v);     // text, numbers in invariant form, Empty/Null ""
-int32_t asInt(const Value& v);               // ints, bools (-1/0), whole doubles, digits
+ObjectRef asObject(const Value& v);       // throws type mismatch unless an object (or Nothing)
+std::u16string asString(const Value& v);  // text, numbers in invariant form, Empty/Null ""
+int32_t asInt(const Value& v);            // ints, bools (-1/0), whole doubles, digits
 bool asBool(const Value& v);
 double asDouble(const Value& v);
 Date asDate(const Value& v);

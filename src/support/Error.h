@@ -12,7 +12,7 @@ namespace torva {
 inline constexpr int32_t kErrorHandOffWrite = 27;  // the profile writer refused a key
 
 class Error : public std::runtime_error {
-public:
+  public:
     // An error of the add-in's own: to a COM caller it is 0x800A0000 | number.
     Error(int32_t number, std::u16string description);
 
@@ -23,10 +23,10 @@ public:
     int32_t hresult() const noexcept { return hresult_; }
     const std::u16string& description() const noexcept { return description_; }
 
-protected:
+  protected:
     Error(int32_t number, int32_t hresult, std::u16string description);
 
-private:
+  private:
     int32_t number_;
     int32_t hresult_;
     std::u16string description_;

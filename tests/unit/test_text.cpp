@@ -15,7 +15,7 @@ TEST(Text, Utf8RoundTripKeepsUmlautsAndSurrogatePairs) {
 TEST(Text, BrokenUtf8BecomesReplacementCharacters) {
     EXPECT_EQ(fromUtf8("a\xC3"), u"a\uFFFD");
     EXPECT_EQ(fromUtf8("\xC0\xAF!"), u"\uFFFD\uFFFD!");  // overlong form is refused
-    EXPECT_EQ(toUtf8(u"\xD800x"), "\xEF\xBF\xBDx");       // lone surrogate
+    EXPECT_EQ(toUtf8(u"\xD800x"), "\xEF\xBF\xBDx");      // lone surrogate
 }
 
 TEST(Error, OwnNumbersBecomeVbHResults) {
