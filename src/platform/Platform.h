@@ -71,4 +71,9 @@ intptr_t shellExecute(const std::string& operation, const std::string& file,
 // A modal message box with no owner window; returns the button pressed.
 int messageBox(std::u16string_view text, std::u16string_view caption, uint32_t style);
 
+// --- Clipboard ------------------------------------------------------------
+// Decodes the GIF picture and puts it on the system clipboard as a bitmap
+// (CF_BITMAP), replacing what the clipboard held.
+void putPictureOnClipboard(std::span<const uint8_t> gif);
+
 }  // namespace torva::platform

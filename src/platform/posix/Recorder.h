@@ -20,9 +20,17 @@ struct ShellCall {
     int showCommand;
 };
 
+// A picture put on the clipboard: its size as decoded and its bytes.
+struct ClipboardPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> bytes;
+};
+
 struct Recorder {
     std::vector<MessageBoxCall> messageBoxes;
     std::vector<ShellCall> shellCalls;
+    std::optional<ClipboardPicture> clipboard;
     // Overrides for the tests; empty means the real value.
     std::optional<std::u16string> moduleFolder;
     std::optional<std::u16string> tempFolder;

@@ -1,0 +1,132 @@
+#pragma once
+// The four connect classes that the Office hosts create: one family, the
+// host's differences held as data (HostInfo). The COM wrappers in com/ give
+// them to Office; every exception that leaves a method here becomes the
+// HRESULT of that host call there.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "automation/Automation.h"
+
+namespace torva {
+
+using automation::ObjectRef;
+
+// What differs between the hosts.
+struct HostInfo {
+    std::u16string_view name;  // "Excel"
+    automation::Guid applicationIid;
+    std::u16string_view connectionLogPrefix;  // "Excel OnConnection_ERROR: "
+    std::u16string_view buttonCaptionId;      // string IDs of the toolbar button
+    std::u16string_view buttonTooltipId;
+    std::u16string_view menuCaptionId;    // string ID of the Tools-menu entry
+    std::u16string_view mainMenuBarName;  // the bar holding the Tools popup
+    std::u16string_view hostKeyword;      // the menu entry's Parameter
+    bool commandBarsOfActiveExplorer;     // Outlook's Application has none
+    bool marksNormalTemplateSaved;        // Word
+    bool logsInstallationFailures;        // Access catches and logs them
+    bool removesAtBeginShutdown;          // Outlook
+};
+
+extern const HostInfo kExcelHost;
+extern const HostInfo kWordHost;
+extern const HostInfo kAccessHost;
+extern const HostInfo kOutlookHost;
+
+inline constexpr std::u16string_view kToolbarNameId = u"0900";
+inline constexpr int32_t kToolsPopupId = 30007;
+
+class ConnectClass {
+  public:
+    // Creation runs AddinInstance_Initialize, destruction
+    // AddinInstance_Terminate, as the host's creation and release of the
+    // object do.
+    explicit ConnectClass(const HostInfo& host);
+    virtual ~ConnectClass();
+    ConnectClass(const ConnectClass&) = delete;
+    ConnectClass& operator=(const ConnectClass&) = delete;
+
+    // IDTExtensibility2. ConnectMode, RemoveMode and custom are not looked at.
+    void AddinInstance_OnConnection(const ObjectRef& Application, int32_t ConnectMode,
+                                    const ObjectRef& AddInInst);
+    virtual void AddinInstance_OnAddInsUpdate();
+    virtual void AddinInstance_OnStartupComplete();
+    void AddinInstance_OnBeginShutdown();
+    void AddinInstance_OnDisconnection(int32_t RemoveMode);
+
+    // The Click events of the toolbar button and of the menu entry.
+    virtual void myCommandbarbutton_Click();
+    virtual void myMenuButton_Click();
+
+    const HostInfo& host() const { return host_; }
+    // Field 1: the host's application (ExcelInstance, WordInstance, ...).
+    ObjectRef hostInstance() const { return hostInstance_; }
+    void setHostInstance(ObjectRef application) { hostInstance_ = std::move(application); }
+
+    // The references the object holds, for the wrappers' and tests' eyes.
+    ObjectRef addInInst() const { return myAddInInst; }
+    ObjectRef commandbar() const { return myCommandbar; }
+    ObjectRef commandbarbutton() const { return myCommandbarbutton; }
+    ObjectRef menuButton() const { return myMenuButton; }
+
+  protected:
+    void CreateCommandBars();
+    void RemoveCommandBars();
+
+  private:
+    void AddinInstance_Initialize();
+    void AddinInstance_Terminate();
+    ObjectRef hostCommandBars();
+    void createCommandBarsUncaught();
+    void setCommandbarbutton(ObjectRef button);
+    void setMenuButton(ObjectRef entry);
+
+    const HostInfo& host_;
+    ObjectRef hostInstance_;
+    ObjectRef myAddInInst;
+    ObjectRef myCommandbar;
+    ObjectRef myCommandbarbutton;
+    ObjectRef myMenuButton;
+    automation::Subscription commandbarbuttonEvents_;
+    automation::Subscription menuButtonEvents_;
+};
+
+class TorvaExcelConnect : public ConnectClass {
+  public:
+    TorvaExcelConnect();
+    ObjectRef ExcelInstance() const { return hostInstance(); }
+    void ExcelInstance(ObjectRef application) { setHostInstance(std::move(application)); }
+};
+
+class TorvaWordConnect : public ConnectClass {
+  public:
+    TorvaWordConnect();
+    ObjectRef WordInstance() const { return hostInstance(); }
+    void WordInstance(ObjectRef application) { setHostInstance(std::move(application)); }
+    // Word's action: start the label application without data.
+    void myCommandbarbutton_Click() override;
+    void myMenuButton_Click() override;
+};
+
+class TorvaAccessConnect : public ConnectClass {
+  public:
+    TorvaAccessConnect();
+    // Installation waits for an open database, which the start-up timer
+    // polls for through AddInTimer_Timer.
+    void AddinInstance_OnAddInsUpdate() override;
+    void AddinInstance_OnStartupComplete() override;
+    // True once a database is open and the installation has run.
+    bool AddInTimer_Timer();
+};
+
+class TorvaOutlookConnect : public ConnectClass {
+  public:
+    TorvaOutlookConnect();
+    ObjectRef OutlookInstance() const { return hostInstance(); }
+    void OutlookInstance(ObjectRef application) { setHostInstance(std::move(application)); }
+};
+
+}  // namespace torva
