@@ -1,0 +1,54 @@
+#include "handoff/modAddin.h"
+
+#include <string>
+
+#include "handoff/modIniFile.h"
+#include "platform/Platform.h"
+#include "support/modStringTables.h"
+#include "support/modUtils.h"
+
+namespace torva {
+
+namespace {
+constexpr int kShowNormal = 1;               // SW_SHOWNORMAL
+constexpr uint32_t kInformationOkOnly = 64;  // MB_OK | MB_ICONINFORMATION
+}  // namespace
+
+// --- Launcher -------------------------------------------------------------
+
+void launchLabelApplication(int32_t runMode, std::u16string_view dbFile,
+                            std::u16string_view dbConnect, std::u16string_view dbSql) {
+    // 1. A fresh name for every launch
+    const std::u16string handOffName = NewTempName();
+    // 2. The file first; a failure here stops the launch before any lookup
+    writeHandOffFile(handOffName, runMode, dbFile, dbConnect, dbSql);
+    // 3. The executable beside the add-in
+    const std::u16string addinFolder = platform::moduleFolder();
+    const std::u16string mainExecutable = addinFolder + u"\\plakora.exe";
+    const std::string parameters = platform::toAnsi(handOffName);
+    if (FileExists(mainExecutable)) {
+        // 4. Main start, in the add-in folder
+        (void)platform::shellExecute("open", platform::toAnsi(mainExecutable), parameters,
+                                     platform::toAnsi(addinFolder), kShowNormal);
+    } else {
+        // 5. The development layout; deliberately not checked, the shell's
+        // failure is as silent as its success
+        const std::u16string testFolder = addinFolder + u"\\..\\testexe";
+        (void)platform::shellExecute("open", platform::toAnsi(testFolder + u"\\plakora.exe"),
+                                     parameters, platform::toAnsi(testFolder), kShowNormal);
+    }
+    // 6. Result ignored
+}
+
+// --- Information message --------------------------------------------------
+
+void showInfoMessage(std::u16string_view text) {
+    const std::u16string title = GetString(u"2300");
+    (void)platform::messageBox(text, title, kInformationOkOnly);
+}
+
+// --- Access start-up timer --------------------------------------------------
+// (The timer that installs the Access command bars once a database is open
+// lives here as well; it is added with the Access host.)
+
+}  // namespace torva

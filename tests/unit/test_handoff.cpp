@@ -1,0 +1,233 @@
+// The hand-off file and the launch, on the POSIX platform: real files in a
+// scratch working folder, shell starts and message boxes recorded.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <string>
+
+#include "handoff/modAddin.h"
+#include "handoff/modIniFile.h"
+#include "platform/Platform.h"
+#include "platform/posix/Recorder.h"
+#include "support/Error.h"
+#include "support/StringFile.h"
+#include "support/Text.h"
+#include "support/modStringTables.h"
+#include "support/modUtils.h"
+
+using namespace torva;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class HandOff : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/torva-handoff-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root_ = pattern;
+        fs::create_directories(work());
+        fs::create_directories(addin());
+        savedWorkingFolder_ = WorkingFolder;
+        WorkingFolder = fromUtf8(work().string());
+        platform::posix::recorder().clear();
+        platform::posix::recorder().moduleFolder = fromUtf8(addin().string());
+    }
+    void TearDown() override {
+        WorkingFolder = savedWorkingFolder_;
+        platform::posix::recorder().clear();
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    fs::path work() const { return root_ / "work"; }
+    fs::path addin() const { return root_ / "office" / "addin"; }
+    fs::path handOffPath(const std::string& name) const { return work() / name; }
+    const std::vector<platform::posix::ShellCall>& shellCalls() const {
+        return platform::posix::recorder().shellCalls;
+    }
+
+    fs::path root_;
+    std::u16string savedWorkingFolder_;
+};
+
+const std::regex kTempName("rad[0-9A-F]{5}\\.tmp");
+
+}  // namespace
+
+// --- The file's bytes --------------------------------------------------------
+
+TEST_F(HandOff, EachHostWritesFiveLinesInOrder) {
+    writeHandOffFile(u"word.tmp", 2, u"", u"", u"");
+    EXPECT_EQ(readFile(handOffPath("word.tmp")),
+              "[PLAKORA]\r\nRUNMODE=2\r\nDBFILE=\r\nDBCONNECT=\r\nDBSQL=\r\n");
+
+    const std::u16string export_ = WorkingFolder + u"\\rad1A2B3.tmp";
+    writeHandOffFile(u"excel.tmp", 3, export_, u"", u"");
+    EXPECT_EQ(
+        readFile(handOffPath("excel.tmp")),
+        "[PLAKORA]\r\nRUNMODE=3\r\nDBFILE=" + toUtf8(export_) + "\r\nDBCONNECT=\r\nDBSQL=\r\n");
+
+    writeHandOffFile(u"access.tmp", 4, u"C:\\data\\shop.mdb", u"TABLE Orders",
+                     u"SELECT * FROM [Orders]");
+    EXPECT_EQ(readFile(handOffPath("access.tmp")),
+              "[PLAKORA]\r\nRUNMODE=4\r\nDBFILE=C:\\data\\shop.mdb\r\nDBCONNECT=TABLE Orders\r\n"
+              "DBSQL=SELECT * FROM [Orders]\r\n");
+}
+
+TEST_F(HandOff, RunModeIsPlainDecimalAndValuesAreVerbatimAnsi) {
+    writeHandOffFile(u"low.tmp", INT32_MIN, u"  lead; x=\"q\"", u"Gr\u00fc\u00dfe \u20ac",
+                     u"\u4e2d");
+    EXPECT_EQ(readFile(handOffPath("low.tmp")),
+              "[PLAKORA]\r\nRUNMODE=-2147483648\r\nDBFILE=  lead; x=\"q\"\r\n"
+              "DBCONNECT=Gr\xFC\xDF"
+              "e \x80\r\nDBSQL=?\r\n");
+
+    writeHandOffFile(u"high.tmp", INT32_MAX, u"", u"", u"");
+    EXPECT_NE(readFile(handOffPath("high.tmp")).find("\r\nRUNMODE=2147483647\r\n"),
+              std::string::npos);
+    writeHandOffFile(u"zero.tmp", 0, u"", u"", u"");
+    EXPECT_NE(readFile(handOffPath("zero.tmp")).find("\r\nRUNMODE=0\r\n"), std::string::npos);
+}
+
+TEST_F(HandOff, MissingWorkingFolderFailsWithError27AndLeavesNoFile) {
+    WorkingFolder = fromUtf8((root_ / "gone").string());
+    try {
+        writeHandOffFile(u"x.tmp", 2, u"", u"", u"");
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), kErrorHandOffWrite);
+        EXPECT_EQ(static_cast<uint32_t>(e.hresult()), 0x800A001Bu);
+    }
+    EXPECT_FALSE(fs::exists(root_ / "gone"));
+
+    try {
+        writeIniValue(u"PLAKORA", u"RUNMODE", u"2", WorkingFolder + u"\\y.tmp");
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), kErrorHandOffWrite);
+    }
+}
+
+// --- The profile writer as the hand-off depends on it -----------------------
+
+TEST_F(HandOff, ProfileWriterUpdatesLikeWindows) {
+    const std::string path = (work() / "p.ini").string();
+    const auto put = [&](const char* s, const char* k, const char* v) {
+        return platform::writeProfileString(s, k, v, path);
+    };
+    ASSERT_TRUE(put("A", "one", "1"));
+    ASSERT_TRUE(put("B", "two", "2"));
+    ASSERT_TRUE(put("a", "ONE", "uno"));  // names compare without case
+    ASSERT_TRUE(put("A", "three", ""));   // new key joins its own section
+    ASSERT_TRUE(put("B", "two", ""));     // emptied, not deleted
+    EXPECT_EQ(readFile(path), "[A]\r\none=uno\r\nthree=\r\n[B]\r\ntwo=\r\n");
+
+    // A file written by hand: LF ends, blanks around names, a blank line.
+    writeFile(path, "[S]\n k = old\n\n[T]\nx=1\n");
+    ASSERT_TRUE(put("S", "K", "new"));
+    ASSERT_TRUE(put("S", "m", "2"));
+    EXPECT_EQ(readFile(path), "[S]\r\nk=new\r\nm=2\r\n\r\n[T]\r\nx=1\r\n");
+
+    EXPECT_FALSE(platform::writeProfileString("A", "k", "v", (root_ / "no" / "p.ini").string()));
+    EXPECT_FALSE(fs::exists(root_ / "no"));
+}
+
+// --- Launch ----------------------------------------------------------------
+
+TEST_F(HandOff, LaunchStartsPlakoraBesideTheAddinWithTheBareHandOffName) {
+    writeFile(addin() / "plakora.exe", "MZ");
+    launchLabelApplication(3, u"C:\\t\\rad00001.tmp", u"", u"");
+
+    ASSERT_EQ(shellCalls().size(), 1u);
+    const auto& call = shellCalls()[0];
+    const std::string folder = addin().string();
+    EXPECT_EQ(call.operation, "open");
+    EXPECT_EQ(call.file, folder + "\\plakora.exe");
+    EXPECT_EQ(call.directory, folder);
+    EXPECT_EQ(call.showCommand, 1);
+    EXPECT_TRUE(std::regex_match(call.parameters, kTempName)) << call.parameters;
+    // The hand-off is complete under that name by the time of the start.
+    EXPECT_EQ(readFile(handOffPath(call.parameters)),
+              "[PLAKORA]\r\nRUNMODE=3\r\nDBFILE=C:\\t\\rad00001.tmp\r\nDBCONNECT=\r\nDBSQL=\r\n");
+}
+
+TEST_F(HandOff, LaunchFallsBackToTheTestexeFolderUnchecked) {
+    // A folder of that name is no executable.
+    fs::create_directories(addin() / "plakora.exe");
+    launchLabelApplication(2, u"", u"", u"");
+    fs::remove(addin() / "plakora.exe");
+    launchLabelApplication(2, u"", u"", u"");
+
+    ASSERT_EQ(shellCalls().size(), 2u);
+    const std::string folder = addin().string();
+    for (const auto& call : shellCalls()) {
+        EXPECT_EQ(call.operation, "open");
+        EXPECT_EQ(call.file, folder + "\\..\\testexe\\plakora.exe");
+        EXPECT_EQ(call.directory, folder + "\\..\\testexe");
+        EXPECT_EQ(call.showCommand, 1);
+        EXPECT_TRUE(std::regex_match(call.parameters, kTempName)) << call.parameters;
+        // Nothing exists there, and the hand-off stays for whoever comes.
+        EXPECT_TRUE(fs::exists(handOffPath(call.parameters)));
+    }
+    EXPECT_NE(shellCalls()[0].parameters, shellCalls()[1].parameters);
+}
+
+TEST_F(HandOff, EveryLaunchWritesAFreshFileEvenForTheSameData) {
+    writeFile(addin() / "plakora.exe", "MZ");
+    for (int i = 0; i < 5; ++i) launchLabelApplication(4, u"db", u"TABLE T", u"SELECT * FROM [T]");
+    ASSERT_EQ(shellCalls().size(), 5u);
+    std::set<std::string> names;
+    for (const auto& call : shellCalls()) names.insert(call.parameters);
+    EXPECT_EQ(names.size(), 5u);
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(work())) {
+        EXPECT_TRUE(names.count(entry.path().filename().string())) << entry.path();
+        ++files;
+    }
+    EXPECT_EQ(files, 5u);
+}
+
+TEST_F(HandOff, FailedHandOffStartsNothing) {
+    writeFile(addin() / "plakora.exe", "MZ");
+    WorkingFolder = fromUtf8((root_ / "gone").string());
+    EXPECT_THROW(launchLabelApplication(2, u"", u"", u""), Error);
+    EXPECT_TRUE(shellCalls().empty());
+}
+
+// --- Information message ------------------------------------------------------
+
+TEST_F(HandOff, InfoMessageIsStyle64TitledWithString2300) {
+    // A string table of our own beside the "add-in", scrambled as shipped.
+    std::string bytes = utf16LeWithBom(u"2300 Plakora Hinweis\r\n");
+    scrambleBytes({reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()});
+    writeFile(addin() / "Torva.Sys", bytes);
+    (void)LoadStringTable();  // may already hold 2300 from another test
+    const std::u16string title = GetString(u"2300");
+    ASSERT_FALSE(title.empty());
+
+    showInfoMessage(u"Keine Zellen markiert");
+    const auto& boxes = platform::posix::recorder().messageBoxes;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"Keine Zellen markiert");
+    EXPECT_EQ(boxes[0].caption, title);
+    EXPECT_EQ(boxes[0].style, 64u);
+}
