@@ -1,0 +1,248 @@
+#include "ConnectClass.h"
+
+#include <exception>
+
+#include "handoff/modAddin.h"
+#include "host/modOffice.h"
+#include "support/Error.h"
+#include "support/Text.h"
+#include "support/modLog.h"
+#include "support/modStringTables.h"
+#include "support/modUtils.h"
+
+namespace torva {
+
+using automation::asObject;
+using automation::asString;
+using automation::Guid;
+using automation::Value;
+
+namespace {
+
+constexpr Guid kButtonEvents{0x000C0351, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr int32_t kDispIdClick = 1;
+// VB's error for a call through an object reference that holds nothing.
+constexpr int32_t kErrorObjectNotSet = 91;
+
+const ObjectRef& require(const ObjectRef& object) {
+    if (!object) throw Error(kErrorObjectNotSet, u"Object variable or With block variable not set");
+    return object;
+}
+
+std::u16string describe(const std::exception& e) {
+    if (auto* own = dynamic_cast<const Error*>(&e)) return own->description();
+    return fromUtf8(e.what());
+}
+
+}  // namespace
+
+const HostInfo kExcelHost{u"Excel",
+                          {0x000208D5, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}},
+                          u"Excel OnConnection_ERROR: ",
+                          u"0920",
+                          u"0921",
+                          u"0922",
+                          u"Worksheet Menu Bar",
+                          u"EXCEL",
+                          false,
+                          false,
+                          false,
+                          false};
+const HostInfo kWordHost{u"Word",
+                         {0x00020970, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}},
+                         u"Word OnConnection_ERROR: ",
+                         u"0910",
+                         u"0911",
+                         u"0912",
+                         u"Menu Bar",
+                         u"WORD",
+                         false,
+                         true,
+                         false,
+                         false};
+const HostInfo kAccessHost{
+    u"Access",
+    {0x68CCE6C0, 0x6129, 0x101B, {0xAF, 0x4E, 0x00, 0xAA, 0x00, 0x3F, 0x0F, 0x07}},
+    u"Access OnConnection_ERROR: ",
+    u"0930",
+    u"0931",
+    u"0932",
+    u"Menu Bar",
+    u"ACCESS",
+    false,
+    false,
+    true,
+    false};
+const HostInfo kOutlookHost{u"Outlook",
+                            {0x00063001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}},
+                            u"Outlook OnConnection_ERROR: ",
+                            u"0940",
+                            u"0941",
+                            u"0942",
+                            u"Menu Bar",
+                            u"OUTLOOK",
+                            true,
+                            false,
+                            false,
+                            true};
+
+ConnectClass::ConnectClass(const HostInfo& host) : host_(host) { AddinInstance_Initialize(); }
+
+ConnectClass::~ConnectClass() { AddinInstance_Terminate(); }
+
+void ConnectClass::AddinInstance_Initialize() {
+    WorkingFolder = GetWorkingFolder();
+    (void)LoadStringTable();
+}
+
+// The fields go with the object; the event subscriptions end first, as
+// members declared after the references.
+void ConnectClass::AddinInstance_Terminate() {}
+
+void ConnectClass::AddinInstance_OnConnection(const ObjectRef& Application, int32_t ConnectMode,
+                                              const ObjectRef& AddInInst) {
+    (void)ConnectMode;
+    try {
+        hostInstance_ = require(Application)->queryInterface(host_.applicationIid);
+        myAddInInst = AddInInst;
+    } catch (const std::exception& e) {
+        // The host is never told: a failed connection only leaves a trace.
+        WriteLog(std::u16string(host_.connectionLogPrefix) + describe(e), LogError);
+    }
+}
+
+void ConnectClass::AddinInstance_OnAddInsUpdate() { CreateCommandBars(); }
+
+void ConnectClass::AddinInstance_OnStartupComplete() { CreateCommandBars(); }
+
+void ConnectClass::AddinInstance_OnBeginShutdown() {
+    if (host_.removesAtBeginShutdown) RemoveCommandBars();
+}
+
+void ConnectClass::AddinInstance_OnDisconnection(int32_t RemoveMode) {
+    (void)RemoveMode;
+    RemoveCommandBars();
+}
+
+// Excel's, Access's and Outlook's actions live in their own modules; until a
+// class overrides these, a click on it has no effect.
+void ConnectClass::myCommandbarbutton_Click() {}
+void ConnectClass::myMenuButton_Click() {}
+
+ObjectRef ConnectClass::hostCommandBars() {
+    const ObjectRef& application = require(hostInstance_);
+    if (host_.commandBarsOfActiveExplorer) {
+        ObjectRef explorer = asObject(application->call(u"ActiveExplorer"));
+        return asObject(require(explorer)->get(u"CommandBars"));
+    }
+    return asObject(application->get(u"CommandBars"));
+}
+
+void ConnectClass::setCommandbarbutton(ObjectRef button) {
+    myCommandbarbutton = std::move(button);
+    commandbarbuttonEvents_.reset();
+    if (myCommandbarbutton)
+        commandbarbuttonEvents_ = myCommandbarbutton->subscribe(
+            kButtonEvents, [this](int32_t dispid, std::vector<Value>&) {
+                if (dispid == kDispIdClick) myCommandbarbutton_Click();
+            });
+}
+
+void ConnectClass::setMenuButton(ObjectRef entry) {
+    myMenuButton = std::move(entry);
+    menuButtonEvents_.reset();
+    if (myMenuButton)
+        menuButtonEvents_ =
+            myMenuButton->subscribe(kButtonEvents, [this](int32_t dispid, std::vector<Value>&) {
+                if (dispid == kDispIdClick) myMenuButton_Click();
+            });
+}
+
+void ConnectClass::CreateCommandBars() {
+    if (!host_.logsInstallationFailures) {
+        createCommandBarsUncaught();
+        return;
+    }
+    try {
+        createCommandBarsUncaught();
+    } catch (const std::exception& e) {
+        WriteLog(
+            u"Could not add Commandbars to " + std::u16string(host_.name) + u": " + describe(e),
+            LogError);
+    }
+}
+
+void ConnectClass::createCommandBarsUncaught() {
+    ObjectRef commandBars = hostCommandBars();
+    myCommandbar = getAddinCommandBar(commandBars);
+    if (!myCommandbar) {
+        WriteLog(u"Could not create Commandbar", LogError);
+    } else {
+        const std::u16string caption = GetString(host_.buttonCaptionId);
+        const std::u16string tooltip = GetString(host_.buttonTooltipId);
+        setCommandbarbutton(getAddinButton(myCommandbar, caption, tooltip));
+        if (!myCommandbarbutton) {
+            WriteLog(u"Could not create CommandbarButton", LogError);
+        } else {
+            // The user may have hidden either of them since the last start.
+            myCommandbar->put(u"Visible", Value{true});
+            myCommandbarbutton->put(u"Visible", Value{true});
+        }
+    }
+
+    commandBars = hostCommandBars();
+    const std::u16string menuCaption = GetString(host_.menuCaptionId);
+    const std::u16string progId = asString(require(myAddInInst)->get(u"ProgID"));
+    setMenuButton(addMenuEntry(commandBars, host_.mainMenuBarName, kToolsPopupId, menuCaption,
+                               progId, host_.hostKeyword));
+
+    if (host_.marksNormalTemplateSaved) {
+        // Adding temporary controls marks Normal.dot changed; Word would
+        // otherwise ask the user to save it at exit.
+        asObject(require(hostInstance_)->get(u"NormalTemplate"))->put(u"Saved", Value{true});
+    }
+}
+
+void ConnectClass::RemoveCommandBars() {
+    // Every step on its own: what is already gone must not keep the rest
+    // from being removed.
+    try {
+        require(myCommandbarbutton)->call(u"Delete");
+    } catch (const std::exception&) {
+    }
+    try {
+        require(myCommandbar)->call(u"Delete");
+    } catch (const std::exception&) {
+    }
+    try {
+        removeMenuEntry(hostCommandBars(), host_.mainMenuBarName, kToolsPopupId,
+                        GetString(host_.menuCaptionId));
+    } catch (const std::exception&) {
+    }
+}
+
+TorvaExcelConnect::TorvaExcelConnect() : ConnectClass(kExcelHost) {}
+
+TorvaWordConnect::TorvaWordConnect() : ConnectClass(kWordHost) {}
+
+void TorvaWordConnect::myCommandbarbutton_Click() { launchLabelApplication(2, u"", u"", u""); }
+
+void TorvaWordConnect::myMenuButton_Click() { launchLabelApplication(2, u"", u"", u""); }
+
+TorvaAccessConnect::TorvaAccessConnect() : ConnectClass(kAccessHost) {}
+
+// Installation waits until a database is open: the start-up timer polls
+// AddInTimer_Timer for that.
+void TorvaAccessConnect::AddinInstance_OnAddInsUpdate() {}
+void TorvaAccessConnect::AddinInstance_OnStartupComplete() {}
+
+bool TorvaAccessConnect::AddInTimer_Timer() {
+    ObjectRef database = asObject(require(hostInstance())->call(u"CurrentDb"));
+    if (!database) return false;
+    CreateCommandBars();
+    return true;
+}
+
+TorvaOutlookConnect::TorvaOutlookConnect() : ConnectClass(kOutlookHost) {}
+
+}  // namespace torva

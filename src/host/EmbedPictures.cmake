@@ -1,0 +1,16 @@
+# Writes a C++ file with the bytes of the icon store's pictures.
+# Included by CMakeLists.txt with DIR and OUT set.
+set(text "// Generated from resources/pictures by EmbedPictures.cmake.\n#include <cstdint>\n#include <span>\n\nnamespace torva::frmPicStore::bytes {\n")
+foreach(pair "ImgSmallIcon.gif;smallIcon" "ImgBigIcon.gif;bigIcon" "frmPicStore.ico;windowIcon")
+    list(GET pair 0 file)
+    list(GET pair 1 name)
+    file(READ ${DIR}/${file} hex HEX)
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," hex "${hex}")
+    string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n    " hex "${hex}")
+    string(APPEND text "static const uint8_t ${name}Data[] = {\n    ${hex}\n};\n")
+    string(APPEND text "std::span<const uint8_t> ${name}() { return ${name}Data; }\n")
+endforeach()
+string(APPEND text "}  // namespace torva::frmPicStore::bytes\n")
+file(WRITE ${OUT}.tmp "${text}")
+file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUT}.tmp)
