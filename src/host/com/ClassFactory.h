@@ -1,0 +1,36 @@
+#pragma once
+
+#include <windows.h>
+
+#include "host/com/ComObject.h"
+
+namespace torva::com {
+
+using Creator = HRESULT (*)(REFIID, void**) noexcept;
+
+// One generic factory; the class table gives it the creator.
+class ClassFactory : public ComObject<ClassFactory, IClassFactory> {
+  public:
+    explicit ClassFactory(Creator creator) noexcept : creator_(creator) {}
+
+    void* interfaceFor(REFIID iid) noexcept {
+        if (iid == IID_IUnknown || iid == IID_IClassFactory)
+            return static_cast<IClassFactory*>(this);
+        return nullptr;
+    }
+
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) noexcept override {
+        if (out) *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        return creator_(iid, out);
+    }
+    STDMETHODIMP LockServer(BOOL lock) noexcept override {
+        lock ? ++moduleCount() : --moduleCount();
+        return S_OK;
+    }
+
+  private:
+    Creator creator_;
+};
+
+}  // namespace torva::com

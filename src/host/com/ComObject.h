@@ -1,0 +1,64 @@
+#pragma once
+// The one reference-counting base of the add-in's own COM objects. Every
+// object and every server lock counts in the module count that
+// DllCanUnloadNow reads.
+
+#include <windows.h>
+
+#include <atomic>
+#include <new>
+#include <utility>
+
+namespace torva::com {
+
+std::atomic<long>& moduleCount() noexcept;
+
+// Derived supplies `void* interfaceFor(REFIID)` returning the interface
+// pointer for an IID it implements, or nullptr.
+template <typename Derived, typename... Interfaces>
+class ComObject : public Interfaces... {
+  public:
+    // Makes an object and hands out the requested interface; the caller's
+    // reference is the only one.
+    template <typename... A>
+    static HRESULT createInstance(REFIID iid, void** out, A&&... args) noexcept {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        Derived* object = nullptr;
+        try {
+            object = new Derived(std::forward<A>(args)...);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        } catch (...) {
+            return E_FAIL;  // a constructor that failed; nothing of it is left
+        }
+        const HRESULT hr = object->QueryInterface(iid, out);
+        object->Release();  // the caller's reference keeps it, or it goes now
+        return hr;
+    }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) noexcept override {
+        if (!out) return E_POINTER;
+        *out = static_cast<Derived*>(this)->interfaceFor(iid);
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() noexcept override { return static_cast<ULONG>(++refs_); }
+    STDMETHODIMP_(ULONG) Release() noexcept override {
+        const long left = --refs_;
+        if (left == 0) delete static_cast<Derived*>(this);
+        return static_cast<ULONG>(left);
+    }
+
+  protected:
+    ComObject() noexcept { ++moduleCount(); }
+    ~ComObject() { --moduleCount(); }
+    ComObject(const ComObject&) = delete;
+    ComObject& operator=(const ComObject&) = delete;
+
+  private:
+    std::atomic<long> refs_{1};
+};
+
+}  // namespace torva::com

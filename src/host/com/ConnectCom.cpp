@@ -1,0 +1,198 @@
+// The connect classes as Office sees them: IDTExtensibility2 (called through
+// its vtable) and the class's default dual interface, served from the
+// embedded type library. Every handler runs inside `guarded`, so that no C++
+// exception ever reaches the host; a failure the host must see becomes the
+// HRESULT of the call, with its description as the thread's error info.
+
+#include "host/com/ConnectCom.h"
+
+#include <memory>
+
+#include "TorvaAddIn_h.h"
+#include "automation/win/DispatchObject.h"
+#include "host/ConnectClass.h"
+#include "host/com/ComObject.h"
+#include "host/com/Module.h"
+#include "platform/win/Com.h"
+#include "platform/win/Extensibility.h"
+
+namespace torva::com {
+
+namespace {
+
+// Hands the failure's description to the caller through IErrorInfo.
+void setErrorInfo(REFIID iid, const std::u16string& description) noexcept {
+    win::ComPtr<ICreateErrorInfo> create;
+    if (FAILED(CreateErrorInfo(create.put()))) return;
+    create->SetGUID(iid);
+    create->SetSource(const_cast<LPOLESTR>(L"TorvaAddIn"));
+    create->SetDescription(const_cast<LPOLESTR>(win::wide(description)));
+    if (auto info = create.query<IErrorInfo>()) SetErrorInfo(0, info.get());
+}
+
+template <typename F>
+HRESULT guarded(REFIID iid, F&& body) noexcept {
+    try {
+        body();
+        return S_OK;
+    } catch (const torva::Error& e) {
+        setErrorInfo(iid, e.description());
+        return FAILED(e.hresult()) ? e.hresult() : E_FAIL;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        setErrorInfo(iid, u"Unexpected failure in TorvaAddIn");
+        return E_UNEXPECTED;
+    }
+}
+
+automation::ObjectRef fromCom(IDispatch* object) {
+    return automation::win::wrapDispatch(object);
+}
+
+HRESULT toCom(const automation::ObjectRef& object, IDispatch** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!object) return S_OK;
+    // Every object the add-in holds came from COM.
+    *out = automation::win::dispatchOf(object).detach();
+    return *out ? S_OK : E_NOINTERFACE;
+}
+
+// What the four classes share: IUnknown, IDispatch over the default
+// interface, IDTExtensibility2 and ISupportErrorInfo.
+template <typename Derived, typename Portable, typename DefaultInterface>
+class ConnectCom
+    : public ComObject<Derived, DefaultInterface, win::IDTExtensibility2, ISupportErrorInfo> {
+  public:
+    ConnectCom() : portable_(std::make_shared<Portable>()) {
+        win::ComPtr<ITypeLib> library;
+        win::throwIfFailed(LoadTypeLibEx(win::wide(modulePath()), REGKIND_NONE, library.put()));
+        win::throwIfFailed(library->GetTypeInfoOfGuid(__uuidof(DefaultInterface), typeInfo_.put()));
+    }
+
+    void* interfaceFor(REFIID iid) noexcept {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(DefaultInterface))
+            return static_cast<DefaultInterface*>(this);
+        if (iid == win::IID_IDTExtensibility2) return static_cast<win::IDTExtensibility2*>(this);
+        if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+        return nullptr;
+    }
+
+    // IDispatch, for both dual interfaces: the default one is described by
+    // our type library; IDTExtensibility2 is called through its vtable.
+    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override {
+        if (!count) return E_POINTER;
+        *count = 1;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept override {
+        if (!info) return E_POINTER;
+        *info = nullptr;
+        if (index != 0) return DISP_E_BADINDEX;
+        return typeInfo_.queryTo(IID_ITypeInfo, reinterpret_cast<void**>(info));
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                               DISPID* ids) noexcept override {
+        return typeInfo_->GetIDsOfNames(names, count, ids);
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argError) noexcept override {
+        return typeInfo_->Invoke(static_cast<DefaultInterface*>(this), id, flags, params, result,
+                                 exception, argError);
+    }
+
+    // IDTExtensibility2.
+    STDMETHODIMP OnConnection(IDispatch* application, win::ext_ConnectMode mode,
+                              IDispatch* addInInst, SAFEARRAY**) noexcept override {
+        return guarded(win::IID_IDTExtensibility2, [&] {
+            portable_->AddinInstance_OnConnection(fromCom(application), mode, fromCom(addInInst));
+        });
+    }
+    STDMETHODIMP OnDisconnection(win::ext_DisconnectMode mode, SAFEARRAY**) noexcept override {
+        return guarded(win::IID_IDTExtensibility2,
+                       [&] { portable_->AddinInstance_OnDisconnection(mode); });
+    }
+    STDMETHODIMP OnAddInsUpdate(SAFEARRAY**) noexcept override {
+        return guarded(win::IID_IDTExtensibility2,
+                       [&] { portable_->AddinInstance_OnAddInsUpdate(); });
+    }
+    STDMETHODIMP OnStartupComplete(SAFEARRAY**) noexcept override {
+        return guarded(win::IID_IDTExtensibility2,
+                       [&] { portable_->AddinInstance_OnStartupComplete(); });
+    }
+    STDMETHODIMP OnBeginShutdown(SAFEARRAY**) noexcept override {
+        return guarded(win::IID_IDTExtensibility2,
+                       [&] { portable_->AddinInstance_OnBeginShutdown(); });
+    }
+
+    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) noexcept override {
+        return (iid == win::IID_IDTExtensibility2 || iid == __uuidof(DefaultInterface)) ? S_OK
+                                                                                        : S_FALSE;
+    }
+
+  protected:
+    std::shared_ptr<Portable> portable_;
+    win::ComPtr<ITypeInfo> typeInfo_;
+};
+
+// The host-application property of the default interface (ExcelInstance ...).
+#define TORVA_INSTANCE_PROPERTY(Name)                                              \
+    STDMETHODIMP get_##Name(IDispatch** value) noexcept override {                 \
+        HRESULT hr = S_OK;                                                         \
+        const HRESULT guard =                                                      \
+            guarded(IID_IDispatch, [&] { hr = toCom(portable_->Name(), value); }); \
+        return FAILED(guard) ? guard : hr;                                         \
+    }                                                                              \
+    STDMETHODIMP putref_##Name(IDispatch* value) noexcept override {               \
+        return guarded(IID_IDispatch, [&] { portable_->Name(fromCom(value)); });   \
+    }
+
+class ExcelConnectCom : public ConnectCom<ExcelConnectCom, TorvaExcelConnect, _TorvaExcelConnect> {
+  public:
+    TORVA_INSTANCE_PROPERTY(ExcelInstance)
+};
+
+class WordConnectCom : public ConnectCom<WordConnectCom, TorvaWordConnect, _TorvaWordConnect> {
+  public:
+    TORVA_INSTANCE_PROPERTY(WordInstance)
+};
+
+class OutlookConnectCom
+    : public ConnectCom<OutlookConnectCom, TorvaOutlookConnect, _TorvaOutlookConnect> {
+  public:
+    TORVA_INSTANCE_PROPERTY(OutlookInstance)
+};
+
+class AccessConnectCom
+    : public ConnectCom<AccessConnectCom, TorvaAccessConnect, _TorvaAccessConnect> {
+  public:
+    STDMETHODIMP AddInTimer_Timer(VARIANT_BOOL* installed) noexcept override {
+        if (!installed) return E_POINTER;
+        *installed = VARIANT_FALSE;
+        return guarded(__uuidof(_TorvaAccessConnect), [&] {
+            *installed = portable_->AddInTimer_Timer() ? VARIANT_TRUE : VARIANT_FALSE;
+        });
+    }
+};
+
+#undef TORVA_INSTANCE_PROPERTY
+
+template <typename T>
+HRESULT create(REFIID iid, void** out) noexcept {
+    return T::createInstance(iid, out);
+}
+
+}  // namespace
+
+const std::vector<ClassEntry>& connectClassTable() {
+    static const std::vector<ClassEntry> table = {
+        {&CLSID_TorvaExcelConnect, &create<ExcelConnectCom>},
+        {&CLSID_TorvaWordConnect, &create<WordConnectCom>},
+        {&CLSID_TorvaAccessConnect, &create<AccessConnectCom>},
+        {&CLSID_TorvaOutlookConnect, &create<OutlookConnectCom>},
+    };
+    return table;
+}
+
+}  // namespace torva::com
