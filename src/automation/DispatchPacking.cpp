@@ -1,0 +1,50 @@
+#include "automation/DispatchPacking.h"
+
+namespace torva::automation {
+
+namespace {
+char16_t lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
+}  // namespace
+
+DispatchLayout layoutArgs(std::u16string_view member, const Args& args) {
+    DispatchLayout out;
+    out.names.emplace_back(member);
+    bool namedSeen = false;
+    for (const auto& a : args) {
+        if (!a.name.empty())
+            namedSeen = true;
+        else if (namedSeen)
+            throw Error(kEInvalidArg, u"Positional argument after a named argument");
+    }
+    // Walking the arguments backwards gives rgvarg order; named ones are last
+    // in the call, so they come first.
+    for (size_t i = args.size(); i-- > 0;) {
+        const Arg& a = args[i];
+        if (a.name.empty()) {
+            out.slots.push_back({i, a.omitted});
+        } else if (!a.omitted) {
+            out.slots.push_back({i, false});
+            out.names.push_back(a.name);
+            ++out.namedCount;
+        }
+    }
+    return out;
+}
+
+std::u16string dispidCacheKey(std::u16string_view typeKey,
+                              const std::vector<std::u16string>& names) {
+    std::u16string key(typeKey);
+    for (const auto& n : names) {
+        key += u'\n';
+        for (char16_t c : n) key += lower(c);
+    }
+    return key;
+}
+
+std::vector<size_t> positionalSlots(size_t argCount, size_t namedCount) {
+    std::vector<size_t> out;
+    for (size_t slot = argCount; slot-- > namedCount;) out.push_back(slot);
+    return out;
+}
+
+}  // namespace torva::automation

@@ -1,0 +1,516 @@
+#include "ModelDispatch.h"
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <map>
+
+#include "automation/DispatchPacking.h"
+#include "automation/win/DispatchObject.h"
+
+namespace torva::model::com {
+
+using automation::Arg;
+using automation::win::fromVariant;
+using automation::win::isMissing;
+using automation::win::toVariant;
+using torva::win::Bstr;
+using torva::win::fromGuid;
+using torva::win::toGuid;
+using torva::win::Variant;
+
+ComCounters& comCounters() {
+    static ComCounters c;
+    return c;
+}
+
+namespace {
+
+// The one refcount of the emulator's COM objects: every reference is counted
+// process-wide so that a leak shows in the report.
+class Counted {
+  public:
+    Counted() { ++comCounters().outstandingReferences; }
+    virtual ~Counted() = default;
+    Counted(const Counted&) = delete;
+    Counted& operator=(const Counted&) = delete;
+
+  protected:
+    ULONG addRef() noexcept {
+        ++comCounters().outstandingReferences;
+        return ++refs_;
+    }
+    ULONG release() noexcept {
+        --comCounters().outstandingReferences;
+        const ULONG n = --refs_;
+        if (n == 0) delete this;
+        return n;
+    }
+
+  private:
+    ULONG refs_ = 1;
+};
+
+#define TORVA_COUNTED_REFS                                         \
+    ULONG STDMETHODCALLTYPE AddRef() override { return addRef(); } \
+    ULONG STDMETHODCALLTYPE Release() override { return release(); }
+
+template <class I>
+HRESULT hand(I* self, void** out) {
+    *out = self;
+    self->AddRef();
+    return S_OK;
+}
+
+HRESULT failure(const torva::Error& e, EXCEPINFO* excep, std::u16string_view source) {
+    if (!excep) return e.hresult();
+    *excep = EXCEPINFO{};
+    excep->scode = e.hresult();
+    excep->bstrSource = Bstr(source).detach();
+    excep->bstrDescription = Bstr(e.description()).detach();
+    return DISP_E_EXCEPTION;
+}
+
+template <class F>
+HRESULT guarded(EXCEPINFO* excep, std::u16string_view source, F&& body) noexcept {
+    try {
+        return body();
+    } catch (const torva::Error& e) {
+        return failure(e, excep, source);
+    } catch (const std::exception& e) {
+        const std::string what = e.what();
+        return failure(torva::Error::fromHResult(E_FAIL, {what.begin(), what.end()}), excep,
+                       source);
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+// Type information just deep enough for TypeName and the caller's DISPID
+// cache: the name, and a GUID that is the same for every object of the type.
+class ModelTypeInfo final : public ITypeInfo, public Counted {
+  public:
+    explicit ModelTypeInfo(std::u16string name) : name_(std::move(name)) {
+        // FNV-1a of the name: stable across objects and runs.
+        uint64_t h = 1469598103934665603ull;
+        for (char16_t c : name_) h = (h ^ c) * 1099511628211ull;
+        guid_.Data1 = static_cast<uint32_t>(h >> 32);
+        guid_.Data2 = static_cast<uint16_t>(h >> 16);
+        guid_.Data3 = static_cast<uint16_t>(h);
+        const uint8_t tail[8] = {0x8D, 0x4E, 0x54, 0x6F, 0x72, 0x76, 0x61, 0x00};
+        for (int i = 0; i < 8; ++i) guid_.Data4[i] = tail[i];
+    }
+    TORVA_COUNTED_REFS
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_ITypeInfo) return hand<ITypeInfo>(this, out);
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeAttr(TYPEATTR** out) override {
+        if (!out) return E_POINTER;
+        auto* attr = static_cast<TYPEATTR*>(CoTaskMemAlloc(sizeof(TYPEATTR)));
+        if (!attr) return E_OUTOFMEMORY;
+        *attr = TYPEATTR{};
+        attr->guid = guid_;
+        attr->memidConstructor = MEMBERID_NIL;
+        attr->memidDestructor = MEMBERID_NIL;
+        attr->typekind = TKIND_DISPATCH;
+        attr->cbSizeVft = sizeof(void*) * 7;
+        *out = attr;
+        return S_OK;
+    }
+    void STDMETHODCALLTYPE ReleaseTypeAttr(TYPEATTR* attr) override { CoTaskMemFree(attr); }
+    HRESULT STDMETHODCALLTYPE GetDocumentation(MEMBERID id, BSTR* name, BSTR* doc, DWORD* ctx,
+                                               BSTR* helpFile) override {
+        if (id != MEMBERID_NIL) return TYPE_E_ELEMENTNOTFOUND;
+        if (name)
+            *name = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(name_.data()),
+                                      static_cast<UINT>(name_.size()));
+        if (doc) *doc = nullptr;
+        if (ctx) *ctx = 0;
+        if (helpFile) *helpFile = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** out) override { return none(out); }
+    HRESULT STDMETHODCALLTYPE GetFuncDesc(UINT, FUNCDESC** out) override { return none(out); }
+    HRESULT STDMETHODCALLTYPE GetVarDesc(UINT, VARDESC** out) override { return none(out); }
+    HRESULT STDMETHODCALLTYPE GetNames(MEMBERID, BSTR*, UINT, UINT* n) override {
+        if (n) *n = 0;
+        return TYPE_E_ELEMENTNOTFOUND;
+    }
+    HRESULT STDMETHODCALLTYPE GetRefTypeOfImplType(UINT, HREFTYPE*) override {
+        return TYPE_E_ELEMENTNOTFOUND;
+    }
+    HRESULT STDMETHODCALLTYPE GetImplTypeFlags(UINT, INT*) override {
+        return TYPE_E_ELEMENTNOTFOUND;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(LPOLESTR*, UINT, MEMBERID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(PVOID, MEMBERID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetDllEntry(MEMBERID, INVOKEKIND, BSTR*, BSTR*, WORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetRefTypeInfo(HREFTYPE, ITypeInfo** out) override {
+        return none(out);
+    }
+    HRESULT STDMETHODCALLTYPE AddressOfMember(MEMBERID, INVOKEKIND, PVOID* out) override {
+        return none(out);
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID, PVOID* out) override {
+        return none(out);
+    }
+    HRESULT STDMETHODCALLTYPE GetMops(MEMBERID, BSTR* out) override { return none(out); }
+    HRESULT STDMETHODCALLTYPE GetContainingTypeLib(ITypeLib** out, UINT* index) override {
+        if (index) *index = 0;
+        return none(out);
+    }
+    void STDMETHODCALLTYPE ReleaseFuncDesc(FUNCDESC*) override {}
+    void STDMETHODCALLTYPE ReleaseVarDesc(VARDESC*) override {}
+
+  private:
+    template <class T>
+    static HRESULT none(T** out) {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    std::u16string name_;
+    GUID guid_{};
+};
+
+// For Each over a snapshot of the collection's items.
+class ModelEnum final : public IEnumVARIANT, public Counted {
+  public:
+    ModelEnum(std::shared_ptr<const std::vector<Value>> items, size_t at)
+        : items_(std::move(items)), at_(at) {}
+    TORVA_COUNTED_REFS
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IEnumVARIANT) return hand<IEnumVARIANT>(this, out);
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
+        return guarded(nullptr, u"", [&]() -> HRESULT {
+            ULONG n = 0;
+            for (; n < count && at_ < items_->size(); ++n, ++at_) {
+                VariantInit(&out[n]);
+                toVariant((*items_)[at_], out[n], modelBridge());
+            }
+            if (fetched) *fetched = n;
+            return n == count ? S_OK : S_FALSE;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+        const size_t left = items_->size() - at_;
+        at_ += std::min<size_t>(count, left);
+        return count <= left ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        at_ = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** out) override {
+        if (!out) return E_POINTER;
+        *out = new ModelEnum(items_, at_);
+        return S_OK;
+    }
+
+  private:
+    std::shared_ptr<const std::vector<Value>> items_;
+    size_t at_;
+};
+
+class ModelDispatch;
+std::map<Object*, ModelDispatch*>& adapters() {
+    static std::map<Object*, ModelDispatch*> map;
+    return map;
+}
+std::map<IDispatch*, ModelDispatch*>& adaptersByInterface() {
+    static std::map<IDispatch*, ModelDispatch*> map;
+    return map;
+}
+
+// Calls a sink's Invoke for one model event: arguments reversed, objects by
+// value, everything else by reference so that the sink can answer through
+// it (CancelDefault), as VB's ByRef event parameters do.
+void fireInto(IDispatch* sink, int32_t dispid, std::vector<Value>& args) {
+    const size_t n = args.size();
+    std::vector<Variant> storage(n);
+    std::vector<VARIANT> rgvarg(n);
+    for (size_t i = 0; i < n; ++i) {
+        VARIANT& slot = rgvarg[n - 1 - i];
+        VariantInit(&slot);
+        VARIANT& value = *storage[i].get();
+        toVariant(args[i], value, modelBridge());
+        if (V_VT(&value) == VT_DISPATCH) {
+            V_VT(&slot) = VT_DISPATCH;
+            V_DISPATCH(&slot) = V_DISPATCH(&value);  // borrowed from storage
+        } else if (V_VT(&value) == VT_EMPTY || V_VT(&value) == VT_NULL) {
+            V_VT(&slot) = VT_VARIANT | VT_BYREF;
+            V_VARIANTREF(&slot) = &value;
+        } else {
+            V_VT(&slot) = V_VT(&value) | VT_BYREF;
+            V_BYREF(&slot) = &V_NONE(&value);
+        }
+    }
+    DISPPARAMS params{n ? rgvarg.data() : nullptr, nullptr, static_cast<UINT>(n), 0};
+    torva::win::ExcepInfo excep;
+    Variant result;
+    UINT argErr = 0;
+    const HRESULT hr = sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                                    result.get(), excep.get(), &argErr);
+    if (FAILED(hr)) {
+        const HRESULT real = hr == DISP_E_EXCEPTION ? excep.hresult(hr) : hr;
+        std::u16string text = excep.description();
+        throw automation::Error(real, text.empty() ? torva::win::hresultText(real) : text);
+    }
+    for (size_t i = 0; i < n; ++i)
+        if (V_VT(storage[i].get()) != VT_DISPATCH)
+            args[i] = fromVariant(*storage[i].get(), modelBridge());
+}
+
+class ModelDispatch final : public IDispatch, public IConnectionPointContainer, public Counted {
+  public:
+    explicit ModelDispatch(std::shared_ptr<Object> object) : object_(std::move(object)) {
+        adapters()[object_.get()] = this;
+        adaptersByInterface()[static_cast<IDispatch*>(this)] = this;
+    }
+    ~ModelDispatch() override {
+        adapters().erase(object_.get());
+        adaptersByInterface().erase(static_cast<IDispatch*>(this));
+    }
+    const std::shared_ptr<Object>& object() const { return object_; }
+
+    TORVA_COUNTED_REFS
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (riid == IID_IUnknown || riid == IID_IDispatch) return hand<IDispatch>(this, out);
+        if (riid == IID_IConnectionPointContainer && !object_->eventInterfaces().empty())
+            return hand<IConnectionPointContainer>(this, out);
+        // The interfaces of the model are dispinterfaces or duals: late-bound
+        // callers use them through this same IDispatch.
+        if (object_->offers(fromGuid(riid))) return hand<IDispatch>(this, out);
+        return E_NOINTERFACE;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        if (!n) return E_POINTER;
+        *n = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (index != 0) return DISP_E_BADINDEX;
+        *out = new ModelTypeInfo(object_->typeName());
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
+        ++comCounters().getIDsOfNames;
+        if (!names || !ids || count == 0) return E_INVALIDARG;
+        const std::u16string name = text(names[0]);
+        const Object::Member* m = object_->findMember(name);
+        bool allFound = true;
+        if (m) {
+            ids[0] = m->dispid;
+        } else if (object_->enumerable() && equalsIgnoreCase(name, u"_NewEnum")) {
+            ids[0] = DISPID_NEWENUM;
+        } else {
+            ids[0] = DISPID_UNKNOWN;
+            allFound = false;
+        }
+        // Parameter names number 0..n-1 in declared order.
+        for (UINT i = 1; i < count; ++i) {
+            ids[i] = DISPID_UNKNOWN;
+            if (!m) continue;
+            const std::u16string p = text(names[i]);
+            for (size_t k = 0; k < m->params.size(); ++k)
+                if (equalsIgnoreCase(m->params[k], p)) ids[i] = static_cast<DISPID>(k);
+            if (ids[i] == DISPID_UNKNOWN) allFound = false;
+        }
+        return allFound ? S_OK : DISP_E_UNKNOWNNAME;
+    }
+
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* excep, UINT* argErr) override {
+        ++comCounters().invoke;
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        if (!params) params = &none;
+        if (result) VariantInit(result);
+        return guarded(excep, object_->typeName(), [&]() -> HRESULT {
+            if (dispid == DISPID_NEWENUM) return newEnum(result);
+            const Object::Member* m = object_->findMember(static_cast<int32_t>(dispid));
+            if (!m) return DISP_E_MEMBERNOTFOUND;
+            if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+                for (UINT k = 0; k < params->cNamedArgs; ++k)
+                    if (params->rgdispidNamedArgs[k] == DISPID_PROPERTYPUT) {
+                        object_->put(m->name, fromVariant(params->rgvarg[k], modelBridge()));
+                        return S_OK;
+                    }
+                return DISP_E_PARAMNOTFOUND;
+            }
+            automation::Args args;
+            for (size_t slot : automation::positionalSlots(params->cArgs, params->cNamedArgs)) {
+                const VARIANT& v = params->rgvarg[slot];
+                args.push_back(isMissing(v) ? Arg::missing() : Arg(fromVariant(v, modelBridge())));
+            }
+            for (UINT slot = 0; slot < params->cNamedArgs && slot < params->cArgs; ++slot) {
+                const VARIANT& v = params->rgvarg[slot];
+                const DISPID id = params->rgdispidNamedArgs[slot];
+                if (id < 0 || static_cast<size_t>(id) >= m->params.size()) {
+                    if (argErr) *argErr = slot;
+                    return DISP_E_PARAMNOTFOUND;
+                }
+                if (!isMissing(v))
+                    args.push_back(Arg::named(m->params[static_cast<size_t>(id)],
+                                              fromVariant(v, modelBridge())));
+            }
+            const Value value = object_->get(m->name, args);
+            if (result) toVariant(value, *result, modelBridge());
+            return S_OK;
+        });
+    }
+
+    // IConnectionPointContainer
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** out) override;
+
+    // What the connection points do, kept here: a connection lives as long
+    // as the adapter, as with Office, where events stop once nobody holds
+    // the source object.
+    HRESULT advise(const IID& iid, IUnknown* sink, DWORD* cookie) noexcept {
+        return guarded(nullptr, u"", [&]() -> HRESULT {
+            if (!sink || !cookie) return E_POINTER;
+            ComPtr<IDispatch> target;
+            if (FAILED(sink->QueryInterface(iid, target.putVoid())) &&
+                FAILED(sink->QueryInterface(IID_IDispatch, target.putVoid())))
+                return CONNECT_E_CANNOTCONNECT;
+            auto subscription = object_->subscribe(
+                fromGuid(iid), [target](int32_t dispid, std::vector<Value>& args) {
+                    fireInto(target.get(), dispid, args);
+                });
+            *cookie = nextCookie_++;
+            connections_.emplace(*cookie, std::move(subscription));
+            return S_OK;
+        });
+    }
+    HRESULT unadvise(DWORD cookie) noexcept {
+        auto it = connections_.find(cookie);
+        if (it == connections_.end()) return CONNECT_E_NOCONNECTION;
+        auto subscription = std::move(it->second);
+        connections_.erase(it);
+        return S_OK;  // the subscription ends here, releasing the sink
+    }
+
+  private:
+    static std::u16string text(const OLECHAR* s) {
+        return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : std::u16string();
+    }
+
+    HRESULT newEnum(VARIANT* result) {
+        if (!object_->enumerable()) return DISP_E_MEMBERNOTFOUND;
+        auto items = std::make_shared<const std::vector<Value>>(object_->items());
+        if (!result) return S_OK;
+        V_VT(result) = VT_UNKNOWN;
+        V_UNKNOWN(result) = new ModelEnum(std::move(items), 0);
+        return S_OK;
+    }
+
+    std::shared_ptr<Object> object_;
+    std::map<DWORD, automation::Subscription> connections_;
+    DWORD nextCookie_ = 1;
+};
+
+class ModelConnectionPoint final : public IConnectionPoint, public Counted {
+  public:
+    ModelConnectionPoint(ModelDispatch* owner, const IID& iid) : owner_(owner), iid_(iid) {
+        owner_->AddRef();
+    }
+    ~ModelConnectionPoint() override { owner_->Release(); }
+    TORVA_COUNTED_REFS
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IConnectionPoint)
+            return hand<IConnectionPoint>(this, out);
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* out) override {
+        if (!out) return E_POINTER;
+        *out = iid_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE
+    GetConnectionPointContainer(IConnectionPointContainer** out) override {
+        if (!out) return E_POINTER;
+        return hand<IConnectionPointContainer>(owner_, reinterpret_cast<void**>(out));
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
+        return owner_->advise(iid_, sink, cookie);
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override { return owner_->unadvise(cookie); }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+
+  private:
+    ModelDispatch* owner_;  // one counted reference, taken in the constructor
+    IID iid_;
+};
+
+HRESULT ModelDispatch::FindConnectionPoint(REFIID riid, IConnectionPoint** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    const auto sourced = object_->eventInterfaces();
+    for (const auto& g : sourced)
+        if (toGuid(g) == riid) {
+            *out = new ModelConnectionPoint(this, riid);
+            return S_OK;
+        }
+    return CONNECT_E_NOCONNECTION;
+}
+
+}  // namespace
+
+ComPtr<IDispatch> dispatchFor(const std::shared_ptr<Object>& object) {
+    if (!object) return nullptr;
+    if (auto it = adapters().find(object.get()); it != adapters().end())
+        return ComPtr<IDispatch>(it->second);
+    return ComPtr<IDispatch>::attach(new ModelDispatch(object));
+}
+
+std::shared_ptr<Object> modelOf(IDispatch* dispatch) {
+    auto it = adaptersByInterface().find(dispatch);
+    return it == adaptersByInterface().end() ? nullptr : it->second->object();
+}
+
+const automation::win::ObjectBridge& modelBridge() {
+    static const automation::win::ObjectBridge bridge{
+        [](const ObjectRef& o) -> ComPtr<IDispatch> {
+            if (auto model = std::dynamic_pointer_cast<Object>(o)) return dispatchFor(model);
+            if (auto d = automation::win::dispatchOf(o)) return d;
+            throw automation::Error(automation::kDispETypeMismatch,
+                                    u"Object cannot be shown to COM");
+        },
+        [](IDispatch* d) -> ObjectRef {
+            if (auto model = modelOf(d)) return model;
+            return automation::win::wrapDispatch(d);
+        }};
+    return bridge;
+}
+
+size_t liveAdapters() { return adapters().size(); }
+
+}  // namespace torva::model::com
