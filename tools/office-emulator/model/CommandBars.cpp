@@ -345,7 +345,11 @@ CommandBars::CommandBars() : Object(u"CommandBars") {
 
 std::shared_ptr<CommandBar> CommandBars::add(std::u16string name, int32_t position, bool menuBar,
                                              bool temporary) {
-    if (name.empty()) name = u"Custom " + std::u16string(1, char16_t(u'1' + bars_.size() % 9));
+    // Office names a nameless toolbar itself, "Custom 1", "Custom 2" ...
+    if (name.empty()) {
+        const std::string number = std::to_string(++customBars_);
+        name = u"Custom " + std::u16string(number.begin(), number.end());
+    }
     if (find(name)) invalid(u"Invalid procedure call or argument");
     auto bar = std::make_shared<CommandBar>(
         std::move(name), menuBar ? kMsoBarTypeMenuBar : kMsoBarTypeNormal, temporary,

@@ -160,6 +160,7 @@ class CommandBars : public Object {
   private:
     friend class CommandBar;
     std::vector<std::shared_ptr<CommandBar>> bars_;
+    int customBars_ = 0;
 };
 
 // A host's command bars as Office starts them: the main menu bar

@@ -1,0 +1,324 @@
+// The connect classes driven as the hosts drive them, on the in-memory
+// Office model: what ends up on the toolbars, in the log and in the shell.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "CommandBars.h"
+#include "test_connect_support.h"
+#include "Hosts.h"
+#include "host/ConnectClass.h"
+#include "platform/posix/Recorder.h"
+#include "support/StringFile.h"
+#include "support/Text.h"
+#include "support/modStringTables.h"
+#include "support/modUtils.h"
+
+using namespace torva;
+using namespace torva::model;
+using test::readFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        out.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return out;
+}
+
+// Access with a database that a test opens: CurrentDb is Nothing until then.
+class AccessWithDatabase : public Application {
+  public:
+    explicit AccessWithDatabase(ObjectRef commandBars)
+        : Application(HostKind::Access, std::move(commandBars), {}),
+          database_(std::make_shared<Object>(u"Database")) {
+        method(u"CurrentDb", {},
+               [this](const Params&) { return Value{open ? database_ : ObjectRef()}; });
+    }
+    bool open = false;
+
+  private:
+    ObjectRef database_;
+};
+
+class Connect : public ::testing::Test {
+  protected:
+    void SetUp() override { folders_.emplace(); }
+    void TearDown() override { folders_.reset(); }
+
+    // Creates the connect object and remembers how much of the log was
+    // written before (a repeated string-table load in one process logs).
+    template <class T>
+    std::shared_ptr<T> create() {
+        auto object = std::make_shared<T>();
+        logMark_ = logLines().size();
+        return object;
+    }
+    std::vector<std::string> logLines() const {
+        return lines(readFile(folders_->root / "work" / "torva.log"));
+    }
+    std::vector<std::string> newLogLines() const {
+        auto all = logLines();
+        return {all.begin() + static_cast<std::ptrdiff_t>(std::min(logMark_, all.size())),
+                all.end()};
+    }
+    // The host with its start-up bars, connected as Office connects.
+    std::shared_ptr<Application> connect(ConnectClass& addin, HostKind kind,
+                                         const HostOptions& options = {}) {
+        auto app = makeApplication(kind, makeHostCommandBars(hostName(kind)), options);
+        addIn_ =
+            std::make_shared<COMAddIn>(u"TorvaAddIn.Torva" + hostName(kind) + u"Connect", u"d");
+        addin.AddinInstance_OnConnection(app, 1, addIn_);
+        return app;
+    }
+    static std::shared_ptr<CommandBars> barsOf(const Application& app) {
+        return std::dynamic_pointer_cast<CommandBars>(app.commandBars());
+    }
+    static std::shared_ptr<CommandBarPopup> toolsOf(const Application& app) {
+        auto bars = barsOf(app);
+        auto menu = bars->find(mainMenuBarName(hostName(app.host())));
+        for (const auto& c : menu->controls()->list())
+            if (c->id() == kToolsMenuId) return std::static_pointer_cast<CommandBarPopup>(c);
+        return nullptr;
+    }
+    static std::vector<std::shared_ptr<CommandBarControl>> entries(const Application& app,
+                                                                   const std::u16string& caption) {
+        return toolsOf(app)->controls()->withCaption(caption);
+    }
+
+    std::optional<test::HostFolders> folders_;
+    size_t logMark_ = 0;
+    std::shared_ptr<COMAddIn> addIn_;
+};
+
+}  // namespace
+
+TEST_F(Connect, CreationSetsTheWorkingFolderAndLoadsTheStrings) {
+    WorkingFolder.clear();
+    auto addin = create<TorvaExcelConnect>();
+    EXPECT_EQ(WorkingFolder, fromUtf8((folders_->root / "work").string()));
+    EXPECT_FALSE(GetString(u"0900").empty());
+}
+
+TEST_F(Connect, RepeatedInstallationLeavesOneToolbarButtonAndEntry) {
+    auto addin = create<TorvaExcelConnect>();
+    auto app = connect(*addin, HostKind::Excel);
+    EXPECT_FALSE(addin->commandbar()) << "connection alone installs nothing";
+    addin->AddinInstance_OnAddInsUpdate();
+    ObjectRef bar = addin->commandbar(), button = addin->commandbarbutton();
+    ObjectRef entry = addin->menuButton();
+    ASSERT_TRUE(bar && button && entry);
+    addin->AddinInstance_OnStartupComplete();
+    addin->AddinInstance_OnAddInsUpdate();
+
+    EXPECT_TRUE(addin->commandbar()->sameObject(*bar));
+    EXPECT_TRUE(addin->commandbarbutton()->sameObject(*button));
+    EXPECT_FALSE(addin->menuButton()->sameObject(*entry));
+    auto bars = barsOf(*app);
+    size_t toolbars = 0;
+    for (const auto& b : bars->list()) toolbars += b->name() == GetString(u"0900");
+    EXPECT_EQ(toolbars, 1u);
+    auto toolbar = std::dynamic_pointer_cast<CommandBar>(bar);
+    ASSERT_EQ(toolbar->controls()->list().size(), 1u);
+    EXPECT_EQ(toolbar->controls()->list()[0]->caption(), GetString(u"0920"));
+    EXPECT_EQ(toolbar->controls()->list()[0]->tooltipText(), GetString(u"0921"));
+    ASSERT_EQ(entries(*app, GetString(u"0922")).size(), 1u);
+    EXPECT_TRUE(entries(*app, GetString(u"0922"))[0]->sameObject(*addin->menuButton()));
+    // Excel's entry sits in the Tools menu of "Worksheet Menu Bar".
+    EXPECT_EQ(entries(*app, GetString(u"0922"))[0]->parameter(), u"EXCEL");
+    EXPECT_EQ(entries(*app, GetString(u"0922"))[0]->onAction(), u"!<TorvaAddIn.TorvaExcelConnect>");
+    EXPECT_TRUE(newLogLines().empty());
+}
+
+TEST_F(Connect, InstallationPutsTheSmallIconOnTheClipboardAndShowsHiddenThings) {
+    auto addin = create<TorvaWordConnect>();
+    auto app = connect(*addin, HostKind::Word);
+    addin->AddinInstance_OnStartupComplete();
+    const auto& clip = platform::posix::recorder().clipboard;
+    ASSERT_TRUE(clip);
+    EXPECT_EQ(clip->width, 16);
+    EXPECT_EQ(clip->height, 16);
+    auto bar = std::dynamic_pointer_cast<CommandBar>(addin->commandbar());
+    auto button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
+    ASSERT_TRUE(bar && button);
+    EXPECT_TRUE(button->hasFace());
+    EXPECT_TRUE(bar->visible());
+
+    bar->setVisible(false);
+    button->setVisible(false);
+    app->normalTemplate()->saved = false;
+    addin->AddinInstance_OnAddInsUpdate();
+    EXPECT_TRUE(bar->visible());
+    EXPECT_TRUE(button->visible());
+    EXPECT_TRUE(app->normalTemplate()->saved) << "Word's Normal template left unsaved";
+    EXPECT_EQ(entries(*app, GetString(u"0912")).size(), 1u);
+}
+
+TEST_F(Connect, MissingToolsPopupMeansNoMenuEntryAndNothingLogged) {
+    auto addin = create<TorvaWordConnect>();
+    auto app = connect(*addin, HostKind::Word);
+    toolsOf(*app)->remove();
+    addin->AddinInstance_OnStartupComplete();
+    EXPECT_TRUE(addin->commandbarbutton());
+    EXPECT_FALSE(addin->menuButton());
+    EXPECT_TRUE(newLogLines().empty());
+}
+
+TEST_F(Connect, FailingHostCallGoesBackToExcelButIsLoggedOnceByAccess) {
+    auto excel = create<TorvaExcelConnect>();
+    auto app = connect(*excel, HostKind::Excel);
+    barsOf(*app)->find(u"Worksheet Menu Bar")->call(u"Delete");
+    EXPECT_THROW(excel->AddinInstance_OnStartupComplete(), automation::Error);
+    EXPECT_TRUE(excel->commandbarbutton()) << "the toolbar comes before the menu";
+    EXPECT_TRUE(newLogLines().empty());
+
+    auto access = create<TorvaAccessConnect>();
+    auto accessApp = std::make_shared<AccessWithDatabase>(makeHostCommandBars(u"Access"));
+    access->AddinInstance_OnConnection(accessApp, 1, addIn_);
+    barsOf(*accessApp)->find(u"Menu Bar")->call(u"Delete");
+    accessApp->open = true;
+    EXPECT_TRUE(access->AddInTimer_Timer());
+    auto log = newLogLines();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("Could not add Commandbars to Access: "), std::string::npos);
+}
+
+TEST_F(Connect, AccessInstallsOnlyOnceADatabaseIsOpen) {
+    auto addin = create<TorvaAccessConnect>();
+    auto app = std::make_shared<AccessWithDatabase>(makeHostCommandBars(u"Access"));
+    addin->AddinInstance_OnConnection(app, 1, std::make_shared<COMAddIn>(u"A.B", u"d"));
+    addin->AddinInstance_OnAddInsUpdate();
+    addin->AddinInstance_OnStartupComplete();
+    EXPECT_FALSE(addin->commandbar()) << "installed before a database was open";
+    EXPECT_FALSE(addin->AddInTimer_Timer());
+    EXPECT_FALSE(addin->commandbar());
+    app->open = true;
+    EXPECT_TRUE(addin->AddInTimer_Timer());
+    ASSERT_TRUE(addin->commandbarbutton());
+    ASSERT_EQ(entries(*app, GetString(u"0932")).size(), 1u);
+    EXPECT_EQ(entries(*app, GetString(u"0932"))[0]->parameter(), u"ACCESS");
+    EXPECT_EQ(entries(*app, GetString(u"0932"))[0]->onAction(), u"!<A.B>");
+    EXPECT_TRUE(newLogLines().empty());
+    addin->AddinInstance_OnDisconnection(0);
+    EXPECT_TRUE(entries(*app, GetString(u"0932")).empty());
+}
+
+TEST_F(Connect, DisconnectionWithNothingInstalledIsSilent) {
+    auto addin = create<TorvaExcelConnect>();
+    connect(*addin, HostKind::Excel);
+    EXPECT_NO_THROW(addin->AddinInstance_OnDisconnection(0));
+    EXPECT_NO_THROW(addin->AddinInstance_OnDisconnection(1));
+    auto unconnected = create<TorvaWordConnect>();
+    EXPECT_NO_THROW(unconnected->AddinInstance_OnDisconnection(1));
+    EXPECT_TRUE(newLogLines().empty());
+}
+
+TEST_F(Connect, OutlookRemovesAtShutdownAndAgainAtDisconnection) {
+    auto addin = create<TorvaOutlookConnect>();
+    auto app = connect(*addin, HostKind::Outlook);
+    addin->AddinInstance_OnStartupComplete();
+    auto bars = barsOf(*app);
+    ASSERT_TRUE(bars->find(GetString(u"0900")));
+    ASSERT_EQ(entries(*app, GetString(u"0942")).size(), 1u);
+    auto button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
+
+    addin->AddinInstance_OnBeginShutdown();
+    EXPECT_FALSE(bars->find(GetString(u"0900")));
+    EXPECT_TRUE(button->deleted());
+    EXPECT_TRUE(entries(*app, GetString(u"0942")).empty());
+    EXPECT_NO_THROW(addin->AddinInstance_OnDisconnection(0));
+    EXPECT_TRUE(addin->commandbar()) << "removal clears no field";
+    EXPECT_TRUE(newLogLines().empty());
+
+    // Excel leaves its toolbar at shutdown; disconnection takes it away.
+    auto excel = create<TorvaExcelConnect>();
+    auto excelApp = connect(*excel, HostKind::Excel);
+    excel->AddinInstance_OnStartupComplete();
+    excel->AddinInstance_OnBeginShutdown();
+    EXPECT_TRUE(barsOf(*excelApp)->find(GetString(u"0900")));
+    excel->AddinInstance_OnDisconnection(0);
+    EXPECT_FALSE(barsOf(*excelApp)->find(GetString(u"0900")));
+    EXPECT_TRUE(entries(*excelApp, GetString(u"0922")).empty());
+}
+
+TEST_F(Connect, OutlookWithoutAnExplorerFailsInstallationAndRemovesSilently) {
+    auto addin = create<TorvaOutlookConnect>();
+    HostOptions noExplorer;
+    noExplorer.explorer = false;
+    connect(*addin, HostKind::Outlook, noExplorer);
+    EXPECT_THROW(addin->AddinInstance_OnAddInsUpdate(), torva::Error);
+    EXPECT_NO_THROW(addin->AddinInstance_OnBeginShutdown());
+    EXPECT_TRUE(newLogLines().empty());
+}
+
+TEST_F(Connect, WrongApplicationLogsOnceWithTheHostsPrefix) {
+    auto addin = create<TorvaOutlookConnect>();
+    HostOptions wrong;
+    wrong.wrongApplication = true;
+    EXPECT_NO_THROW(connect(*addin, HostKind::Outlook, wrong));
+    EXPECT_FALSE(addin->OutlookInstance());
+    EXPECT_FALSE(addin->addInInst());
+    auto log = newLogLines();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("Outlook OnConnection_ERROR: "), std::string::npos);
+
+    // Another host's application is as wrong as a declining one.
+    auto word = create<TorvaWordConnect>();
+    auto excelApp = makeApplication(HostKind::Excel, makeHostCommandBars(u"Excel"));
+    word->AddinInstance_OnConnection(excelApp, 0, std::make_shared<COMAddIn>(u"P", u"d"));
+    EXPECT_FALSE(word->WordInstance());
+    log = newLogLines();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("Word OnConnection_ERROR: "), std::string::npos);
+}
+
+TEST_F(Connect, WordClicksLaunchWithRunModeTwo) {
+    auto addin = create<TorvaWordConnect>();
+    connect(*addin, HostKind::Word);
+    addin->AddinInstance_OnStartupComplete();
+    auto button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
+    auto entry = std::dynamic_pointer_cast<CommandBarButton>(addin->menuButton());
+    ASSERT_TRUE(button && entry);
+    EXPECT_FALSE(button->click());
+    EXPECT_FALSE(entry->click());
+    const auto& calls = platform::posix::recorder().shellCalls;
+    ASSERT_EQ(calls.size(), 2u);
+    for (const auto& call : calls) {
+        const std::string handOff = readFile(folders_->root / "work" / call.parameters);
+        EXPECT_NE(handOff.find("RUNMODE=2"), std::string::npos) << handOff;
+    }
+    EXPECT_NE(calls[0].parameters, calls[1].parameters);
+
+    // A reinstalled entry is heard once, the replaced one no longer.
+    addin->AddinInstance_OnAddInsUpdate();
+    EXPECT_EQ(entry->subscriberCount(kIidCommandBarButtonEvents), 0u);
+    std::dynamic_pointer_cast<CommandBarButton>(addin->menuButton())->click();
+    button->click();
+    EXPECT_EQ(calls.size(), 4u);
+}
+
+TEST_F(Connect, ClicksOfADestroyedObjectReachNobody) {
+    std::shared_ptr<CommandBarButton> button;
+    {
+        auto addin = create<TorvaWordConnect>();
+        connect(*addin, HostKind::Word);
+        addin->AddinInstance_OnStartupComplete();
+        button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
+    }
+    ASSERT_TRUE(button);
+    button->click();
+    EXPECT_TRUE(platform::posix::recorder().shellCalls.empty());
+}

@@ -1,0 +1,68 @@
+#pragma once
+// What the command-bar and connect tests share: a scratch add-in folder with
+// a string table, a scratch working folder, and the model's clipboard wired
+// to the POSIX platform's recorded clipboard.
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "CommandBars.h"
+#include "platform/posix/Recorder.h"
+#include "support/StringFile.h"
+#include "support/Text.h"
+
+namespace torva::test {
+
+// Captions of the four hosts, as a translator would write them.
+inline const char16_t* const kHostStrings =
+    u"0900 Plakora\r\n"
+    u"0910 Labels from Word\r\n0911 Word tip\r\n0912 Plakora (Word)...\r\n"
+    u"0920 Labels from Excel\r\n0921 Excel tip\r\n0922 Plakora (Excel)...\r\n"
+    u"0930 Labels from Access\r\n0931 Access tip\r\n0932 Plakora (Access)...\r\n"
+    u"0940 Labels from Outlook\r\n0941 Outlook tip\r\n0942 Plakora (Outlook)...\r\n";
+
+inline std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class HostFolders {
+  public:
+    HostFolders() {
+        char pattern[] = "/tmp/torva-host-XXXXXX";
+        if (!mkdtemp(pattern)) throw std::runtime_error("no scratch folder");
+        root = pattern;
+        std::filesystem::create_directories(root / "work");
+        std::filesystem::create_directories(root / "addin");
+        std::string bytes = utf16LeWithBom(kHostStrings);
+        scrambleBytes(std::span(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()));
+        std::ofstream(root / "addin" / "Torva.Sys", std::ios::binary) << bytes;
+        auto& rec = platform::posix::recorder();
+        rec.clear();
+        rec.tempFolder = fromUtf8((root / "work").string());
+        rec.moduleFolder = fromUtf8((root / "addin").string());
+        model::setClipboardSource([]() -> std::optional<model::ClipboardPicture> {
+            const auto& clip = platform::posix::recorder().clipboard;
+            if (!clip) return std::nullopt;
+            return model::ClipboardPicture{clip->width, clip->height};
+        });
+    }
+    ~HostFolders() {
+        model::setClipboardSource({});
+        platform::posix::recorder().clear();
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    HostFolders(const HostFolders&) = delete;
+    HostFolders& operator=(const HostFolders&) = delete;
+
+    std::filesystem::path root;
+};
+
+}  // namespace torva::test
