@@ -1,0 +1,252 @@
+#include "excel_export/modExcelExport.h"
+
+#include <cstdio>
+
+#include "handoff/modAddin.h"
+#include "platform/Platform.h"
+#include "support/Error.h"
+#include "support/modStringTables.h"
+
+namespace torva {
+
+using automation::Arg;
+using automation::asInt;
+using automation::asObject;
+using automation::asString;
+using automation::ObjectRef;
+
+ObjectRef xlApp;
+ObjectRef xlSheet;
+RangeBounds selectionBounds{0, 0, 0, 0};
+std::array<bool, kHighestFlaggedRow + 1> rowSelected{};
+int32_t rowScanEnd = 0;
+int32_t columnScanEnd = 0;
+
+namespace {
+
+// Excel's R1C1 reference style (xlR1C1).
+constexpr int32_t kR1C1 = -4150;
+// _Worksheet: the active sheet is taken as a worksheet; a chart sheet is not.
+constexpr automation::Guid kWorksheetIid{
+    0x000208D8, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+// VB's run-time errors where the add-in's own code fails.
+[[noreturn]] void subscriptOutOfRange() { throw Error(9, u"Subscript out of range"); }
+[[noreturn]] void typeMismatch() { throw Error(13, u"Type mismatch"); }
+
+// The worksheet's Cells, asked once per export rather than once per cell.
+ObjectRef xlCells;
+
+std::u16string trimBlanks(std::u16string_view text) {
+    const auto first = text.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos) return {};
+    const auto last = text.find_last_not_of(u' ');
+    return std::u16string(text.substr(first, last - first + 1));
+}
+
+// The displayed text of a cell of xlSheet, blanks trimmed.
+std::u16string cellText(int32_t row, int32_t col) {
+    const ObjectRef cell = asObject(xlCells->get(u"Item", {Arg(row), Arg(col)}));
+    return trimBlanks(asString(cell->get(u"Text")));
+}
+
+int32_t toNumber(std::u16string_view digits) {
+    if (digits.empty()) typeMismatch();
+    int64_t n = 0;
+    for (char16_t ch : digits) {
+        if (ch < u'0' || ch > u'9') typeMismatch();
+        n = n * 10 + (ch - u'0');
+        if (n > INT32_MAX) throw Error(6, u"Overflow");
+    }
+    return static_cast<int32_t>(n);
+}
+
+void flagRow(int32_t row) {
+    if (row < 0 || row > kHighestFlaggedRow) subscriptOutOfRange();
+    rowSelected[static_cast<size_t>(row)] = true;
+}
+
+}  // namespace
+
+int32_t minOf(int32_t a, int32_t b) { return a < b ? a : b; }
+int32_t maxOf(int32_t a, int32_t b) { return a > b ? a : b; }
+
+RangeBounds mergeBounds(const RangeBounds& a, const RangeBounds& b) {
+    return {minOf(a.firstRow, b.firstRow), maxOf(a.lastRow, b.lastRow),
+            minOf(a.firstCol, b.firstCol), maxOf(a.lastCol, b.lastCol)};
+}
+
+int32_t lastRowOfColumn(int32_t c) {
+    int32_t r = rowScanEnd;
+    for (;;) {
+        if (cellText(r + 1, c).empty()) break;
+        ++r;
+        if (r >= kColumnScanLimit) break;
+    }
+    rowScanEnd = r;
+    return r;
+}
+
+int32_t lastColumnOfRow(int32_t r) {
+    int32_t c = columnScanEnd;
+    for (;;) {
+        if (cellText(r, c + 1).empty()) break;
+        ++c;
+        if (c >= kRowScanLimit) break;
+    }
+    columnScanEnd = c;
+    return c;
+}
+
+RangeBounds parseCellRef(std::u16string_view ref) {
+    if (!ref.empty() && ref[0] == u'C') {  // whole column: C3
+        const int32_t c = toNumber(ref.substr(1));
+        return {1, lastRowOfColumn(c), c, c};
+    }
+    const auto at = ref.find(u'C');
+    const size_t p = at == std::u16string_view::npos ? 0 : at + 1;  // counted from 1
+    if (p > 2) {                                                    // one cell: R12C3
+        const int32_t r = toNumber(ref.substr(1, p - 2));
+        const int32_t c = toNumber(ref.substr(p));
+        return {r, r, c, c};
+    }
+    // whole row: R12
+    const int32_t r = toNumber(ref.substr(1));
+    return {r, r, 1, lastColumnOfRow(r)};
+}
+
+RangeBounds parseAddress(std::u16string_view address) {
+    const auto colon = address.find(u':');
+    if (colon == std::u16string_view::npos) return parseCellRef(address);
+    // The two ends are parsed in this order: the scans share their positions.
+    const auto rest = address.substr(colon + 1);
+    const RangeBounds first = parseCellRef(address.substr(0, colon));
+    const RangeBounds second = parseCellRef(rest.substr(0, rest.find(u':')));
+    return mergeBounds(first, second);
+}
+
+RangeBounds getRangeBounds(const ObjectRef& range) {
+    const ObjectRef areas = asObject(range->get(u"Areas"));
+    if (asInt(areas->get(u"Count")) == 1) {
+        const ObjectRef area = asObject(areas->get(u"Item", {Arg(1)}));
+        const std::u16string address =
+            asString(area->get(u"Address", {Arg::named(u"ReferenceStyle", int32_t{kR1C1})}));
+        const RangeBounds b = parseAddress(address);
+        for (int32_t r = b.firstRow; r <= b.lastRow; ++r) flagRow(r);
+        return b;
+    }
+    RangeBounds merged{kMergeStart, 0, kMergeStart, 0};
+    for (const auto& area : areas->items())
+        merged = mergeBounds(merged, getRangeBounds(asObject(area)));
+    return merged;
+}
+
+void analyseSelection() {
+    selectionBounds = {0, 0, 0, 0};
+    const ObjectRef selection = asObject(xlApp->get(u"Selection"));
+    if (!selection || selection->typeName() != u"Range") return;
+    columnScanEnd = 0;
+    rowScanEnd = 0;
+    for (int32_t r = 1; r <= kHighestFlaggedRow; ++r) rowSelected[static_cast<size_t>(r)] = false;
+    selectionBounds = getRangeBounds(asObject(xlApp->get(u"Selection")));
+}
+
+bool readsAsNumber(std::u16string_view text, char16_t decimal, char16_t grouping) {
+    size_t i = 0;
+    const auto digit = [&](size_t at) {
+        return at < text.size() && text[at] >= u'0' && text[at] <= u'9';
+    };
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ++i;
+    bool digits = false;
+    while (i < text.size()) {
+        if (digit(i)) {
+            digits = true;
+        } else if (text[i] == grouping && digits && digit(i + 1)) {
+            // a grouping separator stands between digits
+        } else {
+            break;
+        }
+        ++i;
+    }
+    if (i < text.size() && text[i] == decimal) {
+        ++i;
+        while (digit(i)) digits = true, ++i;
+    }
+    if (!digits) return false;
+    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ++i;
+        if (!digit(i)) return false;
+        while (digit(i)) ++i;
+    }
+    return i == text.size();
+}
+
+namespace {
+
+// One line of the export file: its UTF-16LE code units, then CR LF.
+void writeLine(std::FILE* file, std::u16string_view line) {
+    std::string bytes;
+    bytes.reserve((line.size() + 2) * 2);
+    for (char16_t unit : std::u16string(line) + u"\r\n") {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+        throw Error(57, u"Device I/O error");
+}
+
+std::u16string headerField(const std::u16string& text, int32_t k) {
+    if (text.empty()) {
+        const int32_t code = 64 + k;
+        if (code > 255) throw Error(5, u"Invalid procedure call or argument");
+        if (code < 128) return std::u16string(1, static_cast<char16_t>(code));
+        return platform::fromAnsi(std::string(1, static_cast<char>(code)));
+    }
+    const auto separators = platform::numberSeparators();
+    if (readsAsNumber(text, separators.decimal, separators.grouping)) return u"F_" + text;
+    return text;
+}
+
+}  // namespace
+
+bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept {
+    bool result = false;
+    try {
+        xlApp = app;
+        xlSheet = asObject(xlApp->get(u"ActiveSheet"))->queryInterface(kWorksheetIid);
+        xlCells = asObject(xlSheet->get(u"Cells"));
+        analyseSelection();
+        const RangeBounds b = selectionBounds;
+        if (!(b.lastRow - b.firstRow >= 1 && b.lastCol - b.firstCol >= 1)) {
+            showInfoMessage(GetString(u"0923"));
+            return false;
+        }
+        platform::File file = platform::openFile(path, "wb");
+        if (std::fwrite("\xFF\xFE", 1, 2, file.get()) != 2) throw Error(57, u"Device I/O error");
+
+        std::u16string line;
+        int32_t k = 1;
+        for (int32_t c = b.firstCol; c <= b.lastCol; ++c) {
+            line += headerField(cellText(b.firstRow, c), k) + u'\t';
+            ++k;
+        }
+        writeLine(file.get(), std::u16string_view(line).substr(0, line.size() - 1));
+
+        for (int32_t r = b.firstRow + 1; r <= b.lastRow; ++r) {
+            if (r > kHighestFlaggedRow) subscriptOutOfRange();
+            if (!rowSelected[static_cast<size_t>(r)]) continue;
+            line.clear();
+            for (int32_t c = b.firstCol; c <= b.lastCol; ++c) line += cellText(r, c) + u'\t';
+            writeLine(file.get(), std::u16string_view(line).substr(0, line.size() - 1));
+        }
+        if (std::fclose(file.release()) != 0) throw Error(57, u"Device I/O error");
+        result = true;
+    } catch (...) {
+        // Every failure ends the export silently; a begun file stays.
+    }
+    xlCells.reset();
+    return result;
+}
+
+}  // namespace torva

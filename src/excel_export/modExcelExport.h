@@ -1,0 +1,56 @@
+#pragma once
+// The Excel export: from the current selection of the active worksheet to a
+// tab-separated UTF-16 file that the label application reads.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "automation/Automation.h"
+
+namespace torva {
+
+struct RangeBounds {
+    int32_t firstRow;
+    int32_t lastRow;
+    int32_t firstCol;
+    int32_t lastCol;
+    bool operator==(const RangeBounds&) const = default;
+};
+
+// Module state, shared by the analysis and the writer and kept between
+// exports for the lifetime of the add-in (one export at a time, on the
+// host's UI thread).
+inline constexpr int32_t kHighestFlaggedRow = 600;
+inline constexpr int32_t kColumnScanLimit = 300;  // rows a whole-column scan may reach
+inline constexpr int32_t kRowScanLimit = 250;     // columns a whole-row scan may reach
+inline constexpr int32_t kMergeStart = 5000;
+
+extern automation::ObjectRef xlApp;
+extern automation::ObjectRef xlSheet;
+extern RangeBounds selectionBounds;
+extern std::array<bool, kHighestFlaggedRow + 1> rowSelected;  // index 0 unused
+extern int32_t rowScanEnd;
+extern int32_t columnScanEnd;
+
+// Selection analysis.
+void analyseSelection();
+RangeBounds getRangeBounds(const automation::ObjectRef& range);
+RangeBounds parseAddress(std::u16string_view address);
+RangeBounds parseCellRef(std::u16string_view ref);
+RangeBounds mergeBounds(const RangeBounds& a, const RangeBounds& b);
+int32_t minOf(int32_t a, int32_t b);
+int32_t maxOf(int32_t a, int32_t b);
+int32_t lastRowOfColumn(int32_t c);
+int32_t lastColumnOfRow(int32_t r);
+
+// The export file. True once the file is completely written and closed;
+// false, silently or after the user's notice, otherwise.
+bool exportSelection(const std::u16string& path, const automation::ObjectRef& app) noexcept;
+
+// Does the user's locale read this text as a number? (VB's IsNumeric for
+// ordinary numbers: sign, digits, grouping and decimal separators, exponent.)
+bool readsAsNumber(std::u16string_view text, char16_t decimal, char16_t grouping);
+
+}  // namespace torva

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include "CommandBars.h"
+#include "Excel.h"
+#include "excel_export/modExcelExport.h"
+#include "platform/posix/Recorder.h"
+#include "support/Text.h"
+#include "test_support_helpers.h"
+
+using namespace torva;
+using namespace torva::model;
+
+namespace {
+
+// UTF-16LE with BOM, as the export writes it, from UTF-8 lines.
+std::string exportBytes(const std::vector<std::string>& lines) {
+    std::string bytes = "\xFF\xFE";
+    for (const auto& line : lines)
+        for (char16_t unit : fromUtf8(line) + u"\r\n") {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>(unit >> 8);
+        }
+    return bytes;
+}
+
+class ExcelExport : public torva::testing::SupportFolder {
+  protected:
+    std::shared_ptr<ExcelApplication> excel(const ExcelSetup& setup) {
+        return makeExcelApplication(nullptr, {}, setup);
+    }
+    // Runs the export into a fresh file; the file's bytes, or nullopt.
+    std::optional<std::string> run(const ExcelSetup& setup) {
+        const std::u16string file = path("export.tmp");
+        ok = exportSelection(file, excel(setup));
+        if (!std::filesystem::exists(dir / "export.tmp")) return std::nullopt;
+        return read(dir / "export.tmp");
+    }
+    static ExcelSetup sheet(std::u16string selection,
+                            std::vector<std::pair<std::u16string, std::u16string>> cells = {}) {
+        ExcelSetup s;
+        s.selection = std::move(selection);
+        s.cells = std::move(cells);
+        return s;
+    }
+    // The cells A1.. of one column filled down to row `rows`.
+    static std::vector<std::pair<std::u16string, std::u16string>> column(const std::u16string& col,
+                                                                         int rows) {
+        std::vector<std::pair<std::u16string, std::u16string>> cells;
+        for (int r = 1; r <= rows; ++r) {
+            const std::string n = std::to_string(r);
+            cells.emplace_back(col + std::u16string(n.begin(), n.end()),
+                               u"v" + std::u16string(n.begin(), n.end()));
+        }
+        return cells;
+    }
+    size_t notices() const { return platform::posix::recorder().messageBoxes.size(); }
+    bool ok = false;
+};
+
+}  // namespace
+
+TEST_F(ExcelExport, BlockGivesTheExactFile) {
+    const auto bytes = run(sheet(u"A1:B2", {{u"A1", u"Name"}, {u"A2", u"x"}}));
+    ASSERT_TRUE(ok);
+    const std::string expected(
+        "\xFF\xFE\x4E\x00\x61\x00\x6D\x00\x65\x00\x09\x00\x42\x00\x0D\x00\x0A\x00"
+        "\x78\x00\x09\x00\x0D\x00\x0A\x00",
+        26);
+    EXPECT_EQ(bytes, expected);
+    EXPECT_EQ(notices(), 0u);
+}
+
+TEST_F(ExcelExport, SelectionsOfOneCellRowOrColumnOrAChartGetTheNoticeAndNoFile) {
+    for (const auto& setup :
+         {sheet(u"B5"), sheet(u"A1:D1"), sheet(u"A1:A10"), sheet(u"C:C", column(u"C", 5))}) {
+        platform::posix::recorder().messageBoxes.clear();
+        EXPECT_EQ(run(setup), std::nullopt);
+        EXPECT_FALSE(ok);
+        ASSERT_EQ(notices(), 1u);
+        EXPECT_EQ(platform::posix::recorder().messageBoxes[0].style, 64u);
+    }
+    ExcelSetup chart = sheet(u"A1:B2");
+    chart.chartSelected = true;
+    platform::posix::recorder().messageBoxes.clear();
+    EXPECT_EQ(run(chart), std::nullopt);
+    EXPECT_EQ(notices(), 1u);
+}
+
+TEST_F(ExcelExport, ChartSheetAndWholeSheetFailSilently) {
+    ExcelSetup chartSheet = sheet(u"A1:B2");
+    chartSheet.chartSheet = true;
+    EXPECT_EQ(run(chartSheet), std::nullopt);
+    EXPECT_EQ(run(sheet(u"A:XFD", {{u"A1", u"h"}})), std::nullopt);
+    EXPECT_EQ(run(sheet(u"1:700")), std::nullopt);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(notices(), 0u);
+}
+
+TEST_F(ExcelExport, TwoAreasInEitherOrderGiveTheSameBoundsAndFlags) {
+    for (const auto* selection : {u"A1:B3,D5:E6", u"D5:E6,A1:B3"}) {
+        ASSERT_TRUE(run(sheet(selection)).has_value());
+        EXPECT_EQ(selectionBounds, (RangeBounds{1, 6, 1, 5}));
+        for (int r = 1; r <= 6; ++r) EXPECT_EQ(rowSelected[r], r != 4) << "row " << r;
+    }
+}
+
+TEST_F(ExcelExport, RowsBetweenAreasAreLeftOutButColumnsBetweenThemAreExported) {
+    std::vector<std::pair<std::u16string, std::u16string>> cells;
+    for (int r = 1; r <= 8; ++r) {
+        const std::string n = std::to_string(r);
+        cells.emplace_back(u"A" + std::u16string(n.begin(), n.end()),
+                           u"r" + std::u16string(n.begin(), n.end()));
+    }
+    EXPECT_EQ(run(sheet(u"A1:B3,A6:B8", cells)),
+              exportBytes({"r1\tB", "r2\t", "r3\t", "r6\t", "r7\t", "r8\t"}));
+    EXPECT_EQ(run(sheet(u"A1:A2,C1:C2", {{u"B2", u"between"}})),
+              exportBytes({"A\tB\tC", "\tbetween\t"}));
+}
+
+TEST_F(ExcelExport, WholeColumnsScanDownToAHighWaterMarkCappedAt300) {
+    auto cells = column(u"C", 10);
+    for (int r = 1; r <= 4; ++r)
+        cells.emplace_back(u"E" + std::u16string(1, char16_t(u'0' + r)), u"e");
+    ASSERT_TRUE(run(sheet(u"C:E", cells)).has_value());
+    // Column E continues from row 10 where C stopped and finds nothing more.
+    EXPECT_EQ(selectionBounds, (RangeBounds{1, 10, 3, 5}));
+
+    auto deep = column(u"A", 400);
+    for (auto& [name, text] : column(u"B", 400)) deep.emplace_back(name, text);
+    ASSERT_TRUE(run(sheet(u"A:B", deep)).has_value());
+    EXPECT_EQ(selectionBounds,
+              (RangeBounds{1, 301, 1, 2}));  // the second scan looks one cell further
+
+    // An empty first cell ends the scan at row 0.
+    run(sheet(u"F:G"));
+    EXPECT_EQ(selectionBounds, (RangeBounds{1, 0, 6, 7}));
+}
+
+TEST_F(ExcelExport, WholeRowsScanAlongTheFirstRow) {
+    const auto bytes =
+        run(sheet(u"2:4", {{u"A2", u"a"}, {u"B2", u"b"}, {u"C2", u"c"}, {u"B3", u"x"}}));
+    EXPECT_EQ(selectionBounds, (RangeBounds{2, 4, 1, 3}));
+    EXPECT_EQ(bytes, exportBytes({"a\tb\tc", "\tx\t", "\t\t"}));
+}
+
+TEST_F(ExcelExport, HeaderNamesFollowTheirRules) {
+    // Letters count from the block's first column; numbers get a prefix in the
+    // header only; blanks go at both ends, not inside.
+    EXPECT_EQ(
+        run(sheet(u"C1:F2",
+                  {{u"D1", u"2003"}, {u"F1", u"  two words "}, {u"D2", u"2003"}, {u"C2", u" x"}})),
+        exportBytes({"A\tF_2003\tC\ttwo words", "x\t2003\t\t"}));
+    EXPECT_EQ(run(sheet(u"A1:B2", {{u"A1", u"1,5"}, {u"B1", u"1.5e3"}})),
+              exportBytes({"F_1,5\tF_1.5e3", "\t"}));
+}
+
+TEST_F(ExcelExport, HeaderLettersRunOnPastZAndThroughTheAnsiCodePageUntil255) {
+    ASSERT_TRUE(run(sheet(u"A1:BZ2")).has_value());
+    const std::u16string header = u"A\tB";
+    // Column 27 is "[", column 64 the code 128: the euro sign in Windows-1252.
+    const auto bytes = *run(sheet(u"A1:BL2"));
+    std::u16string text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text += char16_t(uint8_t(bytes[i]) | (uint8_t(bytes[i + 1]) << 8));
+    const auto headerLine = text.substr(0, text.find(u"\r\n"));
+    std::vector<std::u16string> fields;
+    for (size_t start = 0;;) {
+        const auto tab = headerLine.find(u'\t', start);
+        fields.push_back(headerLine.substr(start, tab - start));
+        if (tab == std::u16string::npos) break;
+        start = tab + 1;
+    }
+    ASSERT_EQ(fields.size(), 64u);
+    EXPECT_EQ(fields[26], u"[");
+    EXPECT_EQ(fields[63], u"\u20AC");
+    EXPECT_TRUE(ok);
+
+    // 191 empty header cells fit; the 192nd would need code 256.
+    EXPECT_TRUE(run(sheet(u"A1:GI2")).has_value() && ok);
+    const auto partial = run(sheet(u"A1:GJ2"));
+    EXPECT_FALSE(ok);
+    ASSERT_TRUE(partial.has_value());
+    EXPECT_EQ(*partial, "\xFF\xFE");  // opened, nothing written
+}
+
+TEST_F(ExcelExport, TabsAndLineBreaksInsideCellsGoIntoTheFileUnchanged) {
+    EXPECT_EQ(run(sheet(u"A1:B2", {{u"A1", u"h"}, {u"A2", u"two\nlines"}, {u"B2", u"a\tb"}})),
+              exportBytes({"h\tB", "two\nlines\ta\tb"}));
+}
+
+TEST_F(ExcelExport, AFailingExcelCallMidExportLeavesThePartialFile) {
+    ExcelSetup setup = sheet(u"A1:B4", {{u"A1", u"h"}, {u"A2", u"one"}});
+    auto app = excel(setup);
+    auto activeSheet =
+        std::static_pointer_cast<Worksheet>(automation::asObject(app->get(u"ActiveSheet")));
+    activeSheet->failAt(3, 2);
+    EXPECT_FALSE(exportSelection(path("partial.tmp"), app));
+    EXPECT_EQ(read(dir / "partial.tmp"), exportBytes({"h\tB", "one\t"}));
+}
+
+TEST(SelectionAnalysis, ReferencesAndMergesFollowExcelsR1C1Shapes) {
+    EXPECT_EQ(parseAddress(u"R5C2"), (RangeBounds{5, 5, 2, 2}));
+    EXPECT_EQ(parseAddress(u"R2C1:R10C4"), (RangeBounds{2, 10, 1, 4}));
+    EXPECT_EQ(parseAddress(u"R12C3:R2C1"), (RangeBounds{2, 12, 1, 3}));
+    EXPECT_EQ(mergeBounds({kMergeStart, 0, kMergeStart, 0}, {7, 9, 5001, 5002}),
+              (RangeBounds{7, 9, 5000, 5002}));
+    EXPECT_EQ(minOf(3, 3), 3);
+    EXPECT_EQ(maxOf(-1, 2), 2);
+    EXPECT_THROW(parseCellRef(u"RxC1"), Error);
+}
+
+TEST(SelectionAnalysis, NumbersAreReadAsTheLocaleWritesThem) {
+    EXPECT_TRUE(readsAsNumber(u"2003", u',', u'.'));
+    EXPECT_TRUE(readsAsNumber(u"-1.234,5", u',', u'.'));
+    EXPECT_TRUE(readsAsNumber(u"+1,5E-3", u',', u'.'));
+    EXPECT_FALSE(readsAsNumber(u"1.5", u',', u'\u00A0'));
+    EXPECT_FALSE(readsAsNumber(u"12a", u'.', u','));
+    EXPECT_FALSE(readsAsNumber(u"-", u'.', u','));
+    EXPECT_FALSE(readsAsNumber(u"1e", u'.', u','));
+    EXPECT_FALSE(readsAsNumber(u",5,", u'.', u','));
+}

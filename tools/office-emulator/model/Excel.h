@@ -1,0 +1,119 @@
+#pragma once
+// Excel's object model as the add-in's export meets it: the active sheet
+// (a worksheet with the displayed text of its cells, or a chart sheet), the
+// selection as a Range with its Areas, R1C1 addresses, Cells.Item and Text.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "Hosts.h"
+#include "ModelObject.h"
+
+namespace torva::model {
+
+inline constexpr int32_t kExcelRows = 1048576;
+inline constexpr int32_t kExcelColumns = 16384;  // XFD
+inline constexpr int32_t kXlA1 = 1;
+inline constexpr int32_t kXlR1C1 = -4150;
+
+inline constexpr Guid kIidWorksheet{0x000208D8, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr Guid kIidChart{0x000208D6, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr Guid kIidRange{0x00020846, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr Guid kIidAreas{0x00020860, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+// One rectangular area, rows and columns counted from 1.
+struct CellRect {
+    int32_t firstRow, lastRow, firstCol, lastCol;
+    bool operator==(const CellRect&) const = default;
+};
+
+// "B5", "A1:B2", "A1:B3,D5:E6", "C:E", "2:4", "A:XFD", as a user types them
+// into the Name box; throws std::invalid_argument on anything else.
+std::vector<CellRect> parseA1Selection(std::u16string_view text);
+// A1-style cell name ("AB12") to row and column; throws std::invalid_argument.
+std::pair<int32_t, int32_t> parseA1Cell(std::u16string_view name);
+// Excel's absolute address of one area in R1C1 style (R5C2, R1C1:R2C2, C3,
+// C3:C5, R2, R2:R4, R1:R1048576) or in A1 style ($B$5, $A$1:$B$2, $C:$E, $2:$4).
+std::u16string areaAddress(const CellRect& area, bool r1c1);
+
+class Worksheet : public Object {
+  public:
+    explicit Worksheet(std::u16string name);
+    void setText(int32_t row, int32_t col, std::u16string text);
+    const std::u16string& text(int32_t row, int32_t col) const;
+    // Makes a failing cell: its Text raises, as a broken link to Excel would.
+    void failAt(int32_t row, int32_t col) { failing_ = {row, col}; }
+    bool fails(int32_t row, int32_t col) const { return failing_ == std::pair{row, col}; }
+
+  private:
+    std::u16string name_;
+    std::map<std::pair<int32_t, int32_t>, std::u16string> cells_;
+    std::pair<int32_t, int32_t> failing_{0, 0};
+};
+
+class ChartSheet : public Object {
+  public:
+    explicit ChartSheet(std::u16string name);
+
+  private:
+    std::u16string name_;
+};
+
+class Range : public Object {
+  public:
+    Range(std::shared_ptr<Worksheet> sheet, std::vector<CellRect> areas);
+    const std::vector<CellRect>& areas() const { return areas_; }
+
+  private:
+    Value text() const;
+    std::u16string address(bool r1c1) const;
+
+    std::shared_ptr<Worksheet> sheet_;
+    std::vector<CellRect> areas_;
+};
+
+class Areas : public Object {
+  public:
+    Areas(std::shared_ptr<Worksheet> sheet, std::vector<CellRect> areas);
+
+  private:
+    Value area(size_t i) const;
+
+    std::shared_ptr<Worksheet> sheet_;
+    std::vector<CellRect> areas_;
+};
+
+// A drawing or chart object that the user selected instead of cells.
+class ChartObject : public Object {
+  public:
+    ChartObject();
+};
+
+// Excel's Application with the active sheet and the selection.
+class ExcelApplication : public Application {
+  public:
+    ExcelApplication(ObjectRef commandBars, const HostOptions& options, ObjectRef activeSheet,
+                     ObjectRef selection);
+
+  private:
+    ObjectRef activeSheet_;
+    ObjectRef selection_;
+};
+
+// What a scenario's "excel" part describes.
+struct ExcelSetup {
+    bool chartSheet = false;
+    std::u16string sheetName = u"Sheet1";
+    std::vector<std::pair<std::u16string, std::u16string>> cells;  // A1 name, text
+    std::u16string selection;                                      // A1 style
+    bool chartSelected = false;
+};
+std::shared_ptr<ExcelApplication> makeExcelApplication(ObjectRef commandBars,
+                                                       const HostOptions& options,
+                                                       const ExcelSetup& setup);
+
+}  // namespace torva::model
