@@ -1,0 +1,119 @@
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "platform/Platform.h"
+#include "platform/win/LastError.h"
+#include "support/Text.h"
+
+namespace torva::platform {
+
+namespace {
+
+struct HandleCloser {
+    void operator()(HANDLE h) const noexcept { CloseHandle(h); }
+};
+// CreateFileW reports failure as INVALID_HANDLE_VALUE; it is never stored here.
+using FileHandle = std::unique_ptr<void, HandleCloser>;
+
+void moduleAnchor() {}
+
+}  // namespace
+
+File openFile(std::u16string_view path, const char* mode) {
+    const std::wstring wideMode(mode, mode + std::strlen(mode));
+    SetLastError(0);
+    File file(_wfopen(win::wide(path).c_str(), wideMode.c_str()));
+    if (!file) {
+        const DWORD code = GetLastError();
+        if (code != 0) {
+            throw win::win32Error(code);
+        }
+        throw Error::fromHResult(static_cast<int32_t>(E_FAIL), fromUtf8(std::strerror(errno)));
+    }
+    return file;
+}
+
+std::u16string tempFolder() {
+    wchar_t buffer[MAX_PATH + 2] = {};
+    const DWORD n = GetTempPathW(MAX_PATH + 2, buffer);
+    if (n == 0 || n > MAX_PATH + 1) {
+        throw win::win32Error();
+    }
+    std::u16string folder(reinterpret_cast<const char16_t*>(buffer), n);
+    // The trailing backslash goes, except after a drive root such as C:\.
+    const bool driveRoot = folder.size() == 3 && folder[1] == u':';
+    if (!driveRoot && folder.size() > 1 && folder.back() == u'\\') {
+        folder.pop_back();
+    }
+    return folder;
+}
+
+void randomBytes(std::span<uint8_t> out) {
+    const NTSTATUS status = BCryptGenRandom(nullptr, out.data(), static_cast<ULONG>(out.size()),
+                                            BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    if (status < 0) {
+        throw Error::fromHResult(static_cast<int32_t>(HRESULT_FROM_NT(status)),
+                                 u"The system's random number generator failed");
+    }
+}
+
+bool isFile(std::u16string_view path) {
+    const DWORD attributes = GetFileAttributesW(win::wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+void deleteFile(std::u16string_view path) {
+    if (!DeleteFileW(win::wide(path).c_str())) {
+        throw win::win32Error();
+    }
+}
+
+void appendToFile(std::u16string_view path, std::string_view bytes) {
+    // Append-only access makes every WriteFile land at the current end, so
+    // lines from several Office processes never overwrite or split each other.
+    HANDLE raw =
+        CreateFileW(win::wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (raw == INVALID_HANDLE_VALUE) {
+        throw win::win32Error();
+    }
+    const FileHandle file(raw);
+    DWORD written = 0;
+    if (!WriteFile(raw, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        throw win::win32Error();
+    }
+    if (written != bytes.size()) {
+        throw win::win32Error(ERROR_DISK_FULL);
+    }
+}
+
+std::u16string moduleFolder() {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&moduleAnchor), &module)) {
+        throw win::win32Error();
+    }
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(module, name.data(), static_cast<DWORD>(name.size()));
+        if (n == 0) {
+            throw win::win32Error();
+        }
+        if (n < name.size()) {
+            name.resize(n);
+            break;
+        }
+        name.resize(name.size() * 2);
+    }
+    const size_t slash = name.find_last_of(L'\\');
+    name.resize(slash == std::wstring::npos ? 0 : slash);
+    return std::u16string(name.begin(), name.end());
+}
+
+}  // namespace torva::platform

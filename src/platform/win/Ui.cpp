@@ -1,0 +1,12 @@
+#include <windows.h>
+
+#include "platform/Platform.h"
+#include "platform/win/LastError.h"
+
+namespace torva::platform {
+
+int messageBox(std::u16string_view text, std::u16string_view caption, uint32_t style) {
+    return MessageBoxW(nullptr, win::wide(text).c_str(), win::wide(caption).c_str(), style);
+}
+
+}  // namespace torva::platform

@@ -1,0 +1,80 @@
+#include "support/modDecode.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Platform.h"
+#include "support/Error.h"
+#include "support/Text.h"
+
+namespace torva {
+
+namespace {
+
+// The numbers a VB file operation reports for the same failures.
+constexpr int32_t kErrorDeviceIo = 57;
+constexpr int32_t kErrorPastEnd = 62;
+
+Error ioError(int32_t number, const char* what) {
+    const int code = errno;
+    std::string text = what;
+    if (code != 0) {
+        text += std::string(": ") + std::strerror(code);
+    }
+    return Error(number, fromUtf8(text));
+}
+
+// Opened for reading and writing, created where missing, as a binary open
+// without an access clause does. A string file in a folder the user cannot
+// write (Program Files) is still read: then it is opened for reading only.
+platform::File openSource(const std::u16string& path) {
+    try {
+        platform::File file = platform::openFile(path, "a+b");
+        std::rewind(file.get());
+        return file;
+    } catch (const Error&) {
+        try {
+            return platform::openFile(path, "rb");
+        } catch (const Error&) {
+        }
+        throw;
+    }
+}
+
+}  // namespace
+
+void DecodeFile(std::u16string source, std::u16string target) {
+    platform::File in = openSource(source);
+    platform::File out = platform::openFile(target, "wb");
+
+    if (std::fseek(in.get(), 0, SEEK_END) != 0) {
+        throw ioError(kErrorDeviceIo, "Could not measure the string file");
+    }
+    const long length = std::ftell(in.get());
+    if (length < 0 || std::fseek(in.get(), 0, SEEK_SET) != 0) {
+        throw ioError(kErrorDeviceIo, "Could not measure the string file");
+    }
+
+    unsigned char chain = kDecodeStartByte;
+    for (long done = 0; done < length; ++done) {
+        errno = 0;
+        const int b = std::fgetc(in.get());
+        if (b == EOF) {
+            throw ioError(kErrorPastEnd, "Input past end of file");
+        }
+        if (std::fputc(b ^ chain, out.get()) == EOF) {
+            throw ioError(kErrorDeviceIo, "Could not write the decoded string file");
+        }
+        chain = static_cast<unsigned char>(b);
+    }
+
+    // The target first, then the source; a failed flush of the target counts.
+    errno = 0;
+    if (std::fclose(out.release()) != 0) {
+        throw ioError(kErrorDeviceIo, "Could not write the decoded string file");
+    }
+    in.reset();
+}
+
+}  // namespace torva

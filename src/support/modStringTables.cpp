@@ -1,0 +1,126 @@
+#include "support/modStringTables.h"
+
+#include <cstdio>
+#include <unordered_map>
+
+#include "platform/Platform.h"
+#include "support/Error.h"
+#include "support/StringFile.h"
+#include "support/modDecode.h"
+#include "support/modLog.h"
+#include "support/modUtils.h"
+
+namespace torva {
+
+namespace {
+
+// What a keyed collection reports for a key that it holds already.
+constexpr int32_t kErrorDuplicateKey = 457;
+
+// Keyed by stringIdKey; entries are only ever added.
+std::unordered_map<std::u16string, std::u16string>& stringTable() {
+    static std::unordered_map<std::u16string, std::u16string> table;
+    return table;
+}
+
+// "\n" once a load has run to its end; until then no line breaks are made.
+std::u16string lineBreakMarker;
+
+bool isTrimmed(char16_t c) {
+    return c == u'\r' || c == u'\n' || c == u'\t' || c == u' ' || c == u'\a';
+}
+
+std::u16string replaceAll(std::u16string_view text, std::u16string_view find,
+                          std::u16string_view with) {
+    if (find.empty()) {
+        return std::u16string(text);
+    }
+    std::u16string out;
+    size_t start = 0;
+    for (size_t at = text.find(find); at != std::u16string_view::npos;
+         at = text.find(find, start)) {
+        out.append(text.substr(start, at - start));
+        out.append(with);
+        start = at + find.size();
+    }
+    out.append(text.substr(start));
+    return out;
+}
+
+std::string readWhole(std::FILE* file) {
+    std::string bytes;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.append(buffer, n);
+    }
+    if (std::ferror(file)) {
+        throw Error(57, u"Could not read the decoded string file");
+    }
+    return bytes;
+}
+
+}  // namespace
+
+bool LoadStringTable() noexcept {
+    std::u16string tempPath;
+    std::u16string currentLine;
+    try {
+        tempPath = WorkingFolder + u"\\" + NewTempName();
+        DecodeFile(platform::moduleFolder() + u"\\" + u"Torva.Sys", tempPath);
+
+        // Read-only open: a temporary file that went missing is not created.
+        std::u16string content;
+        {
+            platform::File file = platform::openFile(tempPath, "rb");
+            content = textFromUtf16Le(readWhole(file.get()));
+        }
+        for (std::u16string_view raw : splitStringFileLines(content)) {
+            StringLine line = parseStringLine(raw);
+            currentLine = line.stripped;
+            if (line.kind != StringLineKind::Entry) {
+                continue;
+            }
+            const bool added =
+                stringTable().emplace(stringIdKey(line.id), std::move(line.text)).second;
+            if (!added) {
+                throw Error(kErrorDuplicateKey,
+                            u"This key is already associated with an element of this collection");
+            }
+        }
+
+        RemoveFile(tempPath);
+        lineBreakMarker = u"\\n";
+        return true;
+    } catch (...) {
+        WriteLog(u"Could not read Stringtable: " + tempPath, LogError);
+        WriteLog(u"Error near Line : " + currentLine, LogError);
+        // The file was closed when its scope ended.
+        RemoveFile(tempPath);
+        return false;
+    }
+}
+
+std::u16string GetString(std::u16string_view id) {
+    const auto& table = stringTable();
+    const auto found = table.find(stringIdKey(id));
+    return found == table.end() ? std::u16string() : UnescapeText(found->second);
+}
+
+std::u16string UnescapeText(std::u16string_view text) {
+    std::u16string out = replaceAll(text, lineBreakMarker, u"\r\n");
+    out = replaceAll(out, u"\\\u201E", u"\u201E");
+    return replaceAll(out, u"\\\"", u"\"");
+}
+
+std::u16string TrimWhitespace(std::u16string_view text) {
+    while (!text.empty() && isTrimmed(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isTrimmed(text.back())) {
+        text.remove_suffix(1);
+    }
+    return std::u16string(text);
+}
+
+}  // namespace torva

@@ -1,0 +1,37 @@
+#include "support/modUtils.h"
+
+#include <array>
+#include <cstdint>
+
+#include "platform/Platform.h"
+
+namespace torva {
+
+std::u16string WorkingFolder;
+
+std::u16string GetWorkingFolder() { return platform::tempFolder(); }
+
+std::u16string NewTempName() {
+    // Twenty random bits give the five hex digits of the familiar radXXXXX.tmp.
+    std::array<uint8_t, 3> random{};
+    platform::randomBytes(random);
+    const uint32_t value = (random[0] | (random[1] << 8) | (random[2] << 16)) & 0xFFFFF;
+    constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    std::u16string name = u"rad";
+    for (int shift = 16; shift >= 0; shift -= 4) {
+        name += kHex[(value >> shift) & 0xF];
+    }
+    return name + u".tmp";
+}
+
+bool FileExists(std::u16string_view path) { return platform::isFile(path); }
+
+void RemoveFile(std::u16string_view path) noexcept {
+    try {
+        platform::deleteFile(path);
+    } catch (...) {
+        // A missing, locked or read-only file is no concern of the caller.
+    }
+}
+
+}  // namespace torva

@@ -1,0 +1,84 @@
+#include <regex>
+
+#include "test_support_helpers.h"
+
+#include "support/modLog.h"
+
+using namespace torva;
+using torva::testing::SupportFolder;
+
+using ErrorLog = SupportFolder;
+
+namespace {
+const std::string kStamp = "[0-3][0-9]\\.[01][0-9]\\.20[0-9]{2} [0-2][0-9]:[0-5][0-9]:[0-5][0-9]";
+}
+
+TEST(FormatDateTime, FixedDigitsAndSeparators) {
+    const platform::LocalTime t{2026, 3, 4, 9, 5, 3};
+    EXPECT_EQ(FormatDate(t), u"04.03.2026");
+    EXPECT_EQ(FormatTime(t, false), u"09:05");
+    EXPECT_EQ(FormatTime(t, true), u"09:05:03");
+    EXPECT_EQ(FormatDate({987, 12, 31, 0, 0, 0}), u"31.12.0987");
+    EXPECT_EQ(FormatTime({2026, 12, 4, 17, 45, 59}, true), u"17:45:59");
+}
+
+TEST_F(ErrorLog, LineLayoutAndMarkerPerLevel) {
+    WriteLog(u"Could not create Commandbar", LogError);
+    WriteLog(u"info", LogInfo);
+    WriteLog(u"five", 5);
+    WriteLog(u"minus", -1);
+    WriteLog(u"", LogError);
+    const std::string expected = kStamp + " ### Could not create Commandbar\r\n" + kStamp +
+                                 " \\(I\\) info\r\n" + kStamp + " \\?\\?\\? five\r\n" + kStamp +
+                                 " \\?\\?\\? minus\r\n" + kStamp + " ### \r\n";
+    const std::string log = read(dir / "torva.log");
+    EXPECT_TRUE(std::regex_match(log, std::regex(expected))) << log;
+}
+
+TEST_F(ErrorLog, StampIsTheCurrentLocalTime) {
+    const auto before = platform::localTime();
+    WriteLog(u"x", LogError);
+    const auto after = platform::localTime();
+    const std::string log = read(dir / "torva.log");
+    // Unless the day turned during the call, the stamp lies between the two.
+    const std::string first = toUtf8(FormatDate(before) + u" " + FormatTime(before, true));
+    const std::string last = toUtf8(FormatDate(after) + u" " + FormatTime(after, true));
+    const std::string stamp = log.substr(0, 19);
+    EXPECT_TRUE(stamp == first || stamp == last) << stamp;
+}
+
+TEST_F(ErrorLog, TraceLevelTouchesNothing) {
+    WriteLog(u"nothing", LogTrace);
+    EXPECT_TRUE(files().empty());
+    WriteLog(u"something", LogError);
+    EXPECT_EQ(files(), std::vector<std::string>{"torva.log"});
+}
+
+TEST_F(ErrorLog, TextIsAnsiAndMessagesMayBreakLines) {
+    WriteLog(u"Gr\u00F6\u00DFe \u20AC \u2192\r\nzweite Zeile", LogError);
+    const std::string log = read(dir / "torva.log");
+    EXPECT_EQ(log.substr(19),
+              " ### Gr\xF6\xDF"
+              "e \x80 ?\r\nzweite Zeile\r\n");
+}
+
+TEST_F(ErrorLog, EntriesOnlyEverAppend) {
+    write(dir / "torva.log", "old line\r\n");
+    WriteLog(u"new", LogError);
+    const std::string log = read(dir / "torva.log");
+    EXPECT_EQ(log.substr(0, 10), "old line\r\n");
+    EXPECT_EQ(log.substr(29), " ### new\r\n");
+}
+
+TEST_F(ErrorLog, UnwritableFolderShowsOneBoxPerEntry) {
+    WorkingFolder = path("missing");
+    WriteLog(u"first", LogError);
+    WriteLog(u"second", LogError);
+    const auto& boxes = platform::posix::recorder().messageBoxes;
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, u"Could not write Error-Log: File: " + path("missing") +
+                                 u"\\torva.log Description: No such file or directory");
+    EXPECT_EQ(boxes[0].caption, u"TorvaAddIn");
+    EXPECT_EQ(boxes[0].style, 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+}

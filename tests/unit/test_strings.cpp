@@ -1,0 +1,166 @@
+#include <vector>
+
+#include "test_support_helpers.h"
+
+#include "support/StringFile.h"
+#include "support/modStringTables.h"
+
+using namespace torva;
+using torva::testing::SupportFolder;
+
+// The table lives as long as the process and is never emptied, so each test
+// uses IDs of its own.
+class StringTable : public SupportFolder {
+  protected:
+    void shipStringFile(std::u16string_view text) {
+        const std::string plain = utf16LeWithBom(text);
+        std::vector<uint8_t> bytes(plain.begin(), plain.end());
+        scrambleBytes(bytes);
+        write(dir / "Torva.Sys", std::string(bytes.begin(), bytes.end()));
+    }
+    std::string log() const { return read(dir / "torva.log"); }
+};
+
+TEST(StringLineRules, StripCommentsAndEntries) {
+    const StringLine entry = parseStringLine(u" \t0920 Etiketten drucken \t\r");
+    EXPECT_EQ(entry.kind, StringLineKind::Entry);
+    EXPECT_EQ(entry.stripped, u"0920 Etiketten drucken");
+    EXPECT_EQ(entry.id, u"0920");
+    EXPECT_EQ(entry.text, u"Etiketten drucken");
+
+    EXPECT_EQ(parseStringLine(u"\t  # comment").kind, StringLineKind::Comment);
+    EXPECT_EQ(parseStringLine(u" \a\r\n\t ").kind, StringLineKind::Blank);
+
+    const StringLine hash = parseStringLine(u"0950 # kein Kommentar\tmit\tTabs");
+    EXPECT_EQ(hash.kind, StringLineKind::Entry);
+    EXPECT_EQ(hash.text, u"# kein Kommentar\tmit\tTabs");
+
+    // The fifth character is dropped whatever it is.
+    EXPECT_EQ(parseStringLine(u"0920Xtext").text, u"text");
+    EXPECT_EQ(parseStringLine(u"0920=  two").text, u"  two");
+}
+
+TEST(StringLineRules, ShortLinesGiveEmptyTexts) {
+    const StringLine four = parseStringLine(u"1234");
+    EXPECT_EQ(four.id, u"1234");
+    EXPECT_EQ(four.text, u"");
+    EXPECT_EQ(parseStringLine(u"1234 ").text, u"");
+    const StringLine three = parseStringLine(u"abc");
+    EXPECT_EQ(three.kind, StringLineKind::Entry);
+    EXPECT_EQ(three.id, u"abc");
+    EXPECT_EQ(three.text, u"");
+}
+
+TEST(StringLineRules, TrimTakesOnlyItsFiveCharacters) {
+    EXPECT_EQ(TrimWhitespace(u"\a\t x y \r\n"), u"x y");
+    EXPECT_EQ(TrimWhitespace(std::u16string_view(u"\v x\0", 4)), std::u16string(u"\v x\0", 4));
+    EXPECT_EQ(TrimWhitespace(u" \a "), u"");
+}
+
+TEST(StringFileBytes, ByteOrderMarkIsNoPartOfTheFirstLine) {
+    const std::u16string text = u"0900 Torva Plakora\r\n0956 Adressb\u00FCcher:\r\n";
+    const std::string bytes = utf16LeWithBom(text);
+    EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE"
+                                              "0\0",
+                                              4));
+    EXPECT_EQ(textFromUtf16Le(bytes), text);
+    EXPECT_EQ(textFromUtf16Le(bytes.substr(2)), text);
+    EXPECT_EQ(textFromUtf16Le(std::string("a\0b", 3)), u"a");
+
+    const auto lines = splitStringFileLines(text);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], u"0956 Adressb\u00FCcher:\r");
+}
+
+TEST(StringIds, CaseIsNotSignificant) {
+    EXPECT_EQ(stringIdKey(u"ab\u00E4z"), stringIdKey(u"AB\u00C4Z"));
+    EXPECT_NE(stringIdKey(u"0920"), stringIdKey(u"0921"));
+}
+
+TEST_F(StringTable, LoadsEntriesAndLeavesNoTemporaryFile) {
+    shipStringFile(
+        u"# Torva\r\n\r\n   \t\r\n  # indented comment\r\nAA01 Erste Zeile\r\n"
+        u"aa02\tZweite \u201EZeile\u201C\r\nAA03\r\nAA4\r\n");
+    EXPECT_TRUE(LoadStringTable());
+    EXPECT_EQ(GetString(u"AA01"), u"Erste Zeile");
+    EXPECT_EQ(GetString(u"aa01"), u"Erste Zeile");
+    EXPECT_EQ(GetString(u"AA02"), u"Zweite \u201EZeile\u201C");
+    EXPECT_EQ(GetString(u"AA03"), u"");
+    EXPECT_EQ(GetString(u"AA4"), u"");
+    EXPECT_EQ(GetString(u"# in"), u"");
+    EXPECT_EQ(files(), std::vector<std::string>{"Torva.Sys"});
+}
+
+TEST_F(StringTable, OnlyCommentsAndBlanksLoadNothingButSucceed) {
+    shipStringFile(u"# BB01 not an entry\r\n\t\r\n \a \r\n");
+    EXPECT_TRUE(LoadStringTable());
+    EXPECT_EQ(GetString(u"# BB"), u"");
+    EXPECT_EQ(GetString(u"BB01"), u"");
+    EXPECT_FALSE(std::filesystem::exists(dir / "torva.log"));
+}
+
+TEST_F(StringTable, EscapesAfterALoad) {
+    shipStringFile(
+        u"CC01 eins\\nzwei\r\nCC02 sagte \\\"ja\\\" und \\\u201Enein\u201C\r\n"
+        u"CC03 C:\\temp \\\\n\r\n");
+    ASSERT_TRUE(LoadStringTable());
+    EXPECT_EQ(GetString(u"CC01"), u"eins\r\nzwei");
+    EXPECT_EQ(GetString(u"CC02"), u"sagte \"ja\" und \u201Enein\u201C");
+    // No escape for other characters or a doubled backslash.
+    EXPECT_EQ(GetString(u"CC03"), u"C:\\temp \\\r\n");
+}
+
+TEST_F(StringTable, DuplicateIdStopsTheLoad) {
+    shipStringFile(u"DD01 first\r\nDD02 second\r\n  dd01 again  \r\nDD03 never\r\n");
+    EXPECT_FALSE(LoadStringTable());
+    EXPECT_EQ(GetString(u"DD01"), u"first");
+    EXPECT_EQ(GetString(u"DD02"), u"second");
+    EXPECT_EQ(GetString(u"DD03"), u"");
+
+    // The temporary path is the one in the first entry, and it is gone again.
+    const std::string text = log();
+    const std::string head = " ### Could not read Stringtable: " + dir.string() + "\\rad";
+    ASSERT_EQ(text.find(head), 19u) << text;
+    const std::string tempName = text.substr(19 + head.size() - 3, 12);
+    EXPECT_FALSE(std::filesystem::exists(dir / tempName)) << tempName;
+    EXPECT_NE(text.find(" ### Error near Line : dd01 again\r\n"), std::string::npos) << text;
+    EXPECT_EQ(files(), (std::vector<std::string>{"Torva.Sys", "torva.log"}));
+}
+
+TEST_F(StringTable, ASecondLoadFailsAtItsFirstEntryAndKeepsTheFirst) {
+    shipStringFile(u"EE01 original\r\n");
+    ASSERT_TRUE(LoadStringTable());
+    shipStringFile(u"# again\r\nEE01 replaced\r\nEE02 new\r\n");
+    EXPECT_FALSE(LoadStringTable());
+    EXPECT_EQ(GetString(u"EE01"), u"original");
+    EXPECT_EQ(GetString(u"EE02"), u"");
+    EXPECT_NE(log().find("Error near Line : EE01 replaced\r\n"), std::string::npos);
+}
+
+TEST_F(StringTable, UnusableAddInFolderFailsBeforeAnyLine) {
+    platform::posix::recorder().moduleFolder = path("missing");
+    EXPECT_FALSE(LoadStringTable());
+    const std::string text = log();
+    EXPECT_NE(text.find(" ### Could not read Stringtable: " + dir.string() + "\\rad"),
+              std::string::npos);
+    EXPECT_TRUE(text.ends_with(" ### Error near Line : \r\n")) << text;
+    EXPECT_EQ(files(), std::vector<std::string>{"torva.log"});
+}
+
+TEST_F(StringTable, MissingStringFileInAWritableFolderLoadsEmpty) {
+    EXPECT_TRUE(LoadStringTable());
+    EXPECT_EQ(files(), std::vector<std::string>{"Torva.Sys"});
+}
+
+TEST_F(StringTable, AbsentIdIsEmptyAndSilent) {
+    EXPECT_EQ(GetString(u"ZZ99"), u"");
+    EXPECT_EQ(GetString(u""), u"");
+    EXPECT_TRUE(files().empty());
+}
+
+TEST(StringTableMarker, NoLineBreaksBeforeALoadHasFinished) {
+    if (UnescapeText(u"a\\nb") != u"a\\nb") {
+        GTEST_SKIP() << "a load already finished in this process; ctest runs this alone";
+    }
+    EXPECT_EQ(UnescapeText(u"a\\nb \\\"c\\\""), u"a\\nb \"c\"");
+}

@@ -1,0 +1,64 @@
+#pragma once
+// A private working folder and add-in folder for each test, with the POSIX
+// recorder pointed at them.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/posix/Recorder.h"
+#include "support/Text.h"
+#include "support/modUtils.h"
+
+namespace torva::testing {
+
+class SupportFolder : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "torva-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        platform::posix::recorder().clear();
+        platform::posix::recorder().tempFolder = fromUtf8(dir.string());
+        platform::posix::recorder().moduleFolder = fromUtf8(dir.string());
+        WorkingFolder = fromUtf8(dir.string());
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::permissions(dir, std::filesystem::perms::owner_all, ignored);
+        std::filesystem::remove_all(dir, ignored);
+        platform::posix::recorder().clear();
+        WorkingFolder.clear();
+    }
+
+    // The add-in's own form of a path in the folder.
+    std::u16string path(const std::string& name) const {
+        return fromUtf8(dir.string()) + u"\\" + fromUtf8(name);
+    }
+    static std::string read(const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    static void write(const std::filesystem::path& file, const std::string& bytes) {
+        std::ofstream(file, std::ios::binary) << bytes;
+    }
+    // Every file in the folder, by name.
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir)) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::filesystem::path dir;
+};
+
+}  // namespace torva::testing

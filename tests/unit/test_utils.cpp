@@ -1,0 +1,67 @@
+#include <sys/stat.h>
+
+#include <regex>
+#include <set>
+
+#include "test_support_helpers.h"
+
+#include "support/modUtils.h"
+
+using namespace torva;
+using torva::testing::SupportFolder;
+
+using WorkingFolderTest = SupportFolder;
+
+TEST_F(WorkingFolderTest, ComesFromTmpdirWithoutTrailingSlash) {
+    platform::posix::recorder().tempFolder.reset();
+    const char* saved = std::getenv("TMPDIR");
+    const std::string restore = saved ? saved : "";
+    setenv("TMPDIR", "/var/tmp/torva-test//", 1);
+    EXPECT_EQ(GetWorkingFolder(), u"/var/tmp/torva-test");
+    unsetenv("TMPDIR");
+    EXPECT_EQ(GetWorkingFolder(), u"/tmp");
+    if (saved) {
+        setenv("TMPDIR", restore.c_str(), 1);
+    }
+}
+
+TEST_F(WorkingFolderTest, NewTempNameHasTheFamiliarFormAndCreatesNothing) {
+    const std::regex form("rad[0-9A-F]{5}\\.tmp");
+    std::set<std::u16string> seen;
+    for (int i = 0; i < 200; ++i) {
+        const std::u16string name = NewTempName();
+        ASSERT_TRUE(std::regex_match(toUtf8(name), form)) << toUtf8(name);
+        seen.insert(name);
+    }
+    // Twenty random bits: 200 draws rarely collide, and never mostly.
+    EXPECT_GT(seen.size(), 190u);
+    EXPECT_TRUE(files().empty());
+}
+
+TEST_F(WorkingFolderTest, FileExistsCountsFilesOnly) {
+    write(dir / "a.txt", "x");
+    std::filesystem::create_directory(dir / "sub");
+    EXPECT_TRUE(FileExists(path("a.txt")));
+    EXPECT_FALSE(FileExists(path("sub")));
+    EXPECT_FALSE(FileExists(path("missing.txt")));
+}
+
+TEST_F(WorkingFolderTest, RemoveFileDeletesAndSwallowsEveryFailure) {
+    write(dir / "gone.tmp", "x");
+    RemoveFile(path("gone.tmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "gone.tmp"));
+
+    RemoveFile(path("never-there.tmp"));
+    RemoveFile(u"");
+
+    // A read-only file is refused, not forced, as on Windows.
+    write(dir / "locked.tmp", "x");
+    chmod((dir / "locked.tmp").c_str(), 0444);
+    RemoveFile(path("locked.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "locked.tmp"));
+
+    std::filesystem::create_directory(dir / "folder");
+    RemoveFile(path("folder"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "folder"));
+    EXPECT_TRUE(platform::posix::recorder().messageBoxes.empty());
+}
