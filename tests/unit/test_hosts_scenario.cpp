@@ -1,0 +1,175 @@
+// The emulator's portable part: reading scenarios, and what it reports about
+// the command bars and which controls its click steps press.
+#include <gtest/gtest.h>
+
+#include "BarsReport.h"
+#include "Scenario.h"
+
+using namespace torva;
+using namespace torva::emulator;
+using automation::Arg;
+using automation::Value;
+
+namespace {
+std::string fieldOf(const std::string& json) {
+    try {
+        parseScenario(json);
+    } catch (const ScenarioError& e) {
+        EXPECT_NE(std::string(e.what()).find(e.field()), std::string::npos);
+        return e.field();
+    }
+    return "(accepted)";
+}
+}  // namespace
+
+TEST(EmulatorScenario, ReadsHostOptionsAndEveryKindOfStep) {
+    const Scenario s = parseScenario(R"({
+        "host": "Outlook", "wrongApplication": true, "stringTable": "C:\\t\\Torva.Sys",
+        "outlook": { "stores": [], "explorer": null },
+        "steps": [ { "click": "menu" }, { "click": "button" }, { "addInsUpdate": true },
+                   { "startupComplete": true }, { "beginShutdown": true },
+                   { "disconnect": true }, { "connect": true }, { "wait": 250 },
+                   { "messageBox": "Cancel" },
+                   { "dialog": { "select": [0, 2], "option": "private", "press": "close" } },
+                   { "snapshot": "after" } ] })");
+    EXPECT_EQ(s.host, model::HostKind::Outlook);
+    EXPECT_TRUE(s.wrongApplication);
+    EXPECT_EQ(s.stringTable, "C:\\t\\Torva.Sys");
+    EXPECT_FALSE(s.outlookExplorer);
+    EXPECT_TRUE(s.outlook.is_object());
+    EXPECT_TRUE(s.excel.is_null());
+    ASSERT_EQ(s.steps.size(), 11u);
+    EXPECT_EQ(std::get<step::Click>(s.steps[0]).target, step::Click::Menu);
+    EXPECT_EQ(std::get<step::Click>(s.steps[1]).target, step::Click::Button);
+    const step::HostCall calls[] = {step::HostCall::AddInsUpdate, step::HostCall::StartupComplete,
+                                    step::HostCall::BeginShutdown, step::HostCall::Disconnect,
+                                    step::HostCall::Connect};
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(std::get<step::Call>(s.steps[2 + i]).call, calls[i]);
+    EXPECT_EQ(std::get<step::Wait>(s.steps[7]).milliseconds, 250);
+    EXPECT_EQ(std::get<step::MessageBoxAnswer>(s.steps[8]).press, "Cancel");
+    const auto& dialog = std::get<step::DialogAnswer>(s.steps[9]);
+    EXPECT_EQ(dialog.select, (std::vector<int>{0, 2}));
+    EXPECT_EQ(dialog.option, "private");
+    EXPECT_EQ(dialog.press, "close");
+    EXPECT_EQ(std::get<step::Snapshot>(s.steps[10]).label, "after");
+}
+
+TEST(EmulatorScenario, DefaultsWhenOnlyTheHostIsGiven) {
+    const Scenario s = parseScenario(R"({ "host": "Word" })");
+    EXPECT_EQ(s.host, model::HostKind::Word);
+    EXPECT_FALSE(s.wrongApplication);
+    EXPECT_FALSE(s.stringTable);
+    EXPECT_TRUE(s.outlookExplorer);
+    EXPECT_TRUE(s.steps.empty());
+    EXPECT_TRUE(
+        parseScenario(R"({ "host": "Outlook", "outlook": { "explorer": {} } })").outlookExplorer);
+}
+
+TEST(EmulatorScenario, AProblemNamesItsField) {
+    EXPECT_EQ(fieldOf("{ \"host\": "), "(document)");
+    EXPECT_EQ(fieldOf("[]"), "(document)");
+    EXPECT_EQ(fieldOf("{}"), "host");
+    EXPECT_EQ(fieldOf(R"({ "host": "excel" })"), "host");
+    EXPECT_EQ(fieldOf(R"({ "host": 3 })"), "host");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "hots": 1 })"), "hots");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "wrongApplication": "yes" })"), "wrongApplication");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "excel": [] })"), "excel");
+    EXPECT_EQ(fieldOf(R"({ "host": "Outlook", "outlook": { "explorer": 1 } })"),
+              "outlook.explorer");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": {} })"), "steps");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "wait": 1 }, { "clik": "button" } ] })"),
+              "steps[1].clik");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "click": "toolbar" } ] })"),
+              "steps[0].click");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "wait": -1 } ] })"), "steps[0].wait");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "wait": 1.5 } ] })"), "steps[0].wait");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "connect": false } ] })"),
+              "steps[0].connect");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "wait": 1, "connect": true } ] })"),
+              "steps[0]");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "messageBox": "ok" } ] })"),
+              "steps[0].messageBox");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "dialog": { "select": [0] } } ] })"),
+              "steps[0].dialog.press");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "dialog": { "press": "OK",
+              "option": "home" } } ] })"),
+              "steps[0].dialog.option");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "dialog": { "press": "OK",
+              "select": [-1] } } ] })"),
+              "steps[0].dialog.select");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "snapshot": "" } ] })"),
+              "steps[0].snapshot");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "stringTable": "" })"), "stringTable");
+}
+
+namespace {
+// Installs as the add-in does: a toolbar with one button, a Tools-menu entry.
+struct Installed {
+    std::shared_ptr<model::CommandBars> bars = model::makeHostCommandBars(u"Excel");
+    std::shared_ptr<model::CommandBarButton> button, entry;
+
+    void install() {
+        auto bar = bars->add(u"Torva", model::kMsoBarTop, false, true);
+        bar->setVisible(true);
+        button = std::dynamic_pointer_cast<model::CommandBarButton>(
+            bar->controls()->add(model::kMsoControlButton, 1, true));
+        button->setCaption(u"Etiketten");
+        auto menu = bars->find(u"Worksheet Menu Bar");
+        for (const auto& c : menu->controls()->list())
+            if (c->id() == model::kToolsMenuId) {
+                auto popup = std::dynamic_pointer_cast<model::CommandBarPopup>(c);
+                entry = std::dynamic_pointer_cast<model::CommandBarButton>(
+                    popup->controls()->add(model::kMsoControlButton, 1, true));
+            }
+        ASSERT_TRUE(entry);
+        entry->setCaption(u"Etiketten drucken");
+        entry->put(u"Tag", Value{std::u16string(u"ZEBRO")});
+        entry->put(u"OnAction", Value{std::u16string(u"!<TorvaAddIn.TorvaExcelConnect>")});
+        entry->put(u"Parameter", Value{std::u16string(u"EXCEL")});
+    }
+};
+}  // namespace
+
+TEST(EmulatorBars, ReportsOnlyWhatWasAddedSinceStart) {
+    Installed host;
+    const Baseline baseline(*host.bars);
+    EXPECT_TRUE(commandBarsJson(*host.bars, baseline).empty());
+    EXPECT_TRUE(toolsMenuJson(*host.bars, u"Worksheet Menu Bar", baseline).empty());
+    EXPECT_FALSE(findToolbarButton(*host.bars, baseline));
+    EXPECT_FALSE(findMenuEntry(*host.bars, u"Worksheet Menu Bar"));
+
+    host.install();
+    const auto bars = commandBarsJson(*host.bars, baseline);
+    ASSERT_EQ(bars.size(), 1u);
+    EXPECT_EQ(bars[0]["name"], "Torva");
+    EXPECT_EQ(bars[0]["visible"], true);
+    EXPECT_EQ(bars[0]["temporary"], true);
+    ASSERT_EQ(bars[0]["controls"].size(), 1u);
+    EXPECT_EQ(bars[0]["controls"][0]["type"], 1);
+    EXPECT_EQ(bars[0]["controls"][0]["caption"], "Etiketten");
+    EXPECT_EQ(bars[0]["controls"][0]["hasFace"], false);
+
+    const auto tools = toolsMenuJson(*host.bars, u"Worksheet Menu Bar", baseline);
+    ASSERT_EQ(tools.size(), 1u);
+    EXPECT_EQ(tools[0]["caption"], "Etiketten drucken");
+    EXPECT_EQ(tools[0]["tag"], "ZEBRO");
+    EXPECT_EQ(tools[0]["parameter"], "EXCEL");
+    EXPECT_EQ(tools[0]["onAction"], "!<TorvaAddIn.TorvaExcelConnect>");
+    // Excel's Tools menu is on the worksheet menu bar, not on "Menu Bar".
+    EXPECT_TRUE(toolsMenuJson(*host.bars, u"Menu Bar", baseline).empty());
+}
+
+TEST(EmulatorBars, ClickStepsFindTheAddInsButtonAndItsTaggedEntry) {
+    Installed host;
+    const Baseline baseline(*host.bars);
+    host.install();
+    EXPECT_EQ(findToolbarButton(*host.bars, baseline), host.button);
+    EXPECT_EQ(findMenuEntry(*host.bars, u"Worksheet Menu Bar"), host.entry);
+
+    // Only the entry tagged by the add-in counts; a deleted one is gone.
+    host.entry->put(u"Tag", Value{std::u16string(u"zebro")});
+    EXPECT_FALSE(findMenuEntry(*host.bars, u"Worksheet Menu Bar"));
+    host.button->call(u"Delete", {Arg::missing()});
+    EXPECT_FALSE(findToolbarButton(*host.bars, baseline));
+    EXPECT_TRUE(commandBarsJson(*host.bars, baseline)[0]["controls"].empty());
+}

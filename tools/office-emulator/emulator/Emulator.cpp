@@ -1,0 +1,551 @@
+#include "Emulator.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "BarsReport.h"
+#include "ComBridge.h"
+#include "CommandBars.h"
+#include "Hosts.h"
+#include "MessageBoxes.h"
+#include "platform/win/Com.h"
+#include "platform/win/Extensibility.h"
+#include "platform/win/Handle.h"
+#include "support/Text.h"
+
+namespace torva::emulator {
+
+namespace {
+using nlohmann::ordered_json;
+using win::ComPtr;
+
+constexpr unsigned kUnansweredAfterMs = 5000;
+constexpr DWORD kLaunchesSettleMs = 10000;  // longest wait for started programs to finish
+constexpr DWORD kLoadBehaviorStartup = 3;
+
+std::string utf8(const std::wstring& s) {
+    return toUtf8(reinterpret_cast<const char16_t*>(s.c_str()));
+}
+std::wstring wide(std::u16string_view s) {
+    return {reinterpret_cast<const wchar_t*>(s.data()), s.size()};
+}
+
+std::string hex(HRESULT hr) {
+    char buf[16];
+    snprintf(buf, sizeof buf, "0x%08lX", static_cast<unsigned long>(hr));
+    return buf;
+}
+
+// --- COM helpers ---------------------------------------------------------
+
+class ComApartment {
+  public:
+    ComApartment() {
+        win::throwIfFailed(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), u"CoInitializeEx");
+    }
+    ~ComApartment() { CoUninitialize(); }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+};
+
+// The custom argument of the add-in calls: a SAFEARRAY of VARIANT.
+class Custom {
+  public:
+    explicit Custom(std::vector<long> values) {
+        array_ = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(values.size()));
+        if (!array_) win::throwIfFailed(E_OUTOFMEMORY, u"SafeArrayCreateVector");
+        for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) {
+            VARIANT v;
+            VariantInit(&v);
+            v.vt = VT_I4;
+            v.lVal = values[static_cast<size_t>(i)];
+            win::throwIfFailed(SafeArrayPutElement(array_, &i, &v), u"SafeArrayPutElement");
+        }
+    }
+    ~Custom() {
+        if (array_) SafeArrayDestroy(array_);
+    }
+    Custom(const Custom&) = delete;
+    Custom& operator=(const Custom&) = delete;
+    SAFEARRAY** get() { return &array_; }
+
+  private:
+    SAFEARRAY* array_ = nullptr;
+};
+
+std::u16string errorInfoDescription(HRESULT hr) {
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) == S_OK && info) {
+        win::Bstr text;
+        if (SUCCEEDED(info->GetDescription(text.put())) && !text.str().empty()) return text.str();
+    }
+    return win::hresultText(hr);
+}
+
+// --- the registry, read as Office reads it -------------------------------
+
+struct Registered {
+    std::wstring progId;
+    std::wstring friendlyName;
+    std::wstring description;
+};
+
+std::wstring regString(HKEY key, const wchar_t* name) {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return {};
+    std::wstring s(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(s.data()), &size) !=
+        ERROR_SUCCESS)
+        return {};
+    s.resize(wcsnlen(s.c_str(), s.size()));
+    return s;
+}
+
+std::vector<Registered> registeredAddIns(const std::u16string& host) {
+    std::vector<Registered> out;
+    const std::wstring path = L"Software\\Microsoft\\Office\\" + wide(host) + L"\\Addins";
+    win::UniqueHkey addins;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, addins.put()) != ERROR_SUCCESS)
+        return out;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD len = 256;
+        if (RegEnumKeyExW(addins.get(), i, name, &len, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        win::UniqueHkey key;
+        if (RegOpenKeyExW(addins.get(), name, 0, KEY_READ, key.put()) != ERROR_SUCCESS) continue;
+        DWORD behavior = 0, size = sizeof behavior, type = 0;
+        if (RegQueryValueExW(key.get(), L"LoadBehavior", nullptr, &type,
+                             reinterpret_cast<BYTE*>(&behavior), &size) != ERROR_SUCCESS ||
+            type != REG_DWORD || behavior != kLoadBehaviorStartup)
+            continue;
+        out.push_back(Registered{name, regString(key.get(), L"FriendlyName"),
+                                 regString(key.get(), L"Description")});
+    }
+    return out;
+}
+
+// --- files the add-in leaves ---------------------------------------------
+
+std::wstring tempFolder() {
+    wchar_t buf[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, buf);
+    return std::wstring(buf, n);
+}
+
+std::string readBytes(const std::wstring& path, std::streamoff from = 0) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    if (!in) return {};
+    in.seekg(from);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::streamoff fileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return static_cast<std::streamoff>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                                       data.nFileSizeLow);
+}
+
+// The log is ANSI text.
+ordered_json logLines(const std::string& added) {
+    ordered_json lines = ordered_json::array();
+    std::istringstream in(added);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const int n =
+            MultiByteToWideChar(CP_ACP, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+        std::wstring w(static_cast<size_t>(n), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, line.data(), static_cast<int>(line.size()), w.data(), n);
+        lines.push_back(utf8(w));
+    }
+    return lines;
+}
+
+// --- the clipboard -------------------------------------------------------
+
+class OpenedClipboard {
+  public:
+    OpenedClipboard() : open_(OpenClipboard(nullptr) != FALSE) {}
+    ~OpenedClipboard() {
+        if (open_) CloseClipboard();
+    }
+    OpenedClipboard(const OpenedClipboard&) = delete;
+    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+    explicit operator bool() const { return open_; }
+
+  private:
+    bool open_;
+};
+
+std::optional<model::ClipboardPicture> clipboardBitmap() {
+    OpenedClipboard clip;
+    if (!clip) return std::nullopt;
+    auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    BITMAP info{};
+    if (!bitmap || !GetObjectW(bitmap, sizeof info, &info)) return std::nullopt;
+    return model::ClipboardPicture{info.bmWidth, info.bmHeight};
+}
+
+void emptyClipboard() {
+    OpenedClipboard clip;
+    if (clip) EmptyClipboard();
+}
+
+// --- programs the add-in starts ------------------------------------------
+
+// Every program started from here lands in this job, so the end of the run
+// can wait until the stand-in has written its record.
+class ChildJob {
+  public:
+    ChildJob() : job_(CreateJobObjectW(nullptr, nullptr)) {
+        if (job_ && !AssignProcessToJobObject(job_.get(), GetCurrentProcess())) job_.reset();
+    }
+    // True when every child has ended within the time.
+    bool settle(DWORD ms) {
+        if (!job_) return false;
+        const DWORD end = GetTickCount() + ms;
+        for (;;) {
+            JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+            if (!QueryInformationJobObject(job_.get(), JobObjectBasicAccountingInformation, &info,
+                                           sizeof info, nullptr))
+                return false;
+            if (info.ActiveProcesses <= 1) return true;
+            if (static_cast<LONG>(GetTickCount() - end) >= 0) return false;
+            Sleep(20);
+        }
+    }
+
+  private:
+    win::UniqueHandleNull job_;
+};
+
+ordered_json launchRecords(const std::wstring& path) {
+    ordered_json out = ordered_json::array();
+    std::istringstream in(readBytes(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty()) continue;
+        try {
+            out.push_back(ordered_json::parse(line));
+        } catch (const nlohmann::json::exception&) {
+            out.push_back(ordered_json{{"unreadableRecord", line}});
+        }
+    }
+    return out;
+}
+
+// --- the message loop ----------------------------------------------------
+
+void pumpFor(DWORD ms) {
+    const DWORD end = GetTickCount() + ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const LONG left = static_cast<LONG>(end - GetTickCount());
+        if (left <= 0) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+    }
+}
+
+// --- one run -------------------------------------------------------------
+
+struct AddIn {
+    Registered entry;
+    std::shared_ptr<model::COMAddIn> instance;
+    ComPtr<win::IDTExtensibility2> object;
+    bool connected = false;
+};
+
+class Run {
+  public:
+    explicit Run(const Scenario& s)
+        : scenario_(s),
+          hostName_(model::hostName(s.host)),
+          menuBar_(model::mainMenuBarName(hostName_)),
+          bars_(model::makeHostCommandBars(hostName_)),
+          baseline_(*bars_),
+          boxes_(kUnansweredAfterMs) {
+        model::HostOptions options;
+        options.wrongApplication = s.wrongApplication;
+        options.explorer = s.outlookExplorer;
+        app_ = model::makeApplication(s.host, bars_, options);
+    }
+
+    ordered_json play() {
+        emptyClipboard();
+        model::setClipboardSource(clipboardBitmap);
+        const std::wstring temp = tempFolder();
+        const std::wstring log = temp + L"torva.log";
+        const std::streamoff logStart = fileSize(log);
+        const std::wstring launches =
+            temp + L"emulator-launches-" + std::to_wstring(GetCurrentProcessId()) + L".jsonl";
+        DeleteFileW(launches.c_str());
+        SetEnvironmentVariableW(L"TORVA_LAUNCH_RECORD", launches.c_str());
+
+        for (auto& entry : registeredAddIns(hostName_)) load(std::move(entry));
+        for (auto& a : addins_) startUp(a);
+        for (size_t i = 0; i < scenario_.steps.size(); ++i) perform(i, scenario_.steps[i]);
+
+        ordered_json addins = ordered_json::array();
+        for (auto& a : addins_)
+            addins.push_back({{"progId", utf8(a.entry.progId)},
+                              {"friendlyName", utf8(a.entry.friendlyName)},
+                              {"connected", a.connected}});
+        for (auto& a : addins_) shutDown(a);
+        addins_.clear();
+        pumpFor(0);
+        model::setClipboardSource({});
+
+        const bool settled = children_.settle(kLaunchesSettleMs);
+        ordered_json report;
+        report["host"] = toUtf8(hostName_);
+        report["addins"] = std::move(addins);
+        report["commandBars"] = commandBars();
+        report["toolsMenu"] = toolsMenu();
+        report["clipboard"] = clipboardJson();
+        report["messageBoxes"] = messageBoxesJson();
+        report["dialogs"] = ordered_json::array();
+        report["launches"] = launchRecords(launches);
+        report["launchesSettled"] = settled;
+        report["log"] = logLines(readBytes(log, logStart));
+        report["hostCallFailures"] = failures_;
+        report["stepProblems"] = problems_;
+        report["snapshots"] = snapshots_;
+        // What the add-in still holds once it was released and the host let go of its own.
+        exposed_.clear();
+        const BridgeCounts counts = bridgeCounts();
+        report["references"] = {{"outstandingAtExit", counts.outstandingReferences}};
+        report["automationCalls"] = {{"invoke", counts.invoke},
+                                     {"getIDsOfNames", counts.getIDsOfNames}};
+        DeleteFileW(launches.c_str());
+        return report;
+    }
+
+  private:
+    void failed(const char* call, HRESULT hr, std::u16string description) {
+        failures_.push_back(
+            {{"call", call}, {"hresult", hex(hr)}, {"description", toUtf8(description)}});
+    }
+
+    // One call into the add-in; a failure is noted, never thrown.
+    template <class F>
+    bool hostCall(const char* name, F&& f) {
+        SetErrorInfo(0, nullptr);
+        const HRESULT hr = f();
+        if (SUCCEEDED(hr)) {
+            pumpFor(0);
+            return true;
+        }
+        failed(name, hr, errorInfoDescription(hr));
+        pumpFor(0);
+        return false;
+    }
+
+    IDispatch* exposed(const model::ObjectRef& o) {
+        auto d = expose(o);
+        exposed_.push_back(d);
+        return d.get();
+    }
+
+    void load(Registered entry) {
+        AddIn a;
+        a.entry = std::move(entry);
+        a.instance = std::make_shared<model::COMAddIn>(
+            std::u16string(reinterpret_cast<const char16_t*>(a.entry.progId.c_str())),
+            std::u16string(reinterpret_cast<const char16_t*>(a.entry.description.c_str())));
+        addins_.push_back(std::move(a));
+    }
+
+    bool create(AddIn& a) {
+        if (!bridgeAvailable())
+            throw Error::fromHResult(E_NOTIMPL, u"this build has no COM adapter for the model");
+        CLSID clsid;
+        HRESULT hr = CLSIDFromProgID(a.entry.progId.c_str(), &clsid);
+        if (FAILED(hr)) {
+            failed("CLSIDFromProgID", hr, win::hresultText(hr));
+            return false;
+        }
+        ComPtr<IUnknown> unknown;
+        hr =
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, unknown.putVoid());
+        if (FAILED(hr)) {
+            failed("CoCreateInstance", hr, win::hresultText(hr));
+            return false;
+        }
+        hr = unknown.queryTo(win::IID_IDTExtensibility2, a.object.putVoid());
+        if (FAILED(hr)) {
+            failed("QueryInterface", hr, win::hresultText(hr));
+            return false;
+        }
+        return true;
+    }
+
+    void connect(AddIn& a, win::ext_ConnectMode mode) {
+        if (!a.object && !create(a)) return;
+        Custom custom({1});
+        IDispatch* app = exposed(app_);
+        IDispatch* inst = exposed(a.instance);
+        a.connected = hostCall(
+            "OnConnection", [&] { return a.object->OnConnection(app, mode, inst, custom.get()); });
+        a.instance->connected = a.connected;
+    }
+
+    template <class F>
+    void eachConnected(const char* name, F&& f) {
+        for (auto& a : addins_) {
+            if (!a.connected) continue;
+            Custom custom({});
+            hostCall(name, [&] { return f(*a.object.get(), custom.get()); });
+        }
+    }
+
+    void disconnect(AddIn& a, win::ext_DisconnectMode mode) {
+        if (!a.connected) return;
+        Custom custom({});
+        hostCall("OnDisconnection", [&] { return a.object->OnDisconnection(mode, custom.get()); });
+        a.connected = false;
+        a.instance->connected = false;
+        // Office lets go of a disconnected add-in; connecting again makes a new one.
+        a.object.reset();
+    }
+
+    void startUp(AddIn& a) {
+        connect(a, win::ext_cm_Startup);
+        if (!a.connected) return;
+        Custom custom({});
+        hostCall("OnAddInsUpdate", [&] { return a.object->OnAddInsUpdate(custom.get()); });
+        hostCall("OnStartupComplete", [&] { return a.object->OnStartupComplete(custom.get()); });
+    }
+
+    void shutDown(AddIn& a) {
+        if (a.connected) {
+            Custom custom({});
+            hostCall("OnBeginShutdown", [&] { return a.object->OnBeginShutdown(custom.get()); });
+        }
+        disconnect(a, win::ext_dm_HostShutdown);
+        a.object.reset();
+    }
+
+    void problem(size_t step, std::string what) {
+        problems_.push_back({{"step", step}, {"problem", std::move(what)}});
+    }
+
+    void click(size_t index, step::Click::Target target) {
+        auto bars = app_->commandBars();
+        auto* commandBars = dynamic_cast<model::CommandBars*>(bars.get());
+        std::shared_ptr<model::CommandBarButton> button;
+        if (commandBars)
+            button = target == step::Click::Button ? findToolbarButton(*commandBars, baseline_)
+                                                   : findMenuEntry(*commandBars, menuBar_);
+        if (!button) {
+            problem(index, target == step::Click::Button ? "no toolbar button to click"
+                                                         : "no Tools-menu entry to click");
+            return;
+        }
+        try {
+            button->click();
+        } catch (const Error& e) {
+            failed("Click", e.hresult(), e.description());
+        }
+        pumpFor(0);
+    }
+
+    void perform(size_t index, const Step& s) {
+        using step::HostCall;
+        if (auto* c = std::get_if<step::Click>(&s)) {
+            click(index, c->target);
+        } else if (auto* call = std::get_if<step::Call>(&s)) {
+            switch (call->call) {
+                case HostCall::AddInsUpdate:
+                    eachConnected("OnAddInsUpdate",
+                                  [](auto& o, SAFEARRAY** c) { return o.OnAddInsUpdate(c); });
+                    break;
+                case HostCall::StartupComplete:
+                    eachConnected("OnStartupComplete",
+                                  [](auto& o, SAFEARRAY** c) { return o.OnStartupComplete(c); });
+                    break;
+                case HostCall::BeginShutdown:
+                    eachConnected("OnBeginShutdown",
+                                  [](auto& o, SAFEARRAY** c) { return o.OnBeginShutdown(c); });
+                    break;
+                case HostCall::Disconnect:
+                    for (auto& a : addins_) disconnect(a, win::ext_dm_UserClosed);
+                    break;
+                case HostCall::Connect:
+                    for (auto& a : addins_)
+                        if (!a.connected) connect(a, win::ext_cm_AfterStartup);
+                    break;
+            }
+        } else if (auto* w = std::get_if<step::Wait>(&s)) {
+            pumpFor(static_cast<DWORD>(w->milliseconds));
+        } else if (auto* m = std::get_if<step::MessageBoxAnswer>(&s)) {
+            boxes_.queueAnswer(m->press);
+        } else if (std::get_if<step::DialogAnswer>(&s)) {
+            problem(index, "dialog answers are not played yet");
+        } else if (auto* snap = std::get_if<step::Snapshot>(&s)) {
+            snapshots_[snap->label] = {{"commandBars", commandBars()}, {"toolsMenu", toolsMenu()}};
+        }
+    }
+
+    ordered_json commandBars() const {
+        auto* bars = dynamic_cast<model::CommandBars*>(app_->commandBars().get());
+        return bars ? commandBarsJson(*bars, baseline_) : ordered_json::array();
+    }
+    ordered_json toolsMenu() const {
+        auto* bars = dynamic_cast<model::CommandBars*>(app_->commandBars().get());
+        return bars ? toolsMenuJson(*bars, menuBar_, baseline_) : ordered_json::array();
+    }
+    static ordered_json clipboardJson() {
+        auto picture = clipboardBitmap();
+        if (!picture) return nullptr;
+        return {{"format", "bitmap"}, {"width", picture->width}, {"height", picture->height}};
+    }
+    ordered_json messageBoxesJson() const {
+        ordered_json out = ordered_json::array();
+        for (const auto& b : boxes_.seen())
+            out.push_back({{"title", toUtf8(b.title)},
+                           {"text", toUtf8(b.text)},
+                           {"style", b.style},
+                           {"pressed", b.pressed},
+                           {"answered", b.answered}});
+        return out;
+    }
+
+    const Scenario& scenario_;
+    std::u16string hostName_;
+    std::u16string menuBar_;
+    std::shared_ptr<model::CommandBars> bars_;
+    Baseline baseline_;
+    std::shared_ptr<model::Application> app_;
+    MessageBoxWatch boxes_;
+    ChildJob children_;
+    std::vector<AddIn> addins_;
+    std::vector<ComPtr<IDispatch>> exposed_;
+    ordered_json failures_ = ordered_json::array();
+    ordered_json problems_ = ordered_json::array();
+    ordered_json snapshots_ = ordered_json::object();
+};
+}  // namespace
+
+ordered_json runScenario(const Scenario& scenario) {
+    ComApartment apartment;
+    Run run(scenario);
+    return run.play();
+}
+
+}  // namespace torva::emulator

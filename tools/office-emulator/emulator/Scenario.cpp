@@ -1,0 +1,161 @@
+#include "Scenario.h"
+
+#include <algorithm>
+#include <array>
+
+#include "support/Text.h"
+
+namespace torva::emulator {
+
+namespace {
+using nlohmann::json;
+
+constexpr std::array kTopLevel = {"host",   "wrongApplication", "stringTable", "excel",
+                                  "access", "outlook",          "steps"};
+constexpr std::array kMessageBoxAnswers = {"OK", "Cancel", "Yes", "No", "Abort", "Retry", "Ignore"};
+constexpr std::array kDialogPresses = {"OK", "Cancel", "close"};
+constexpr std::array kDialogOptions = {"business", "private"};
+constexpr int kLongestWait = 600000;
+
+template <size_t N>
+bool oneOf(const std::string& s, const std::array<const char*, N>& choices) {
+    return std::any_of(choices.begin(), choices.end(), [&](const char* c) { return s == c; });
+}
+
+template <size_t N>
+std::string listed(const std::array<const char*, N>& choices) {
+    std::string out;
+    for (const char* c : choices) out += (out.empty() ? "" : ", ") + std::string(c);
+    return out;
+}
+
+std::string text(const json& v, const std::string& field) {
+    if (!v.is_string()) throw ScenarioError(field, "expected a text");
+    return v.get<std::string>();
+}
+
+template <size_t N>
+std::string choice(const json& v, const std::string& field,
+                   const std::array<const char*, N>& choices) {
+    std::string s = text(v, field);
+    if (!oneOf(s, choices)) throw ScenarioError(field, "expected one of " + listed(choices));
+    return s;
+}
+
+bool flag(const json& v, const std::string& field) {
+    if (!v.is_boolean()) throw ScenarioError(field, "expected true or false");
+    return v.get<bool>();
+}
+
+json section(const json& root, const char* name) {
+    if (!root.contains(name)) return nullptr;
+    const json& v = root.at(name);
+    if (!v.is_object()) throw ScenarioError(name, "expected an object");
+    return v;
+}
+
+step::Call hostCall(step::HostCall call, const json& v, const std::string& field) {
+    if (!flag(v, field)) throw ScenarioError(field, "expected true (the step makes the call)");
+    return step::Call{call};
+}
+
+step::DialogAnswer dialogAnswer(const json& v, const std::string& field) {
+    if (!v.is_object()) throw ScenarioError(field, "expected an object");
+    step::DialogAnswer answer;
+    for (const auto& [key, value] : v.items()) {
+        const std::string f = field + "." + key;
+        if (key == "select") {
+            if (!value.is_array()) throw ScenarioError(f, "expected a list of entry indices");
+            for (const auto& i : value) {
+                if (!i.is_number_integer() || i.get<long long>() < 0)
+                    throw ScenarioError(f, "expected indices 0 or more");
+                answer.select.push_back(static_cast<int>(i.get<long long>()));
+            }
+        } else if (key == "option") {
+            answer.option = choice(value, f, kDialogOptions);
+        } else if (key == "press") {
+            answer.press = choice(value, f, kDialogPresses);
+        } else {
+            throw ScenarioError(f, "unknown field");
+        }
+    }
+    if (answer.press.empty()) throw ScenarioError(field + ".press", "missing");
+    return answer;
+}
+
+Step parseStep(const json& v, const std::string& field) {
+    if (!v.is_object() || v.size() != 1)
+        throw ScenarioError(field, "expected an object with exactly one field");
+    const auto& [key, value] = *v.items().begin();
+    const std::string f = field + "." + key;
+    if (key == "click") {
+        const std::string target = choice(value, f, std::array{"button", "menu"});
+        return step::Click{target == "button" ? step::Click::Button : step::Click::Menu};
+    }
+    if (key == "addInsUpdate") return hostCall(step::HostCall::AddInsUpdate, value, f);
+    if (key == "startupComplete") return hostCall(step::HostCall::StartupComplete, value, f);
+    if (key == "beginShutdown") return hostCall(step::HostCall::BeginShutdown, value, f);
+    if (key == "disconnect") return hostCall(step::HostCall::Disconnect, value, f);
+    if (key == "connect") return hostCall(step::HostCall::Connect, value, f);
+    if (key == "wait") {
+        if (!value.is_number_integer() || value.get<long long>() < 0 ||
+            value.get<long long>() > kLongestWait)
+            throw ScenarioError(f,
+                                "expected milliseconds from 0 to " + std::to_string(kLongestWait));
+        return step::Wait{static_cast<int>(value.get<long long>())};
+    }
+    if (key == "messageBox") return step::MessageBoxAnswer{choice(value, f, kMessageBoxAnswers)};
+    if (key == "dialog") return dialogAnswer(value, f);
+    if (key == "snapshot") {
+        std::string label = text(value, f);
+        if (label.empty()) throw ScenarioError(f, "expected a label that is not empty");
+        return step::Snapshot{std::move(label)};
+    }
+    throw ScenarioError(f, "unknown step");
+}
+}  // namespace
+
+Scenario parseScenario(const std::string& utf8Json) {
+    json root;
+    try {
+        root = json::parse(utf8Json);
+    } catch (const json::parse_error& e) {
+        throw ScenarioError("(document)", std::string("not JSON: ") + e.what());
+    }
+    if (!root.is_object()) throw ScenarioError("(document)", "expected a JSON object");
+    for (const auto& [key, value] : root.items())
+        if (!oneOf(key, kTopLevel)) throw ScenarioError(key, "unknown field");
+
+    Scenario s;
+    if (!root.contains("host")) throw ScenarioError("host", "missing");
+    const std::string host = text(root["host"], "host");
+    auto kind = model::hostFromName(fromUtf8(host));
+    if (!kind) throw ScenarioError("host", "expected Excel, Word, Access or Outlook");
+    s.host = *kind;
+
+    if (root.contains("wrongApplication"))
+        s.wrongApplication = flag(root["wrongApplication"], "wrongApplication");
+    if (root.contains("stringTable")) {
+        s.stringTable = text(root["stringTable"], "stringTable");
+        if (s.stringTable->empty()) throw ScenarioError("stringTable", "expected a path");
+    }
+    s.excel = section(root, "excel");
+    s.access = section(root, "access");
+    s.outlook = section(root, "outlook");
+    if (s.outlook.is_object() && s.outlook.contains("explorer")) {
+        const json& explorer = s.outlook["explorer"];
+        if (!explorer.is_null() && !explorer.is_object())
+            throw ScenarioError("outlook.explorer", "expected an object or null");
+        s.outlookExplorer = !explorer.is_null();
+    }
+
+    if (root.contains("steps")) {
+        const json& steps = root["steps"];
+        if (!steps.is_array()) throw ScenarioError("steps", "expected a list");
+        for (size_t i = 0; i < steps.size(); ++i)
+            s.steps.push_back(parseStep(steps[i], "steps[" + std::to_string(i) + "]"));
+    }
+    return s;
+}
+
+}  // namespace torva::emulator

@@ -1,0 +1,70 @@
+#pragma once
+// A scenario: which host the emulator plays, what it holds, and what the user
+// does, step by step. The host sections (excel, access, outlook) are kept as
+// JSON here and read by the parts of the model that need them.
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "Hosts.h"
+
+namespace torva::emulator {
+
+// A scenario that cannot be read; the message names the field.
+class ScenarioError : public std::runtime_error {
+  public:
+    ScenarioError(const std::string& field, const std::string& problem)
+        : std::runtime_error("scenario field '" + field + "': " + problem), field_(field) {}
+    const std::string& field() const { return field_; }
+
+  private:
+    std::string field_;
+};
+
+namespace step {
+struct Click {
+    enum Target { Button, Menu } target;
+};
+enum class HostCall { AddInsUpdate, StartupComplete, BeginShutdown, Disconnect, Connect };
+struct Call {
+    HostCall call;
+};
+struct Wait {
+    int milliseconds;
+};
+struct MessageBoxAnswer {
+    std::string press;  // OK, Cancel, Yes, No, Abort, Retry, Ignore
+};
+struct DialogAnswer {
+    std::vector<int> select;
+    std::string option;  // business or private
+    std::string press;   // OK, Cancel, close
+};
+struct Snapshot {
+    std::string label;
+};
+}  // namespace step
+
+using Step = std::variant<step::Click, step::Call, step::Wait, step::MessageBoxAnswer,
+                          step::DialogAnswer, step::Snapshot>;
+
+struct Scenario {
+    model::HostKind host = model::HostKind::Excel;
+    bool wrongApplication = false;
+    std::optional<std::string> stringTable;
+    nlohmann::json excel;    // null when absent
+    nlohmann::json access;   // null when absent
+    nlohmann::json outlook;  // null when absent
+    bool outlookExplorer = true;
+    std::vector<Step> steps;
+};
+
+// Throws ScenarioError for anything that does not fit.
+Scenario parseScenario(const std::string& utf8Json);
+
+}  // namespace torva::emulator
