@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include "host/com/ComObject.h"
 
@@ -9,7 +10,7 @@ namespace torva::com {
 using Creator = HRESULT (*)(REFIID, void**) noexcept;
 
 // One generic factory; the class table gives it the creator.
-class ClassFactory : public ComObject<ClassFactory, IClassFactory> {
+class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
   public:
     explicit ClassFactory(Creator creator) noexcept : creator_(creator) {}
 

@@ -4,6 +4,7 @@
 // DllCanUnloadNow reads.
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <atomic>
 #include <new>

@@ -46,9 +46,7 @@ HRESULT guarded(REFIID iid, F&& body) noexcept {
     }
 }
 
-automation::ObjectRef fromCom(IDispatch* object) {
-    return automation::win::wrapDispatch(object);
-}
+automation::ObjectRef fromCom(IDispatch* object) { return automation::win::wrapDispatch(object); }
 
 HRESULT toCom(const automation::ObjectRef& object, IDispatch** out) {
     if (!out) return E_POINTER;
@@ -148,23 +146,25 @@ class ConnectCom
         return guarded(IID_IDispatch, [&] { portable_->Name(fromCom(value)); });   \
     }
 
-class ExcelConnectCom : public ConnectCom<ExcelConnectCom, TorvaExcelConnect, _TorvaExcelConnect> {
+class ExcelConnectCom final
+    : public ConnectCom<ExcelConnectCom, TorvaExcelConnect, _TorvaExcelConnect> {
   public:
     TORVA_INSTANCE_PROPERTY(ExcelInstance)
 };
 
-class WordConnectCom : public ConnectCom<WordConnectCom, TorvaWordConnect, _TorvaWordConnect> {
+class WordConnectCom final
+    : public ConnectCom<WordConnectCom, TorvaWordConnect, _TorvaWordConnect> {
   public:
     TORVA_INSTANCE_PROPERTY(WordInstance)
 };
 
-class OutlookConnectCom
+class OutlookConnectCom final
     : public ConnectCom<OutlookConnectCom, TorvaOutlookConnect, _TorvaOutlookConnect> {
   public:
     TORVA_INSTANCE_PROPERTY(OutlookInstance)
 };
 
-class AccessConnectCom
+class AccessConnectCom final
     : public ConnectCom<AccessConnectCom, TorvaAccessConnect, _TorvaAccessConnect> {
   public:
     STDMETHODIMP AddInTimer_Timer(VARIANT_BOOL* installed) noexcept override {

@@ -2,6 +2,7 @@
 // The COM faces of the four connect classes, as Office creates them.
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <vector>
 

@@ -1,6 +1,7 @@
 // Entry points of the in-process server.
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <cwchar>
 #include <string>

@@ -2,6 +2,7 @@
 // Writes and deletes the registration table in the real registry.
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <string>
 
