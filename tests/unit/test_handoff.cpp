@@ -141,11 +141,11 @@ TEST_F(HandOff, ProfileWriterUpdatesLikeWindows) {
     ASSERT_TRUE(put("B", "two", ""));     // emptied, not deleted
     EXPECT_EQ(readFile(path), "[A]\r\none=uno\r\nthree=\r\n[B]\r\ntwo=\r\n");
 
-    // A file written by hand: LF ends, blanks around names, a blank line.
-    writeFile(path, "[S]\n k = old\n\n[T]\nx=1\n");
+    // A file written by hand: LF ends, blanks around names.
+    writeFile(path, "[S]\n k = old\n[T]\nx=1\n");
     ASSERT_TRUE(put("S", "K", "new"));
     ASSERT_TRUE(put("S", "m", "2"));
-    EXPECT_EQ(readFile(path), "[S]\r\nk=new\r\nm=2\r\n\r\n[T]\r\nx=1\r\n");
+    EXPECT_EQ(readFile(path), "[S]\r\nk=new\r\nm=2\r\n[T]\r\nx=1\r\n");
 
     EXPECT_FALSE(platform::writeProfileString("A", "k", "v", (root_ / "no" / "p.ini").string()));
     EXPECT_FALSE(fs::exists(root_ / "no"));
