@@ -129,11 +129,23 @@ class DispatchObject final : public Object {
         toVariant(value, *arg.get(), dispatchBridge());
         DISPID named = DISPID_PROPERTYPUT;
         DISPPARAMS params{arg.get(), &named, 1, 1};
-        // Objects go by reference (Set), everything else by value (Let).
-        const WORD flags =
-            V_VT(arg.get()) == VT_DISPATCH ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
+        // Office declares object properties (Picture, Mask) as plain
+        // property puts; a put-by-reference is the fallback for those that
+        // only take Set.
         Variant ignored;
-        rawInvoke(ids[0], flags, params, ignored, name);
+        if (V_VT(arg.get()) == VT_DISPATCH) {
+            ExcepInfo excep;
+            const HRESULT hr =
+                dispatch_->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
+                                  &params, ignored.put(), excep.get(), nullptr);
+            if (hr != DISP_E_MEMBERNOTFOUND) {
+                if (FAILED(hr)) throwInvokeFailure(hr, excep, name);
+                return;
+            }
+            rawInvoke(ids[0], DISPATCH_PROPERTYPUTREF, params, ignored, name);
+            return;
+        }
+        rawInvoke(ids[0], DISPATCH_PROPERTYPUT, params, ignored, name);
     }
 
     std::vector<Value> items() override {
@@ -279,7 +291,11 @@ class DispatchObject final : public Object {
         UINT argErr = 0;
         const HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
                                              result.put(), excep.get(), &argErr);
-        if (SUCCEEDED(hr)) return;
+        if (FAILED(hr)) throwInvokeFailure(hr, excep, name);
+    }
+
+    [[noreturn]] static void throwInvokeFailure(HRESULT hr, ExcepInfo& excep,
+                                                std::u16string_view name) {
         if (hr == DISP_E_EXCEPTION) {
             const HRESULT real = excep.hresult(hr);
             std::u16string text = excep.description();
