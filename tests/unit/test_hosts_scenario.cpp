@@ -173,3 +173,36 @@ TEST(EmulatorBars, ClickStepsFindTheAddInsButtonAndItsTaggedEntry) {
     EXPECT_FALSE(findToolbarButton(*host.bars, baseline));
     EXPECT_TRUE(commandBarsJson(*host.bars, baseline)[0]["controls"].empty());
 }
+
+TEST(EmulatorScenario, ExcelSheetAndSelectionBecomeTheSetupOfTheModel) {
+    const Scenario s = parseScenario(R"({ "host": "Excel", "excel": {
+        "activeSheet": { "kind": "worksheet", "name": "Daten",
+                         "cells": { "A1": "Name", "B1": "", "A2": "x" } },
+        "selection": "A1:B3,D5:E6" } })");
+    EXPECT_FALSE(s.excelSetup.chartSheet);
+    EXPECT_EQ(s.excelSetup.sheetName, u"Daten");
+    ASSERT_EQ(s.excelSetup.cells.size(), 3u);
+    EXPECT_EQ(s.excelSetup.cells[0], (std::pair<std::u16string, std::u16string>{u"A1", u"Name"}));
+    EXPECT_EQ(s.excelSetup.selection, u"A1:B3,D5:E6");
+    EXPECT_FALSE(s.excelSetup.chartSelected);
+
+    const Scenario chart = parseScenario(R"({ "host": "Excel", "excel": {
+        "activeSheet": { "kind": "chart" }, "selection": { "kind": "chart" } } })");
+    EXPECT_TRUE(chart.excelSetup.chartSheet);
+    EXPECT_TRUE(chart.excelSetup.chartSelected);
+    EXPECT_EQ(parseScenario(R"({ "host": "Excel" })").excelSetup.selection, u"A1");
+
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "excel": { "selection": "A1:" } })"),
+              "excel.selection");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "excel": { "selection": { "kind": "cell" } } })"),
+              "excel.selection");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "excel": { "activeSheet": { "kind": "pivot" } } })"),
+              "excel.activeSheet.kind");
+    EXPECT_EQ(
+        fieldOf(R"({ "host": "Excel", "excel": { "activeSheet": { "cells": { "1A": "x" } } } })"),
+        "excel.activeSheet.cells.1A");
+    EXPECT_EQ(
+        fieldOf(R"({ "host": "Excel", "excel": { "activeSheet": { "cells": { "A1": 5 } } } })"),
+        "excel.activeSheet.cells.A1");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "excel": { "sheet": {} } })"), "excel.sheet");
+}

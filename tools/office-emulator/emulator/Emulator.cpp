@@ -11,6 +11,7 @@
 #include "BarsReport.h"
 #include "ComBridge.h"
 #include "CommandBars.h"
+#include "Excel.h"
 #include "Hosts.h"
 #include "MessageBoxes.h"
 #include "platform/win/Com.h"
@@ -283,7 +284,9 @@ class Run {
         model::HostOptions options;
         options.wrongApplication = s.wrongApplication;
         options.explorer = s.outlookExplorer;
-        app_ = model::makeApplication(s.host, bars_, options);
+        app_ = s.host == model::HostKind::Excel
+                   ? model::makeExcelApplication(bars_, options, s.excelSetup)
+                   : model::makeApplication(s.host, bars_, options);
     }
 
     ordered_json play() {

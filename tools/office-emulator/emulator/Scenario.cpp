@@ -83,6 +83,57 @@ step::DialogAnswer dialogAnswer(const json& v, const std::string& field) {
     return answer;
 }
 
+model::ExcelSetup excelSetup(const json& excel) {
+    model::ExcelSetup setup;
+    setup.selection = u"A1";  // where a fresh workbook has it
+    if (!excel.is_object()) return setup;
+    for (const auto& [key, value] : excel.items())
+        if (key != "activeSheet" && key != "selection")
+            throw ScenarioError("excel." + key, "unknown field");
+    if (excel.contains("activeSheet")) {
+        const json& sheet = excel["activeSheet"];
+        if (!sheet.is_object()) throw ScenarioError("excel.activeSheet", "expected an object");
+        for (const auto& [key, value] : sheet.items()) {
+            const std::string f = "excel.activeSheet." + key;
+            if (key == "kind") {
+                setup.chartSheet = choice(value, f, std::array{"worksheet", "chart"}) == "chart";
+            } else if (key == "name") {
+                setup.sheetName = fromUtf8(text(value, f));
+            } else if (key == "cells") {
+                if (!value.is_object()) throw ScenarioError(f, "expected an object");
+                for (const auto& [cell, shown] : value.items()) {
+                    const std::string cf = f + "." + cell;
+                    try {
+                        model::parseA1Cell(fromUtf8(cell));
+                    } catch (const std::invalid_argument&) {
+                        throw ScenarioError(cf, "expected an A1-style cell name");
+                    }
+                    setup.cells.emplace_back(fromUtf8(cell), fromUtf8(text(shown, cf)));
+                }
+            } else {
+                throw ScenarioError(f, "unknown field");
+            }
+        }
+    }
+    if (excel.contains("selection")) {
+        const json& sel = excel["selection"];
+        if (sel.is_object()) {
+            if (sel.size() != 1 || !sel.contains("kind") ||
+                text(sel["kind"], "excel.selection.kind") != "chart")
+                throw ScenarioError("excel.selection", R"(expected { "kind": "chart" })");
+            setup.chartSelected = true;
+        } else {
+            setup.selection = fromUtf8(text(sel, "excel.selection"));
+            try {
+                model::parseA1Selection(setup.selection);
+            } catch (const std::invalid_argument&) {
+                throw ScenarioError("excel.selection", "expected an A1-style selection");
+            }
+        }
+    }
+    return setup;
+}
+
 Step parseStep(const json& v, const std::string& field) {
     if (!v.is_object() || v.size() != 1)
         throw ScenarioError(field, "expected an object with exactly one field");
@@ -140,6 +191,7 @@ Scenario parseScenario(const std::string& utf8Json) {
         if (s.stringTable->empty()) throw ScenarioError("stringTable", "expected a path");
     }
     s.excel = section(root, "excel");
+    s.excelSetup = excelSetup(s.excel);
     s.access = section(root, "access");
     s.outlook = section(root, "outlook");
     if (s.outlook.is_object() && s.outlook.contains("explorer")) {

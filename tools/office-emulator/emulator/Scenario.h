@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "Excel.h"
 #include "Hosts.h"
 
 namespace torva::emulator {
@@ -57,7 +58,8 @@ struct Scenario {
     model::HostKind host = model::HostKind::Excel;
     bool wrongApplication = false;
     std::optional<std::string> stringTable;
-    nlohmann::json excel;    // null when absent
+    nlohmann::json excel;  // null when absent
+    model::ExcelSetup excelSetup;
     nlohmann::json access;   // null when absent
     nlohmann::json outlook;  // null when absent
     bool outlookExplorer = true;
