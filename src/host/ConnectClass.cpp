@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "excel_export/modExcelExport.h"
 #include "handoff/modAddin.h"
 #include "host/modOffice.h"
 #include "support/Error.h"
@@ -222,6 +223,16 @@ void ConnectClass::RemoveCommandBars() {
 }
 
 TorvaExcelConnect::TorvaExcelConnect() : ConnectClass(kExcelHost) {}
+
+void TorvaExcelConnect::myCommandbarbutton_Click() { RunHostAction(); }
+
+void TorvaExcelConnect::myMenuButton_Click() { RunHostAction(); }
+
+void TorvaExcelConnect::RunHostAction() {
+    const std::u16string path = WorkingFolder + u"\\" + NewTempName();
+    const bool ok = exportSelection(path, ExcelInstance());
+    if (ok) launchLabelApplication(3, path, u"", u"");
+}
 
 TorvaWordConnect::TorvaWordConnect() : ConnectClass(kWordHost) {}
 

@@ -99,6 +99,12 @@ class TorvaExcelConnect : public ConnectClass {
     TorvaExcelConnect();
     ObjectRef ExcelInstance() const { return hostInstance(); }
     void ExcelInstance(ObjectRef application) { setHostInstance(std::move(application)); }
+    // Excel's action: export the selection, then start the label application on it.
+    void myCommandbarbutton_Click() override;
+    void myMenuButton_Click() override;
+
+  private:
+    void RunHostAction();
 };
 
 class TorvaWordConnect : public ConnectClass {
