@@ -83,9 +83,21 @@ void appendToFile(std::u16string_view path, std::string_view bytes) {
         throw win::win32Error();
     }
     const FileHandle file(raw);
+    // Append-only writes are atomic on a local NTFS volume, but not on every
+    // file system (network shares; Wine tears them): so the processes of this
+    // session also take turns. A holder that hangs delays us at most 2 s.
+    const FileHandle turn(CreateMutexW(nullptr, FALSE, L"Local\\TorvaAddIn.AppendToFile"));
+    const DWORD waited = turn ? WaitForSingleObject(turn.get(), 2000) : WAIT_FAILED;
+    const bool ours = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     DWORD written = 0;
-    if (!WriteFile(raw, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-        throw win::win32Error();
+    const BOOL ok =
+        WriteFile(raw, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    const DWORD code = GetLastError();
+    if (ours) {
+        ReleaseMutex(turn.get());
+    }
+    if (!ok) {
+        throw win::win32Error(code);
     }
     if (written != bytes.size()) {
         throw win::win32Error(ERROR_DISK_FULL);
