@@ -197,8 +197,7 @@ CommandBarPopup::CommandBarPopup(int32_t id, bool temporary,
         [this](const Params&) {
             alive();
             return Value{ObjectRef(controls_)};
-        },
-        {}, {}, kDispBarControls);
+        });  // a DISPID of its own: the bar's number is the control's Caption
 }
 
 // --- CommandBarControls --------------------------------------------------
