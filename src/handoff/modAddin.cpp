@@ -3,6 +3,7 @@
 #include <string>
 
 #include "handoff/modIniFile.h"
+#include "host/ConnectClass.h"
 #include "platform/Platform.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
@@ -48,7 +49,31 @@ void showInfoMessage(std::u16string_view text) {
 }
 
 // --- Access start-up timer --------------------------------------------------
-// (The timer that installs the Access command bars once a database is open
-// lives here as well; it is added with the Access host.)
+
+std::shared_ptr<TorvaAccessConnect> pendingConnectObject;
+uintptr_t addInTimerId = 0;
+
+void startAddInTimer(std::shared_ptr<TorvaAccessConnect> connectObject) {
+    pendingConnectObject = std::move(connectObject);
+    if (addInTimerId == 0)
+        addInTimerId =
+            platform::setTimer(kAddInTimerEventId, kAddInTimerIntervalMs, addInTimerProc);
+}
+
+void addInTimerProc(void* window, uint32_t message, uintptr_t timerId, uint32_t timeMs) {
+    (void)window;
+    (void)message;
+    (void)timerId;
+    (void)timeMs;
+    if (!pendingConnectObject) return;
+    // Held here: the installation may start the timer again and replace the
+    // waiting object while it runs.
+    const std::shared_ptr<TorvaAccessConnect> waiting = pendingConnectObject;
+    if (waiting->AddInTimer_Timer()) {
+        (void)platform::killTimer(addInTimerId);
+        addInTimerId = 0;
+        pendingConnectObject.reset();
+    }
+}
 
 }  // namespace torva

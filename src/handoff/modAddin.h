@@ -2,9 +2,12 @@
 // Starting the label application, and the add-in's one information message.
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 namespace torva {
+
+class TorvaAccessConnect;
 
 // Writes a fresh hand-off file and starts plakora.exe with its bare name as the
 // whole command line; does not wait. Throws torva::Error 27 (from the hand-off
@@ -14,5 +17,27 @@ void launchLabelApplication(int32_t runMode, std::u16string_view dbFile,
 
 // A modal information box (style 64) titled with string "2300".
 void showInfoMessage(std::u16string_view text);
+
+// --- Access start-up timer ---------------------------------------------------
+// Access installs only once a database is open; a timer polls for that. Both
+// values belong to the host's user-interface thread, which alone runs the
+// timer and the add-in's handlers.
+
+// The Access connect object waiting for its installation; keeps it alive
+// even after the host released it.
+extern std::shared_ptr<TorvaAccessConnect> pendingConnectObject;
+// The running timer's id as the system gave it; 0 while none runs.
+extern uintptr_t addInTimerId;
+
+inline constexpr uintptr_t kAddInTimerEventId = 23;
+inline constexpr uint32_t kAddInTimerIntervalMs = 50;
+
+// Remembers the object (replacing the one that waited) and starts the timer
+// unless one runs. A timer the system refuses leaves addInTimerId 0, so the
+// next call tries again.
+void startAddInTimer(std::shared_ptr<TorvaAccessConnect> connectObject);
+// Each tick: asks the waiting object to install; once it has, the timer
+// stops and the object is let go. Its parameters are not used.
+void addInTimerProc(void* window, uint32_t message, uintptr_t timerId, uint32_t timeMs);
 
 }  // namespace torva

@@ -13,6 +13,7 @@
 
 namespace torva {
 
+using automation::asInt;
 using automation::asObject;
 using automation::asString;
 using automation::Guid;
@@ -244,14 +245,40 @@ TorvaAccessConnect::TorvaAccessConnect() : ConnectClass(kAccessHost) {}
 
 // Installation waits until a database is open: the start-up timer polls
 // AddInTimer_Timer for that.
-void TorvaAccessConnect::AddinInstance_OnAddInsUpdate() {}
-void TorvaAccessConnect::AddinInstance_OnStartupComplete() {}
+void TorvaAccessConnect::AddinInstance_OnAddInsUpdate() { startAddInTimer(shared_from_this()); }
+void TorvaAccessConnect::AddinInstance_OnStartupComplete() { startAddInTimer(shared_from_this()); }
 
 bool TorvaAccessConnect::AddInTimer_Timer() {
-    ObjectRef database = asObject(require(hostInstance())->call(u"CurrentDb"));
+    ObjectRef database = asObject(require(AccessInstance())->call(u"CurrentDb"));
     if (!database) return false;
+    // Logs its own failures; the installation is not tried again either way.
     CreateCommandBars();
     return true;
+}
+
+void TorvaAccessConnect::myCommandbarbutton_Click() { RunHostAction(); }
+
+void TorvaAccessConnect::myMenuButton_Click() { RunHostAction(); }
+
+void TorvaAccessConnect::RunHostAction() {
+    constexpr int32_t acTable = 0;
+    constexpr int32_t acQuery = 1;
+    const ObjectRef access = AccessInstance();
+    require(access);
+    const int32_t type = asInt(access->get(u"CurrentObjectType"));
+    if (type != acTable && type != acQuery) {
+        showInfoMessage(GetString(u"0934"));
+        return;
+    }
+    const std::u16string_view kind = type == acTable ? u"TABLE " : u"QUERY ";
+    const ObjectRef database = asObject(access->call(u"CurrentDb"));
+    const std::u16string dbFile = asString(require(database)->get(u"Name"));
+    // Put in as it is: Access names may hold "]" and the label application
+    // reads the statement as given.
+    const std::u16string name = asString(access->get(u"CurrentObjectName"));
+    const std::u16string dbSql = u"SELECT * FROM [" + name + u"]";
+    const std::u16string dbConnect = std::u16string(kind) + name;
+    launchLabelApplication(4, dbFile, dbConnect, dbSql);
 }
 
 TorvaOutlookConnect::TorvaOutlookConnect() : ConnectClass(kOutlookHost) {}

@@ -117,15 +117,25 @@ class TorvaWordConnect : public ConnectClass {
     void myMenuButton_Click() override;
 };
 
-class TorvaAccessConnect : public ConnectClass {
+// Created by std::make_shared (the COM wrapper does): the start-up timer
+// keeps a counted reference to the object while it waits.
+class TorvaAccessConnect : public ConnectClass,
+                           public std::enable_shared_from_this<TorvaAccessConnect> {
   public:
     TorvaAccessConnect();
+    ObjectRef AccessInstance() const { return hostInstance(); }
     // Installation waits for an open database, which the start-up timer
     // polls for through AddInTimer_Timer.
     void AddinInstance_OnAddInsUpdate() override;
     void AddinInstance_OnStartupComplete() override;
     // True once a database is open and the installation has run.
     bool AddInTimer_Timer();
+    // Access's action: hand the current table or query to the label application.
+    void myCommandbarbutton_Click() override;
+    void myMenuButton_Click() override;
+
+  private:
+    void RunHostAction();
 };
 
 class TorvaOutlookConnect : public ConnectClass {

@@ -71,6 +71,18 @@ intptr_t shellExecute(const std::string& operation, const std::string& file,
 // A modal message box with no owner window; returns the button pressed.
 int messageBox(std::u16string_view text, std::u16string_view caption, uint32_t style);
 
+// --- Timer ----------------------------------------------------------------
+// A timer callback with the four parameters of a Windows timer procedure:
+// owner window (null here), message (WM_TIMER), timer id, system time in ms.
+using TimerProc = void (*)(void* window, uint32_t message, uintptr_t timerId, uint32_t timeMs);
+// SetTimer with no owner window: the callback runs from the message loop of
+// the calling thread every intervalMs. With no window the system ignores the
+// event id and returns its own identifier; 0 when no timer was started.
+// Never throws.
+uintptr_t setTimer(uintptr_t eventId, uint32_t intervalMs, TimerProc proc) noexcept;
+// KillTimer with no owner window; false when no such timer ran.
+bool killTimer(uintptr_t timerId) noexcept;
+
 // --- Clipboard ------------------------------------------------------------
 // Decodes the GIF picture and puts it on the system clipboard as a bitmap
 // (CF_BITMAP), replacing what the clipboard held.

@@ -13,6 +13,8 @@
 #include <string>
 
 #include "CommandBars.h"
+#include "handoff/modAddin.h"
+#include "host/ConnectClass.h"
 #include "platform/posix/Recorder.h"
 #include "support/StringFile.h"
 #include "support/Text.h"
@@ -25,11 +27,19 @@ inline const char16_t* const kHostStrings =
     u"0910 Labels from Word\r\n0911 Word tip\r\n0912 Plakora (Word)...\r\n"
     u"0920 Labels from Excel\r\n0921 Excel tip\r\n0922 Plakora (Excel)...\r\n"
     u"0930 Labels from Access\r\n0931 Access tip\r\n0932 Plakora (Access)...\r\n"
-    u"0940 Labels from Outlook\r\n0941 Outlook tip\r\n0942 Plakora (Outlook)...\r\n";
+    u"0940 Labels from Outlook\r\n0941 Outlook tip\r\n0942 Plakora (Outlook)...\r\n"
+    u"0934 Pick a table or a query first.\r\n2300 Plakora notice\r\n";
 
 inline std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The Access start-up timer is process-wide: no test may leave it waiting
+// for the next one.
+inline void resetAddInTimer() {
+    pendingConnectObject.reset();
+    addInTimerId = 0;
 }
 
 class HostFolders {
@@ -43,6 +53,7 @@ class HostFolders {
         std::string bytes = utf16LeWithBom(kHostStrings);
         scrambleBytes(std::span(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()));
         std::ofstream(root / "addin" / "Torva.Sys", std::ios::binary) << bytes;
+        resetAddInTimer();
         auto& rec = platform::posix::recorder();
         rec.clear();
         rec.tempFolder = fromUtf8((root / "work").string());
@@ -54,6 +65,7 @@ class HostFolders {
         });
     }
     ~HostFolders() {
+        resetAddInTimer();
         model::setClipboardSource({});
         platform::posix::recorder().clear();
         std::error_code ignored;

@@ -27,10 +27,24 @@ struct ClipboardPicture {
     std::vector<uint8_t> bytes;
 };
 
+// A timer started with setTimer: ids count from 1 and are never reused.
+struct TimerCall {
+    uintptr_t id;
+    uintptr_t eventId;
+    uint32_t intervalMs;
+    void (*proc)(void*, uint32_t, uintptr_t, uint32_t);
+    bool killed = false;
+};
+
 struct Recorder {
     std::vector<MessageBoxCall> messageBoxes;
     std::vector<ShellCall> shellCalls;
     std::optional<ClipboardPicture> clipboard;
+    // Every setTimer and whether killTimer ended it; no message loop runs
+    // here, so a test fires the callbacks itself (fireTimers).
+    std::vector<TimerCall> timers;
+    std::vector<uintptr_t> killedTimers;  // ids given to killTimer, in order
+    bool failSetTimer = false;            // setTimer then returns 0
     // Overrides for the tests; empty means the real value.
     std::optional<std::u16string> moduleFolder;
     std::optional<std::u16string> tempFolder;
@@ -39,5 +53,9 @@ struct Recorder {
 };
 
 Recorder& recorder();
+
+// One tick of every timer still running, in the order they were started.
+// Returns how many callbacks ran.
+int fireTimers();
 
 }  // namespace torva::platform::posix

@@ -134,10 +134,52 @@ model::ExcelSetup excelSetup(const json& excel) {
     return setup;
 }
 
+model::AccessSetup accessSetup(const json& access) {
+    model::AccessSetup setup;
+    if (!access.is_object()) return setup;
+    for (const auto& [key, value] : access.items()) {
+        const std::string f = "access." + key;
+        if (key == "database") {
+            if (value.is_null()) continue;
+            const std::string path = text(value, f);
+            if (path.empty()) throw ScenarioError(f, "expected a file path or null");
+            setup.database = fromUtf8(path);
+        } else if (key == "openDatabaseAfterMs") {
+            if (!value.is_number_integer() || value.get<long long>() < 0 ||
+                value.get<long long>() > kLongestWait)
+                throw ScenarioError(
+                    f, "expected milliseconds from 0 to " + std::to_string(kLongestWait));
+            setup.openDatabaseAfterMs = static_cast<int32_t>(value.get<long long>());
+        } else if (key == "currentObject") {
+            if (!value.is_object()) throw ScenarioError(f, "expected an object");
+            for (const auto& [k, v] : value.items()) {
+                const std::string of = f + "." + k;
+                if (k == "type") {
+                    if (!v.is_number_integer() || v.get<long long>() < -1 ||
+                        v.get<long long>() > 100)
+                        throw ScenarioError(of, "expected Access's CurrentObjectType number");
+                    setup.currentObjectType = static_cast<int32_t>(v.get<long long>());
+                } else if (k == "name") {
+                    setup.currentObjectName = fromUtf8(text(v, of));
+                } else {
+                    throw ScenarioError(of, "unknown field");
+                }
+            }
+        } else {
+            throw ScenarioError(f, "unknown field");
+        }
+    }
+    if (setup.openDatabaseAfterMs && !setup.database)
+        throw ScenarioError("access.openDatabaseAfterMs", "needs a database to open");
+    return setup;
+}
+
 Step parseStep(const json& v, const std::string& field) {
     if (!v.is_object() || v.size() != 1)
         throw ScenarioError(field, "expected an object with exactly one field");
-    const auto& [key, value] = *v.items().begin();
+    // The only field, by name: the iteration proxy is a temporary.
+    const std::string key = v.begin().key();
+    const json& value = v.begin().value();
     const std::string f = field + "." + key;
     if (key == "click") {
         const std::string target = choice(value, f, std::array{"button", "menu"});
@@ -193,6 +235,7 @@ Scenario parseScenario(const std::string& utf8Json) {
     s.excel = section(root, "excel");
     s.excelSetup = excelSetup(s.excel);
     s.access = section(root, "access");
+    s.accessSetup = accessSetup(s.access);
     s.outlook = section(root, "outlook");
     if (s.outlook.is_object() && s.outlook.contains("explorer")) {
         const json& explorer = s.outlook["explorer"];

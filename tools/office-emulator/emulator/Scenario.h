@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "Access.h"
 #include "Excel.h"
 #include "Hosts.h"
 
@@ -61,6 +62,7 @@ struct Scenario {
     nlohmann::json excel;  // null when absent
     model::ExcelSetup excelSetup;
     nlohmann::json access;   // null when absent
+    model::AccessSetup accessSetup;
     nlohmann::json outlook;  // null when absent
     bool outlookExplorer = true;
     std::vector<Step> steps;

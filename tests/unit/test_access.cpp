@@ -1,0 +1,331 @@
+// Access: the start-up timer that waits for an open database (with the
+// platform's timer recorded), and the action that hands the current table or
+// query to the label application.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Access.h"
+#include "CommandBars.h"
+#include "Hosts.h"
+#include "handoff/modAddin.h"
+#include "host/ConnectClass.h"
+#include "platform/posix/Recorder.h"
+#include "support/Text.h"
+#include "support/modStringTables.h"
+#include "test_connect_support.h"
+
+using namespace torva;
+using namespace torva::model;
+using platform::posix::fireTimers;
+using platform::posix::recorder;
+using test::readFile;
+
+namespace {
+
+constexpr char16_t kShop[] = u"C:\\data\\shop.accdb";
+
+class AccessTest : public ::testing::Test {
+  protected:
+    void SetUp() override { folders_.emplace(); }
+    void TearDown() override { folders_.reset(); }
+
+    // Access as the scenario describes it, on a clock the test moves.
+    std::shared_ptr<AccessApplication> access(AccessSetup setup = {}) {
+        setup.database = setup.database ? setup.database : std::u16string(kShop);
+        return makeAccessApplication(makeHostCommandBars(u"Access"), {}, setup,
+                                     [this] { return nowMs_; });
+    }
+    std::shared_ptr<AccessApplication> emptyAccess() {
+        AccessSetup setup;
+        return makeAccessApplication(makeHostCommandBars(u"Access"), {}, setup,
+                                     [this] { return nowMs_; });
+    }
+    std::shared_ptr<TorvaAccessConnect> connected(const std::shared_ptr<AccessApplication>& app) {
+        auto addin = std::make_shared<TorvaAccessConnect>();
+        addin->AddinInstance_OnConnection(
+            app, 1, std::make_shared<COMAddIn>(u"TorvaAddIn.TorvaAccessConnect", u"d"));
+        logMark_ = logLines().size();
+        return addin;
+    }
+    static std::shared_ptr<CommandBars> barsOf(const Application& app) {
+        return std::dynamic_pointer_cast<CommandBars>(app.commandBars());
+    }
+    static std::vector<std::shared_ptr<CommandBarControl>> menuEntries(const Application& app) {
+        auto menu = barsOf(app)->find(u"Menu Bar");
+        for (const auto& c : menu->controls()->list())
+            if (c->id() == kToolsMenuId)
+                return std::static_pointer_cast<CommandBarPopup>(c)->controls()->withCaption(
+                    GetString(u"0932"));
+        return {};
+    }
+    std::vector<std::string> logLines() const {
+        std::vector<std::string> out;
+        const std::string text = readFile(folders_->root / "work" / "torva.log");
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            out.push_back(text.substr(start, end - start));
+            start = end + 1;
+        }
+        return out;
+    }
+    std::vector<std::string> newLogLines() const {
+        auto all = logLines();
+        return {all.begin() + static_cast<std::ptrdiff_t>(std::min(logMark_, all.size())),
+                all.end()};
+    }
+    // The hand-off file of the n-th launch, as bytes.
+    std::string handOff(size_t n) const {
+        return readFile(folders_->root / "work" / recorder().shellCalls.at(n).parameters);
+    }
+    static std::string expectedHandOff(const std::string& connect, const std::string& sql) {
+        return "[PLAKORA]\r\nRUNMODE=4\r\nDBFILE=C:\\data\\shop.accdb\r\nDBCONNECT=" + connect +
+               "\r\nDBSQL=" + sql + "\r\n";
+    }
+
+    std::optional<test::HostFolders> folders_;
+    int64_t nowMs_ = 0;
+    size_t logMark_ = 0;
+};
+
+// --- the start-up timer ------------------------------------------------------
+
+TEST_F(AccessTest, StartingTwiceRunsOneTimerAndKeepsTheLaterObject) {
+    auto app = emptyAccess();
+    auto first = connected(app);
+    auto second = connected(app);
+    first->AddinInstance_OnAddInsUpdate();
+    second->AddinInstance_OnStartupComplete();
+
+    const auto& timers = recorder().timers;
+    ASSERT_EQ(timers.size(), 1u) << "a second start must not start a second timer";
+    EXPECT_EQ(timers[0].eventId, 23u);
+    EXPECT_EQ(timers[0].intervalMs, 50u);
+    EXPECT_EQ(addInTimerId, timers[0].id) << "the id the system returned is the one kept";
+    EXPECT_EQ(pendingConnectObject, second) << "the waiting reference is replaced";
+    EXPECT_FALSE(first->commandbar());
+    EXPECT_FALSE(second->commandbar()) << "nothing installs before a database is open";
+}
+
+TEST_F(AccessTest, EachTickWithoutADatabaseAsksCurrentDbAndNothingElse) {
+    auto app = emptyAccess();
+    auto addin = connected(app);
+    addin->AddinInstance_OnAddInsUpdate();
+    addin->AddinInstance_OnStartupComplete();
+    const long callsBefore = counters().calls;
+    for (int tick = 1; tick <= 5; ++tick) ASSERT_EQ(fireTimers(), 1);
+    EXPECT_EQ(app->currentDbCalls(), 5);
+    EXPECT_EQ(counters().calls - callsBefore, 5) << "one automation call per tick";
+    EXPECT_TRUE(recorder().killedTimers.empty());
+    EXPECT_NE(addInTimerId, 0u);
+    EXPECT_FALSE(addin->commandbar());
+}
+
+TEST_F(AccessTest, TheTickThatInstallsKillsTheTimerByItsIdAndLetsGo) {
+    auto app = emptyAccess();
+    auto addin = connected(app);
+    addin->AddinInstance_OnStartupComplete();
+    const uintptr_t id = addInTimerId;
+    fireTimers();
+    EXPECT_FALSE(addin->commandbar());
+
+    app->openDatabase(kShop);
+    ASSERT_EQ(fireTimers(), 1);
+    EXPECT_EQ(recorder().killedTimers, std::vector<uintptr_t>{id});
+    EXPECT_TRUE(recorder().timers[0].killed);
+    EXPECT_EQ(addInTimerId, 0u);
+    EXPECT_EQ(pendingConnectObject, nullptr);
+    ASSERT_TRUE(addin->commandbar());
+    ASSERT_TRUE(addin->commandbarbutton());
+    EXPECT_EQ(menuEntries(*app).size(), 1u);
+    EXPECT_EQ(fireTimers(), 0) << "no timer is left running";
+    EXPECT_TRUE(newLogLines().empty());
+}
+
+TEST_F(AccessTest, DatabaseGivenAtStartInstallsAtTheFirstTick) {
+    auto app = access();
+    auto addin = connected(app);
+    addin->AddinInstance_OnAddInsUpdate();
+    addin->AddinInstance_OnStartupComplete();
+    EXPECT_FALSE(addin->commandbar()) << "installation waits for the timer";
+    fireTimers();
+    EXPECT_TRUE(addin->commandbarbutton());
+    EXPECT_EQ(app->currentDbCalls(), 1);
+    EXPECT_EQ(addInTimerId, 0u);
+}
+
+TEST_F(AccessTest, DatabaseOpenedLaterIsFoundOnceItsTimeHasCome) {
+    AccessSetup setup;
+    setup.openDatabaseAfterMs = 300;
+    auto app = access(setup);
+    auto addin = connected(app);
+    addin->AddinInstance_OnStartupComplete();
+    nowMs_ = 250;
+    fireTimers();
+    EXPECT_FALSE(addin->commandbar());
+    nowMs_ = 300;
+    fireTimers();
+    EXPECT_TRUE(addin->commandbar());
+    EXPECT_EQ(app->currentDbCalls(), 2);
+}
+
+TEST_F(AccessTest, RefusedTimerLeavesIdZeroAndTheNextStartTriesAgain) {
+    auto app = access();
+    auto addin = connected(app);
+    recorder().failSetTimer = true;
+    addin->AddinInstance_OnAddInsUpdate();
+    EXPECT_EQ(addInTimerId, 0u);
+    EXPECT_TRUE(recorder().timers.empty());
+    EXPECT_EQ(fireTimers(), 0);
+    EXPECT_FALSE(addin->commandbar());
+    EXPECT_TRUE(newLogLines().empty()) << "a refused timer is not logged";
+
+    recorder().failSetTimer = false;
+    addin->AddinInstance_OnStartupComplete();
+    ASSERT_EQ(recorder().timers.size(), 1u);
+    EXPECT_EQ(addInTimerId, recorder().timers[0].id);
+    fireTimers();
+    EXPECT_TRUE(addin->commandbar());
+}
+
+TEST_F(AccessTest, WaitingObjectOutlivesTheHostsReferenceAndDisconnection) {
+    auto app = emptyAccess();
+    std::weak_ptr<TorvaAccessConnect> watch;
+    {
+        auto addin = connected(app);
+        watch = addin;
+        addin->AddinInstance_OnStartupComplete();
+        addin->AddinInstance_OnDisconnection(0);
+    }
+    ASSERT_FALSE(watch.expired()) << "the waiting reference keeps the object";
+    fireTimers();
+    app->openDatabase(kShop);
+    fireTimers();
+    EXPECT_EQ(menuEntries(*app).size(), 1u) << "installation still takes place";
+    EXPECT_TRUE(watch.expired()) << "after installing the timer lets the object go";
+}
+
+TEST_F(AccessTest, LaterAddInsUpdateInstallsAgainReusingToolbarAndButton) {
+    auto app = access();
+    auto addin = connected(app);
+    addin->AddinInstance_OnStartupComplete();
+    fireTimers();
+    const auto bar = addin->commandbar();
+    const auto button = addin->commandbarbutton();
+    const auto entry = addin->menuButton();
+    ASSERT_TRUE(bar && button && entry);
+
+    addin->AddinInstance_OnAddInsUpdate();
+    EXPECT_EQ(recorder().timers.size(), 2u) << "the cycle starts again";
+    EXPECT_EQ(addin->menuButton(), entry) << "nothing before the tick";
+    fireTimers();
+    EXPECT_EQ(addInTimerId, 0u);
+    EXPECT_EQ(addin->commandbar(), bar);
+    EXPECT_EQ(addin->commandbarbutton(), button);
+    EXPECT_NE(addin->menuButton(), entry) << "the menu entry is replaced";
+    EXPECT_EQ(menuEntries(*app).size(), 1u);
+    size_t toolbars = 0;
+    for (const auto& b : barsOf(*app)->list())
+        if (b->name() == GetString(u"0900")) ++toolbars;
+    EXPECT_EQ(toolbars, 1u);
+}
+
+TEST_F(AccessTest, FailedInstallationIsLoggedOnceAndNotRetried) {
+    auto app = access();
+    auto addin = connected(app);
+    barsOf(*app)->find(u"Menu Bar")->call(u"Delete");
+    addin->AddinInstance_OnStartupComplete();
+    EXPECT_NO_THROW(fireTimers());
+    EXPECT_EQ(addInTimerId, 0u) << "the timer stops after a failed installation too";
+    EXPECT_EQ(fireTimers(), 0);
+    auto log = newLogLines();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("Could not add Commandbars to Access: "), std::string::npos) << log[0];
+}
+
+TEST_F(AccessTest, TickWithNothingWaitingDoesNothing) {
+    auto app = access();
+    addInTimerProc(nullptr, 0x113, 7, 0);
+    EXPECT_EQ(app->currentDbCalls(), 0);
+    EXPECT_TRUE(recorder().killedTimers.empty());
+}
+
+// --- the action -------------------------------------------------------------
+
+TEST_F(AccessTest, TableAndQueryGoToTheLabelApplicationWithRunModeFour) {
+    AccessSetup setup;
+    setup.currentObjectType = kAcTable;
+    setup.currentObjectName = u"Orders";
+    auto app = access(setup);
+    auto addin = connected(app);
+    addin->AddinInstance_OnStartupComplete();
+    fireTimers();
+    auto button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
+    auto entry = std::dynamic_pointer_cast<CommandBarButton>(addin->menuButton());
+    ASSERT_TRUE(button && entry);
+
+    button->click();
+    app->setCurrentObject(kAcQuery, u"Open orders");
+    entry->click();
+    ASSERT_EQ(recorder().shellCalls.size(), 2u);
+    EXPECT_EQ(handOff(0), expectedHandOff("TABLE Orders", "SELECT * FROM [Orders]"));
+    EXPECT_EQ(handOff(1), expectedHandOff("QUERY Open orders", "SELECT * FROM [Open orders]"));
+    EXPECT_TRUE(recorder().messageBoxes.empty());
+}
+
+TEST_F(AccessTest, NameWithABracketIsPassedUnchanged) {
+    AccessSetup setup;
+    setup.currentObjectType = kAcQuery;
+    setup.currentObjectName = u"Sales]2024 [Q1]";
+    auto app = access(setup);
+    auto addin = connected(app);
+    addin->AddinInstance_OnStartupComplete();
+    fireTimers();
+    std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton())->click();
+    ASSERT_EQ(recorder().shellCalls.size(), 1u);
+    EXPECT_EQ(handOff(0),
+              expectedHandOff("QUERY Sales]2024 [Q1]", "SELECT * FROM [Sales]2024 [Q1]]"));
+}
+
+TEST_F(AccessTest, FormsReportsMacrosAndModulesGetTheNoticeAndNoLaunch) {
+    auto app = access();
+    auto addin = connected(app);
+    addin->AddinInstance_OnStartupComplete();
+    fireTimers();
+    auto button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
+    auto entry = std::dynamic_pointer_cast<CommandBarButton>(addin->menuButton());
+    ASSERT_TRUE(button && entry);
+    const int32_t others[] = {kAcForm, kAcReport, kAcMacro, kAcModule, -1};
+    for (int32_t type : others) {
+        app->setCurrentObject(type, u"Customers");
+        button->click();
+        entry->click();
+    }
+    EXPECT_TRUE(recorder().shellCalls.empty());
+    const auto& boxes = recorder().messageBoxes;
+    ASSERT_EQ(boxes.size(), 10u);
+    for (const auto& box : boxes) {
+        EXPECT_EQ(box.text, u"Pick a table or a query first.");
+        EXPECT_EQ(box.caption, u"Plakora notice");
+        EXPECT_EQ(box.style, 64u);
+    }
+}
+
+TEST_F(AccessTest, ClickWithoutAnOpenDatabaseFailsTheClick) {
+    AccessSetup setup;
+    setup.currentObjectName = u"Orders";
+    auto app = access(setup);
+    auto addin = connected(app);
+    addin->AddinInstance_OnStartupComplete();
+    fireTimers();
+    app->closeDatabase();
+    EXPECT_THROW(addin->myCommandbarbutton_Click(), torva::Error);
+    EXPECT_TRUE(recorder().shellCalls.empty());
+    EXPECT_TRUE(recorder().messageBoxes.empty());
+}
+
+}  // namespace
