@@ -1,0 +1,148 @@
+#!/usr/bin/env python3
+"""Excel end to end: the real 64-bit DLL in the emulated Excel, the real
+export file and the stand-in's record of the launch.
+
+    check_excel.py BUILD-DIR WORK-DIR
+"""
+import base64
+import json
+import os
+import subprocess
+import sys
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+
+
+def strings():
+    """The shipped texts by ID, as the add-in shows them."""
+    table = {}
+    for line in open(os.path.join(ROOT, "resources/strings/de.txt"), encoding="utf-8"):
+        line = line.strip("\r\n\t \a")
+        if line and not line.startswith("#"):
+            table[line[:4]] = line[5:].replace("\\n", "\r\n")
+    return table
+
+
+TEXT = strings()
+
+
+def utf16_file(*lines):
+    return b"\xff\xfe" + "".join(l + "\r\n" for l in lines).encode("utf-16-le")
+
+
+def excel(selection, cells=None, kind="worksheet", steps=None):
+    return {
+        "host": "Excel",
+        "excel": {"activeSheet": {"kind": kind, "name": "Sheet1", "cells": cells or {}},
+                  "selection": selection},
+        "steps": steps or [{"click": "button"}],
+    }
+
+
+class Run:
+    def __init__(self, build, work):
+        self.build, self.work = build, work
+        self.passed, self.failed = [], []
+
+    def play(self, name, scenario):
+        path = os.path.join(self.work, name + ".json")
+        report = os.path.join(self.work, name + ".report.json")
+        json.dump(scenario, open(path, "w", encoding="utf-8"), ensure_ascii=False)
+        env = dict(os.environ, TORVA_BUILD_DIR=self.build)
+        done = subprocess.run([os.path.join(ROOT, "tools/run-scenario"), path, report], env=env)
+        if done.returncode != 0:
+            self.check(name + ": emulator ran", False, f"exit {done.returncode}")
+            return None
+        return json.load(open(report, encoding="utf-8"))
+
+    def check(self, name, ok, detail=""):
+        print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))
+        (self.passed if ok else self.failed).append(name)
+
+
+def data_of(launch):
+    return base64.b64decode(launch["dataFileBase64"]) if launch.get("dataFileBase64") else None
+
+
+def main(build, work):
+    os.makedirs(work, exist_ok=True)
+    run = Run(build, work)
+
+    # The block A1:B2, by button and by menu entry: the exact file, two launches.
+    r = run.play("block", excel("A1:B2", {"A1": "Name", "A2": "x"},
+                                steps=[{"click": "button"}, {"click": "menu"}]))
+    if r:
+        expected = bytes.fromhex(
+            "FF FE 4E 00 61 00 6D 00 65 00 09 00 42 00 0D 00 0A 00 78 00 09 00 0D 00 0A 00")
+        launches = r["launches"]
+        run.check("block: two clicks, two launches", len(launches) == 2, launches)
+        for n, launch in enumerate(launches):
+            run.check(f"block: launch {n} exact export bytes", data_of(launch) == expected, data_of(launch))
+            lines = launch["handoff"].split("\r\n")
+            run.check(f"block: launch {n} hand-off", lines[:5] == [
+                "[PLAKORA]", "RUNMODE=3", "DBFILE=" + launch["dataFile"], "DBCONNECT=", "DBSQL="], lines)
+        if len(launches) == 2:
+            run.check("block: a fresh export path per click",
+                      launches[0]["dataFile"] != launches[1]["dataFile"], launches)
+        run.check("block: no notice", r["messageBoxes"] == [], r["messageBoxes"])
+
+    # Selections the export turns down with the notice.
+    for name, selection in [("cell", "B5"), ("row", "A1:D1"), ("column", "A1:A10"),
+                            ("chart", {"kind": "chart"})]:
+        r = run.play(name, excel(selection, {"A1": "h"}))
+        if r:
+            boxes = r["messageBoxes"]
+            run.check(f"{name}: notice 0923 titled 2300",
+                      [(b["title"], b["text"], b["style"]) for b in boxes]
+                      == [(TEXT["2300"], TEXT["0923"], 64)], boxes)
+            run.check(f"{name}: nothing started", r["launches"] == [], r["launches"])
+
+    # Turned down silently.
+    for name, scenario in [("wholesheet", excel("A:XFD", {"A1": "h", "B1": "i", "A2": "x"})),
+                           ("chartsheet", excel("A1:B2", {"A1": "h"}, kind="chart"))]:
+        r = run.play(name, scenario)
+        if r:
+            run.check(f"{name}: nothing shown, nothing started",
+                      r["messageBoxes"] == [] and r["launches"] == [] and r["hostCallFailures"] == [], r)
+
+    # Two areas, lower one first; a gap of rows; a column between them.
+    cells = {"A1": "Name", "C1": "Ort", "A2": "a2", "A3": "a3", "A4": "not selected",
+             "A5": "a5", "C5": "c5", "B6": "b6"}
+    r = run.play("areas", excel("A5:A6,A1:A3,C5:C5", cells))
+    if r and r["launches"]:
+        run.check("areas: rows of the areas, every column between",
+                  data_of(r["launches"][0]) == utf16_file(
+                      "Name\tB\tOrt", "a2\t\t", "a3\t\t", "a5\t\tc5", "\tb6\t"),
+                  data_of(r["launches"][0]))
+
+    # Whole columns down to the end of the filled run.
+    cells = {f"C{n}": f"c{n}" for n in range(1, 5)}
+    cells.update({"D1": "2003", "D2": " d2 ", "E3": "two\nlines"})
+    r = run.play("columns", excel("C:E", cells))
+    if r and r["launches"]:
+        run.check("columns: header rules, blanks trimmed, line break kept",
+                  data_of(r["launches"][0]) == utf16_file(
+                      "c1\tF_2003\tC", "c2\td2\t", "c3\t\ttwo\nlines", "c4\t\t"),
+                  data_of(r["launches"][0]))
+
+    # Empty header cells past the 26th column run on past "Z".
+    r = run.play("wide", excel("A1:AB2", {"A2": "x"}))
+    if r and r["launches"]:
+        header = data_of(r["launches"][0])[2:].decode("utf-16-le").split("\r\n")[0].split("\t")
+        run.check("wide: letters run on past Z", header[25:] == ["Z", "[", "\\"], header)
+
+    r = run.play("menu", excel("A1:B2", steps=[{"snapshot": "installed"}]))
+    if r:
+        menu = r["snapshots"]["installed"]["toolsMenu"]
+        run.check("menu entry: caption, parameter, action, tag",
+                  [(e["caption"], e["parameter"], e["onAction"], e["tag"], e["hasFace"]) for e in menu]
+                  == [(TEXT["0922"], "EXCEL", "!<TorvaAddIn.TorvaExcelConnect>", "ZEBRO", True)], menu)
+        run.check("menu entry: removed at shutdown", r["toolsMenu"] == [], r["toolsMenu"])
+        run.check("no failed host call", r["hostCallFailures"] == [], r["hostCallFailures"])
+
+    print(f"{len(run.passed)} passed, {len(run.failed)} failed")
+    return 1 if run.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))
