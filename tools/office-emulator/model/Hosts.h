@@ -62,6 +62,10 @@ class Application : public Object {
     // Outlook only; null when it runs without an explorer.
     std::shared_ptr<Explorer> explorer() const { return explorer_; }
 
+  protected:
+    // A host model with a richer explorer (Outlook's folders) puts its own.
+    void setExplorer(std::shared_ptr<Explorer> explorer) { explorer_ = std::move(explorer); }
+
   private:
     HostKind host_;
     ObjectRef commandBars_;

@@ -1,0 +1,348 @@
+#include "addressbook/frmSelAdrBook.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <optional>
+#include <vector>
+#include <string>
+
+#include "platform/Platform.h"
+#include "support/Error.h"
+#include "support/modLog.h"
+#include "support/modStringTables.h"
+#include "support/modUtils.h"
+
+namespace torva {
+
+using automation::asInt;
+using automation::asObject;
+using automation::asString;
+using automation::ObjectRef;
+using automation::Value;
+
+namespace {
+
+constexpr std::u16string_view kSelectionEntryId = u"0962";
+constexpr std::u16string_view kRightToLeftId = u"1002";
+constexpr std::u16string_view kFontNameId = u"1010";
+constexpr std::u16string_view kFontSizeId = u"1011";
+constexpr std::u16string_view kListFontNameId = u"1050";
+constexpr std::u16string_view kListFontSizeId = u"1051";
+
+[[noreturn]] void typeMismatch() { throw Error(13, u"Type mismatch"); }
+
+// VB's error 91 for a call through Nothing: Outlook handed back no object.
+const ObjectRef& require(const ObjectRef& object) {
+    if (!object) throw Error(91, u"Object variable or With block variable not set");
+    return object;
+}
+
+ObjectRef objectOf(const ObjectRef& parent, std::u16string_view property) {
+    return require(asObject(require(parent)->get(property)));
+}
+
+std::u16string trimmed(std::u16string_view text) {
+    size_t b = 0, e = text.size();
+    while (b < e && (text[b] == u' ' || text[b] == u'\t')) ++b;
+    while (e > b && (text[e - 1] == u' ' || text[e - 1] == u'\t')) --e;
+    return std::u16string(text.substr(b, e - b));
+}
+
+// A number as the user's locale writes it (the invariant point accepted too).
+std::optional<double> readNumber(std::u16string_view text) {
+    const std::u16string t = trimmed(text);
+    if (t.empty()) return std::nullopt;
+    const char16_t decimal = platform::numberSeparators().decimal;
+    std::string ascii;
+    for (char16_t c : t) {
+        if (c == decimal) c = u'.';
+        if (c > 0x7F) return std::nullopt;
+        const char a = static_cast<char>(c);
+        if (!((a >= '0' && a <= '9') || a == '.' || a == '+' || a == '-' || a == 'e' || a == 'E'))
+            return std::nullopt;
+        ascii += a;
+    }
+    char* end = nullptr;
+    const double v = std::strtod(ascii.c_str(), &end);
+    if (end != ascii.c_str() + ascii.size() || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+bool equalsAsciiIgnoreCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? c + 32 : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// The ID after `tag`, four digits with leading zeros ("0952" gives "0953").
+std::u16string nextId(std::u16string_view tag) {
+    const auto n = readNumber(tag);
+    if (!n) typeMismatch();
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04ld", static_cast<long>(*n) + 1);
+    return std::u16string(buffer, buffer + std::char_traits<char>::length(buffer));
+}
+
+std::u16string decimalId(int n) {
+    const std::string s = std::to_string(n);
+    return std::u16string(s.begin(), s.end());
+}
+
+// One line of the export file: its UTF-16LE code units, then CR LF.
+void writeLine(std::FILE* file, std::u16string_view line) {
+    std::string bytes;
+    bytes.reserve((line.size() + 2) * 2);
+    auto put = [&bytes](char16_t unit) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    };
+    for (char16_t unit : line) put(unit);
+    put(u'\r');
+    put(u'\n');
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+        throw Error(57, u"Device I/O error");
+}
+
+}  // namespace
+
+bool readTruthValue(std::u16string_view text) {
+    const std::u16string t = trimmed(text);
+    if (equalsAsciiIgnoreCase(t, u"True")) return true;
+    if (equalsAsciiIgnoreCase(t, u"False")) return false;
+    const auto n = readNumber(t);
+    if (!n) typeMismatch();
+    return *n != 0;
+}
+
+double readFontSize(std::u16string_view text) {
+    const auto n = readNumber(text);
+    if (!n) typeMismatch();
+    return *n;
+}
+
+CalendarDay calendarDayOf(double oleDate) {
+    // Days from 1970-01-01 to the civil date (Howard Hinnant's algorithm),
+    // starting from the OLE epoch 1899-12-30, which is day -25569.
+    const long long z = static_cast<long long>(std::trunc(oleDate)) - 25569 + 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+    return {year, month, day};
+}
+
+frmSelAdrBook::frmSelAdrBook(std::unique_ptr<AddressBookView> view) : view_(std::move(view)) {}
+
+frmSelAdrBook::~frmSelAdrBook() = default;
+
+std::unique_ptr<frmSelAdrBook> frmSelAdrBook::Load(std::unique_ptr<AddressBookView> view) {
+    std::unique_ptr<frmSelAdrBook> form(new frmSelAdrBook(std::move(view)));
+    form->Form_Load();
+    return form;
+}
+
+void frmSelAdrBook::Form_Load() {
+    setRightToLeft(readTruthValue(GetString(kRightToLeftId)));
+    initTextLabel(Ctl::lblAdressbooks);
+    initListBox(Ctl::lbBooks);
+    initOption(Ctl::rbBusiness);
+    initOption(Ctl::rbPrivate);
+    initButton(Ctl::cmdCancel);
+    initButton(Ctl::cmdOK);
+    std::vector<Ctl> all;
+    for (const auto& c : kAddressBookLayout) all.push_back(c.id);
+    setLabelTexts(all);
+    view_->selectOption(Ctl::rbBusiness);
+}
+
+void frmSelAdrBook::setRightToLeft(bool value) noexcept {
+    // Each statement on its own: a control without the flag is passed over.
+    try {
+        view_->setDialogRightToLeft(value);
+    } catch (const std::exception&) {
+    }
+    for (const auto& c : kAddressBookLayout) {
+        try {
+            view_->setRightToLeft(c.id, value);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void frmSelAdrBook::setFont(Ctl ctl, std::u16string_view nameId, std::u16string_view sizeId) {
+    view_->setFontName(ctl, GetString(nameId));
+    view_->setFontSize(ctl, readFontSize(GetString(sizeId)));
+}
+
+void frmSelAdrBook::initLabelStyle(Ctl lbl) { view_->setLabelStyle(lbl); }
+
+void frmSelAdrBook::initTextLabel(Ctl lbl) {
+    initLabelStyle(lbl);
+    view_->setAlignmentLeft(lbl);
+    setFont(lbl, kFontNameId, kFontSizeId);
+    view_->setFontBold(lbl, false);
+}
+
+void frmSelAdrBook::initListBox(Ctl lb) { setFont(lb, kListFontNameId, kListFontSizeId); }
+
+void frmSelAdrBook::initOption(Ctl opt) {
+    setFont(opt, kFontNameId, kFontSizeId);
+    view_->setFontBold(opt, false);
+    view_->setAlignmentLeft(opt);
+}
+
+void frmSelAdrBook::initButton(Ctl cmd) { setFont(cmd, kFontNameId, kFontSizeId); }
+
+void frmSelAdrBook::setLabelTexts(std::span<const Ctl> ControlsList) {
+    for (Ctl ctl : ControlsList) {
+        std::u16string_view tag;
+        try {
+            tag = layoutOf(ctl).tag;
+        } catch (const std::exception&) {
+            continue;
+        }
+        if (tag.empty()) continue;
+        try {
+            view_->setCaption(ctl, GetString(tag));
+        } catch (const std::exception&) {
+        }
+        try {
+            view_->setTooltip(ctl, GetString(nextId(tag)));
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+bool frmSelAdrBook::init() noexcept {
+    try {
+        FileName.clear();
+        view_->clearEntries();
+        myNamespace_ = require(asObject(require(myOutlook)->call(u"GetNamespace", {u"MAPI"})));
+        myRootFolder_ = require(asObject(objectOf(myNamespace_, u"Folders")->call(u"GetFirst")));
+        for (const Value& v : objectOf(myRootFolder_, u"Folders")->items()) {
+            const ObjectRef folder = require(asObject(v));
+            if (asInt(folder->get(u"DefaultItemType")) == kOlContactItem)
+                view_->addEntry(asString(folder->get(u"Name")));
+        }
+        const ObjectRef explorer = require(asObject(myOutlook->call(u"ActiveExplorer")));
+        if (asInt(objectOf(explorer, u"CurrentFolder")->get(u"DefaultItemType")) ==
+            kOlContactItem) {
+            if (asInt(objectOf(explorer, u"Selection")->get(u"Count")) > 0) {
+                view_->addEntry(GetString(kSelectionEntryId));
+                view_->setItemData(view_->entryCount() - 1, kSelectionEntryData);
+            }
+        }
+        const bool any = view_->entryCount() > 0;
+        view_->setEnabled(Ctl::cmdOK, any);
+        view_->setEnabled(Ctl::rbBusiness, any);
+        view_->setEnabled(Ctl::rbPrivate, any);
+        if (any) view_->setEntryMarked(0, true);
+        return true;
+    } catch (...) {
+        // No message and no log entry: the host action just does not show the dialog.
+        return false;
+    }
+}
+
+void frmSelAdrBook::Show() {
+    view_->showModal([this] { cmdOK_Click(); }, [this] { cmdCancel_Click(); });
+}
+
+void frmSelAdrBook::cmdOK_Click() {
+    FileName = WorkingFolder + u"\\" + NewTempName();
+    if (!exportContacts()) FileName.clear();
+    view_->hide();
+}
+
+void frmSelAdrBook::cmdCancel_Click() {
+    FileName.clear();
+    view_->hide();
+}
+
+bool frmSelAdrBook::exportContacts() noexcept {
+    try {
+        const bool privateFields = view_->optionSelected(Ctl::rbPrivate);
+        std::u16string header;
+        auto addIds = [&header](int first, int last) {
+            for (int n = first; n <= last; ++n) header += GetString(decimalId(n)) + u'\t';
+        };
+        addIds(5100, 5103);
+        if (privateFields)
+            addIds(5110, 5115);
+        else
+            addIds(5120, 5128);
+        header.pop_back();
+
+        platform::File file = platform::openFile(FileName, "wb");
+        if (std::fwrite("\xFF\xFE", 1, 2, file.get()) != 2) throw Error(57, u"Device I/O error");
+        writeLine(file.get(), header);
+
+        auto writeItems = [&](const std::vector<Value>& items) {
+            for (const Value& v : items) {
+                // Converting to the contact interface refuses distribution
+                // lists and other items, which ends the export.
+                const ObjectRef contact = require(asObject(v))->queryInterface(kIidContactItem);
+                writeLine(file.get(), getContactLine(contact));
+            }
+        };
+        const int count = view_->entryCount();
+        for (int i = 0; i < count; ++i) {
+            if (!view_->entryMarked(i)) continue;
+            if (view_->itemData(i) == kSelectionEntryData) {
+                const ObjectRef explorer =
+                    require(asObject(require(myOutlook)->call(u"ActiveExplorer")));
+                writeItems(objectOf(explorer, u"Selection")->items());
+            } else {
+                const ObjectRef folder =
+                    require(asObject(objectOf(myRootFolder_, u"Folders")
+                                         ->call(u"Item", {Value{view_->entryText(i)}})));
+                writeItems(objectOf(folder, u"Items")->items());
+            }
+        }
+        if (std::fclose(file.release()) != 0) throw Error(57, u"Device I/O error");
+        return true;
+    } catch (...) {
+        // Silent, as the user sees only that nothing starts; the lines
+        // written so far stay in the file.
+        return false;
+    }
+}
+
+std::u16string frmSelAdrBook::getContactLine(const ObjectRef& item) {
+    auto text = [&item](std::u16string_view property) { return asString(item->get(property)); };
+    std::u16string line =
+        text(u"Title") + u'\t' + text(u"FirstName") + u'\t' + text(u"LastName") + u'\t';
+    const CalendarDay day = calendarDayOf(automation::asDate(item->get(u"Birthday")).oleDate);
+    line += FormatDate(platform::LocalTime{day.year, day.month, day.day, 0, 0, 0}) + u'\t';
+    static constexpr std::u16string_view kPrivate[] = {
+        u"HomeAddressPostalCode", u"HomeAddressCity",       u"HomeAddressStreet",
+        u"HomeTelephoneNumber",   u"MobileTelephoneNumber", u"Email1Address"};
+    static constexpr std::u16string_view kBusiness[] = {u"CompanyName",
+                                                        u"Department",
+                                                        u"BusinessAddressPostalCode",
+                                                        u"BusinessAddressCity",
+                                                        u"BusinessAddressStreet",
+                                                        u"BusinessTelephoneNumber",
+                                                        u"BusinessFaxNumber",
+                                                        u"MobileTelephoneNumber",
+                                                        u"Email1Address"};
+    const std::span<const std::u16string_view> fields =
+        view_->optionSelected(Ctl::rbPrivate) ? std::span<const std::u16string_view>(kPrivate)
+                                              : std::span<const std::u16string_view>(kBusiness);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) line += u'\t';
+        line += text(fields[i]);
+    }
+    return line;
+}
+
+}  // namespace torva

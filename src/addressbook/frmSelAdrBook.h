@@ -1,0 +1,82 @@
+#pragma once
+// The address-book dialog of Outlook: the user marks contact folders (and the
+// explorer's selection) and chooses business or private addresses; OK writes
+// the contact export file. The logic here is portable and talks to its window
+// only through AddressBookView, so it runs natively against the model.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "addressbook/AddressBookView.h"
+#include "automation/Automation.h"
+
+namespace torva {
+
+// Outlook's item type of a contacts folder (olContactItem).
+inline constexpr int32_t kOlContactItem = 2;
+// Item data of the list entry that stands for the explorer's selection.
+inline constexpr int32_t kSelectionEntryData = -1;
+// _ContactItem: an item that does not offer it is no contact.
+inline constexpr automation::Guid kIidContactItem{
+    0x00063021, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+// "True"/"False" in any case, or a number (0 false, else true); throws
+// torva::Error 13 (type mismatch) for anything else, the empty text included.
+bool readTruthValue(std::u16string_view text);
+// A number of points ("10", "8.25", "8,25"); throws torva::Error 13 otherwise.
+double readFontSize(std::u16string_view text);
+// An OLE date's calendar day (the time of day is dropped).
+struct CalendarDay {
+    int year, month, day;
+};
+CalendarDay calendarDayOf(double oleDate);
+
+class frmSelAdrBook {
+  public:
+    // Loading runs the load-time set-up on the view; a string table that
+    // cannot be read (1002, font sizes) makes it throw.
+    static std::unique_ptr<frmSelAdrBook> Load(std::unique_ptr<AddressBookView> view);
+    frmSelAdrBook(const frmSelAdrBook&) = delete;
+    frmSelAdrBook& operator=(const frmSelAdrBook&) = delete;
+    ~frmSelAdrBook();
+
+    // Public state the host action reads and writes.
+    std::u16string FileName;
+    automation::ObjectRef myOutlook;
+
+    // Fills the list from Outlook; false on the first failing step.
+    bool init() noexcept;
+    // Shows the dialog modally with no owner; returns once it is hidden or closed.
+    void Show();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    // The load-time set-up steps, public as the form declares them.
+    void setLabelTexts(std::span<const Ctl> ControlsList);
+    void initTextLabel(Ctl lbl);
+    void initListBox(Ctl lb);
+    void initOption(Ctl opt);
+    void initButton(Ctl cmd);
+
+    AddressBookView& view() { return *view_; }
+    const automation::ObjectRef& myNamespace() const { return myNamespace_; }
+    const automation::ObjectRef& myRootFolder() const { return myRootFolder_; }
+
+  private:
+    explicit frmSelAdrBook(std::unique_ptr<AddressBookView> view);
+    void Form_Load();
+    void setRightToLeft(bool value) noexcept;
+    void initLabelStyle(Ctl lbl);
+    void setFont(Ctl ctl, std::u16string_view nameId, std::u16string_view sizeId);
+    bool exportContacts() noexcept;
+    std::u16string getContactLine(const automation::ObjectRef& item);
+
+    std::unique_ptr<AddressBookView> view_;
+    automation::ObjectRef myNamespace_;
+    automation::ObjectRef myRootFolder_;
+};
+
+}  // namespace torva

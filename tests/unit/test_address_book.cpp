@@ -1,0 +1,352 @@
+// The address-book dialog against the in-memory Outlook: the list it offers,
+// the enabled states, the load-time texts and fonts, and the exact bytes of
+// the contact export.
+
+#include <gtest/gtest.h>
+
+#include <span>
+
+#include "Outlook.h"
+#include "addressbook/AddressBookState.h"
+#include "addressbook/frmSelAdrBook.h"
+#include "support/StringFile.h"
+#include "support/modStringTables.h"
+#include "test_support_helpers.h"
+
+using namespace torva;
+using namespace torva::model;
+
+namespace {
+
+// IDs 5112 and 5125 are left out on purpose: their header columns stay empty.
+const char16_t* const kDialogStrings =
+    u"0952 Übernehmen\r\n0953 OK tip\r\n0954 Abbrechen\r\n0955 Cancel tip\r\n"
+    u"0956 Adressbücher:\r\n0958 Privat\r\n0959 Private tip\r\n"
+    u"0960 Geschäftlich\r\n0961 Business tip\r\n0962 Ausgewählte Kontakte\r\n"
+    u"1002 True\r\n1010 Tahoma\r\n1011 9\r\n1050 Arial\r\n1051 10.5\r\n"
+    u"5100 Anrede\r\n5101 Vorname\r\n5102 Nachname\r\n5103 Geburtstag\r\n"
+    u"5110 PLZ\r\n5111 Ort\r\n5113 Telefon\r\n5114 Mobil\r\n5115 E-Mail\r\n"
+    u"5120 Firma\r\n5121 Abteilung\r\n5122 PLZ\r\n5123 Ort\r\n5124 Straße\r\n"
+    u"5126 Fax\r\n5127 Mobil\r\n5128 E-Mail\r\n";
+
+ItemSetup contact(std::map<std::u16string, std::u16string> text,
+                  std::optional<double> birthday = std::nullopt) {
+    return ItemSetup{ItemKind::Contact, std::move(text), birthday};
+}
+
+FolderSetup folder(std::u16string name, int32_t type, std::vector<ItemSetup> items = {},
+                   std::vector<FolderSetup> sub = {}) {
+    return FolderSetup{std::move(name), type, std::move(items), std::move(sub)};
+}
+
+StoreSetup store(std::u16string name, std::vector<FolderSetup> folders) {
+    StoreSetup s;
+    s.name = std::move(name);
+    s.folders = std::move(folders);
+    return s;
+}
+
+const ItemSetup kAnna = contact({{u"Title", u"Dr."},
+                                 {u"FirstName", u"Anna"},
+                                 {u"LastName", u"Berg"},
+                                 {u"CompanyName", u"Nordwerk GmbH"},
+                                 {u"Department", u"Einkauf"},
+                                 {u"BusinessAddressPostalCode", u"12345"},
+                                 {u"BusinessAddressCity", u"Musterstadt"},
+                                 {u"BusinessAddressStreet", u"Hauptstraße 1"},
+                                 {u"BusinessTelephoneNumber", u"030 1234"},
+                                 {u"HomeAddressPostalCode", u"54321"},
+                                 {u"HomeAddressCity", u"Dorf"},
+                                 {u"HomeAddressStreet", u"Weg 2\r\nHinterhaus"},
+                                 {u"HomeTelephoneNumber", u"0\t1"},
+                                 {u"MobileTelephoneNumber", u"0171"},
+                                 {u"Email1Address", u"anna@example.org"}},
+                                oleDateOf(1965, 3, 7));
+const ItemSetup kBert =
+    contact({{u"FirstName", u"Bert"}, {u"LastName", u"Ost"}}, oleDateOf(1980, 1, 5));
+const ItemSetup kCarl = contact({{u"FirstName", u"Carl"}});  // no birthday
+const ItemSetup kList{ItemKind::DistributionList, {{u"DLName", u"Team"}}, std::nullopt};
+const ItemSetup kMail{ItemKind::Mail, {{u"Subject", u"Hi"}}, std::nullopt};
+
+// UTF-16LE with BOM, each line ended by CR LF.
+std::string fileBytes(const std::vector<std::u16string>& lines) {
+    std::string bytes = "\xFF\xFE";
+    for (const auto& line : lines)
+        for (char16_t unit : line + u"\r\n") {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>(unit >> 8);
+        }
+    return bytes;
+}
+
+const std::u16string kBusinessHeader =
+    u"Anrede\tVorname\tNachname\tGeburtstag\tFirma\tAbteilung\tPLZ\tOrt\tStraße\t\tFax\tMobil\tE-"
+    u"Mail";
+const std::u16string kPrivateHeader =
+    u"Anrede\tVorname\tNachname\tGeburtstag\tPLZ\tOrt\t\tTelefon\tMobil\tE-Mail";
+
+class AddressBook : public torva::testing::SupportFolder {
+  protected:
+    void SetUp() override {
+        SupportFolder::SetUp();
+        std::string bytes = utf16LeWithBom(kDialogStrings);
+        scrambleBytes(std::span(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()));
+        write(dir / "Torva.Sys", bytes);
+        (void)LoadStringTable();  // the process may hold these entries already
+        ASSERT_EQ(GetString(u"0962"), u"Ausgewählte Kontakte");
+    }
+
+    // Loads a dialog on an Outlook built from the setup and runs init.
+    bool open(const OutlookSetup& setup, bool withExplorer = true) {
+        HostOptions options;
+        options.explorer = withExplorer;
+        outlook = makeOutlookApplication(nullptr, options, setup);
+        auto view = std::make_unique<AddressBookState>();
+        state = view.get();
+        form = frmSelAdrBook::Load(std::move(view));
+        form->myOutlook = outlook;
+        return form->init();
+    }
+    std::vector<std::u16string> entries() const {
+        std::vector<std::u16string> texts;
+        for (const auto& e : state->entries) texts.push_back(e.text);
+        return texts;
+    }
+    // Marks exactly these entries, picks the option and presses OK; the
+    // file's bytes, or nullopt when OK left no file name.
+    std::optional<std::string> pressOK(const std::vector<int>& marked, bool privateFields) {
+        for (auto& e : state->entries) e.marked = false;
+        for (int i : marked) state->entries.at(static_cast<size_t>(i)).marked = true;
+        state->selectOption(privateFields ? Ctl::rbPrivate : Ctl::rbBusiness);
+        form->cmdOK_Click();
+        if (form->FileName.empty()) return std::nullopt;
+        return read(lastFile());
+    }
+    // The one file the export wrote into the working folder.
+    std::filesystem::path lastFile() const {
+        for (const auto& name : files())
+            if (name.starts_with("rad")) return dir / name;
+        return {};
+    }
+
+    static OutlookSetup twoContactFoldersAndMail() {
+        OutlookSetup s;
+        s.stores = {store(u"Persönliche Ordner",
+                          {folder(u"Posteingang", model::kOlMailItem, {kMail}),
+                           folder(u"Kontakte", model::kOlContactItem, {kAnna, kBert},
+                                  {folder(u"Verein", model::kOlContactItem, {kCarl})}),
+                           folder(u"Kunden", model::kOlContactItem, {kCarl})}),
+                    store(u"Archiv", {folder(u"Alte Kontakte", model::kOlContactItem)})};
+        s.currentFolder = u"Posteingang";
+        return s;
+    }
+
+    std::shared_ptr<OutlookApplication> outlook;
+    std::unique_ptr<frmSelAdrBook> form;
+    AddressBookState* state = nullptr;
+};
+
+}  // namespace
+
+TEST_F(AddressBook, OffersTheContactFoldersOfTheFirstStoreOnlyInOrder) {
+    ASSERT_TRUE(open(twoContactFoldersAndMail()));
+    // No mail folder, no subfolder, nothing of the second store, no selection entry.
+    EXPECT_EQ(entries(), (std::vector<std::u16string>{u"Kontakte", u"Kunden"}));
+    EXPECT_EQ(state->entries[0].data, 0);
+    EXPECT_EQ(state->entries[1].data, 0);
+    EXPECT_TRUE(state->entries[0].marked);
+    EXPECT_FALSE(state->entries[1].marked);
+    EXPECT_TRUE(state->controls[Ctl::cmdOK].enabled);
+    EXPECT_TRUE(state->controls[Ctl::rbBusiness].enabled);
+    EXPECT_TRUE(state->controls[Ctl::rbPrivate].enabled);
+    EXPECT_TRUE(form->FileName.empty());
+    ASSERT_TRUE(form->myRootFolder());
+    EXPECT_EQ(automation::asString(form->myRootFolder()->get(u"Name")), u"Persönliche Ordner");
+}
+
+TEST_F(AddressBook, SelectionEntryOnlyForAContactsFolderWithSelectedItems) {
+    auto setup = twoContactFoldersAndMail();
+    setup.currentFolder = u"Kontakte";
+    setup.selection = {0, 1};
+    ASSERT_TRUE(open(setup));
+    EXPECT_EQ(entries(),
+              (std::vector<std::u16string>{u"Kontakte", u"Kunden", u"Ausgewählte Kontakte"}));
+    EXPECT_EQ(state->entries[2].data, kSelectionEntryData);
+
+    setup.selection = {};  // contacts folder, nothing selected
+    ASSERT_TRUE(open(setup));
+    EXPECT_EQ(entries().size(), 2u);
+
+    setup.currentFolder = u"Posteingang";  // mail folder with a selected mail
+    setup.selection = {0};
+    ASSERT_TRUE(open(setup));
+    EXPECT_EQ(entries().size(), 2u);
+
+    setup.currentFolder = u"Kontakte/Verein";  // a contacts subfolder still counts
+    setup.selection = {0};
+    ASSERT_TRUE(open(setup));
+    EXPECT_EQ(entries().back(), u"Ausgewählte Kontakte");
+}
+
+TEST_F(AddressBook, EmptyListDisablesOKAndTheOptionsButStillOpens) {
+    OutlookSetup s;
+    s.stores = {store(u"Leer", {folder(u"Posteingang", model::kOlMailItem)})};
+    ASSERT_TRUE(open(s));
+    EXPECT_TRUE(state->entries.empty());
+    EXPECT_FALSE(state->controls[Ctl::cmdOK].enabled);
+    EXPECT_FALSE(state->controls[Ctl::rbBusiness].enabled);
+    EXPECT_FALSE(state->controls[Ctl::rbPrivate].enabled);
+    EXPECT_TRUE(state->controls[Ctl::cmdCancel].enabled);
+}
+
+TEST_F(AddressBook, InitFailsWithoutExplorerOrStoreKeepingEarlierEntries) {
+    EXPECT_FALSE(open(twoContactFoldersAndMail(), /*withExplorer=*/false));
+    // The folders were listed before the explorer was asked for.
+    EXPECT_EQ(entries().size(), 2u);
+    EXPECT_FALSE(open(OutlookSetup{}));
+    EXPECT_TRUE(state->entries.empty());
+}
+
+TEST_F(AddressBook, LoadLocalisesCaptionsTooltipsFontsAndDirection) {
+    ASSERT_TRUE(open(twoContactFoldersAndMail()));
+    auto& c = state->controls;
+    EXPECT_EQ(c[Ctl::cmdOK].caption, u"Übernehmen");
+    EXPECT_EQ(c[Ctl::cmdOK].tooltip, u"OK tip");
+    EXPECT_EQ(c[Ctl::cmdCancel].caption, u"Abbrechen");
+    EXPECT_EQ(c[Ctl::rbBusiness].tooltip, u"Business tip");
+    EXPECT_EQ(c[Ctl::rbPrivate].caption, u"Privat");
+    // 0957 is missing: caption from 0956, an empty tooltip.
+    EXPECT_EQ(c[Ctl::lblAdressbooks].caption, u"Adressbücher:");
+    EXPECT_EQ(c[Ctl::lblAdressbooks].tooltip, u"");
+    EXPECT_FALSE(c[Ctl::lbBooks].tooltip.has_value());
+    EXPECT_TRUE(c[Ctl::lblAdressbooks].labelStyled);
+    EXPECT_TRUE(c[Ctl::rbPrivate].alignedLeft);
+
+    EXPECT_EQ(c[Ctl::lbBooks].fontName, u"Arial");
+    EXPECT_DOUBLE_EQ(c[Ctl::lbBooks].fontSize, 10.5);
+    EXPECT_EQ(c[Ctl::cmdOK].fontName, u"Tahoma");
+    EXPECT_DOUBLE_EQ(c[Ctl::cmdOK].fontSize, 9.0);
+    EXPECT_TRUE(c[Ctl::cmdOK].fontBold);  // buttons keep their bold
+    EXPECT_FALSE(c[Ctl::rbBusiness].fontBold);
+    EXPECT_FALSE(c[Ctl::lblAdressbooks].fontBold);
+    EXPECT_EQ(c[Ctl::lblAdressbooks].fontChanges,
+              (std::vector<std::string>{"name", "size", "bold"}));
+
+    // 1002 is True in this table.
+    EXPECT_TRUE(state->dialogRightToLeft);
+    for (const auto& layout : kAddressBookLayout) EXPECT_TRUE(c[layout.id].rightToLeft);
+    EXPECT_TRUE(state->optionSelected(Ctl::rbBusiness));
+    EXPECT_FALSE(state->optionSelected(Ctl::rbPrivate));
+}
+
+TEST(AddressBookTexts, TruthValuesFontSizesAndDates) {
+    EXPECT_TRUE(readTruthValue(u"True"));
+    EXPECT_TRUE(readTruthValue(u"tRUE"));
+    EXPECT_FALSE(readTruthValue(u"FALSE"));
+    EXPECT_FALSE(readTruthValue(u"0"));
+    EXPECT_TRUE(readTruthValue(u"-1"));
+    EXPECT_TRUE(readTruthValue(u"2"));
+    EXPECT_THROW(readTruthValue(u""), Error);
+    EXPECT_THROW(readTruthValue(u"Ja"), Error);
+    EXPECT_DOUBLE_EQ(readFontSize(u"8"), 8.0);
+    EXPECT_DOUBLE_EQ(readFontSize(u"8.25"), 8.25);
+    EXPECT_THROW(readFontSize(u""), Error);
+    EXPECT_THROW(readFontSize(u"groß"), Error);
+
+    auto day = calendarDayOf(oleDateOf(1980, 1, 5));
+    EXPECT_EQ((std::array{day.year, day.month, day.day}), (std::array{1980, 1, 5}));
+    day = calendarDayOf(kOlNoDate);
+    EXPECT_EQ((std::array{day.year, day.month, day.day}), (std::array{4501, 1, 1}));
+    day = calendarDayOf(2.75);  // time of day dropped
+    EXPECT_EQ((std::array{day.year, day.month, day.day}), (std::array{1900, 1, 1}));
+    day = calendarDayOf(oleDateOf(2000, 2, 29));
+    EXPECT_EQ((std::array{day.year, day.month, day.day}), (std::array{2000, 2, 29}));
+    EXPECT_EQ(calendarDayOf(-1.5).day, 29);  // before the epoch: 29 December 1899
+}
+
+TEST_F(AddressBook, BusinessExportWritesThirteenColumnsWithValuesUnchanged) {
+    ASSERT_TRUE(open(twoContactFoldersAndMail()));
+    const auto bytes = pressOK({0}, false);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(
+        *bytes,
+        fileBytes({kBusinessHeader,
+                   u"Dr.\tAnna\tBerg\t07.03.1965\tNordwerk GmbH\tEinkauf\t12345\tMusterstadt\t"
+                   u"Hauptstraße 1\t030 1234\t\t0171\tanna@example.org",
+                   u"\tBert\tOst\t05.01.1980\t\t\t\t\t\t\t\t\t"}));
+    EXPECT_EQ(form->FileName, path(lastFile().filename().string()));
+    EXPECT_FALSE(state->visible);
+}
+
+TEST_F(AddressBook, PrivateExportWritesTenColumnsAndNoDateAs4501) {
+    ASSERT_TRUE(open(twoContactFoldersAndMail()));
+    const auto bytes = pressOK({0, 1}, true);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(
+        *bytes,
+        fileBytes({kPrivateHeader,
+                   u"Dr.\tAnna\tBerg\t07.03.1965\t54321\tDorf\tWeg 2\r\nHinterhaus\t0\t1\t0171\t"
+                   u"anna@example.org",
+                   u"\tBert\tOst\t05.01.1980\t\t\t\t\t\t", u"\tCarl\t\t01.01.4501\t\t\t\t\t\t"}));
+}
+
+TEST_F(AddressBook, FoldersInListOrderThenTheSelectionWithDuplicates) {
+    auto setup = twoContactFoldersAndMail();
+    setup.currentFolder = u"Kontakte";
+    setup.selection = {1};
+    ASSERT_TRUE(open(setup));
+    const auto bytes = pressOK({0, 1, 2}, true);
+    ASSERT_TRUE(bytes);
+    const std::u16string anna =
+        u"Dr.\tAnna\tBerg\t07.03.1965\t54321\tDorf\tWeg 2\r\nHinterhaus\t0\t1\t0171\t"
+        u"anna@example.org";
+    const std::u16string bert = u"\tBert\tOst\t05.01.1980\t\t\t\t\t\t";
+    const std::u16string carl = u"\tCarl\t\t01.01.4501\t\t\t\t\t\t";
+    EXPECT_EQ(*bytes, fileBytes({kPrivateHeader, anna, bert, carl, bert}));
+}
+
+TEST_F(AddressBook, NoMarkedEntryGivesTheHeaderAlone) {
+    ASSERT_TRUE(open(twoContactFoldersAndMail()));
+    EXPECT_EQ(pressOK({}, false), fileBytes({kBusinessHeader}));
+}
+
+TEST_F(AddressBook, DistributionListFailsTheExportAndLeavesThePartialFile) {
+    OutlookSetup s;
+    s.stores = {store(u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert, kList, kCarl})})};
+    ASSERT_TRUE(open(s));
+    EXPECT_EQ(pressOK({0}, true), std::nullopt);
+    EXPECT_TRUE(form->FileName.empty());
+    EXPECT_FALSE(state->visible);
+    // The lines before the list stay in the file; nothing after it.
+    EXPECT_EQ(read(lastFile()),
+              fileBytes({kPrivateHeader, u"\tBert\tOst\t05.01.1980\t\t\t\t\t\t"}));
+}
+
+TEST_F(AddressBook, MailInTheSelectionOrAVanishedFolderFailsTheExport) {
+    OutlookSetup s;
+    s.stores = {store(u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert, kMail})})};
+    s.currentFolder = u"Kontakte";
+    s.selection = {0, 1};
+    ASSERT_TRUE(open(s));
+    ASSERT_EQ(entries().size(), 2u);
+    EXPECT_EQ(pressOK({1}, false), std::nullopt);
+    EXPECT_TRUE(form->FileName.empty());
+
+    ASSERT_TRUE(open(s));
+    outlook->nameSpace()->stores()->list[0]->folders()->list.clear();
+    EXPECT_EQ(pressOK({0}, false), std::nullopt);
+}
+
+TEST_F(AddressBook, CancelAndCloseLeaveNoFileName) {
+    ASSERT_TRUE(open(twoContactFoldersAndMail()));
+    state->answer = [](AddressBookState&, const auto&, const auto& onCancel) { onCancel(); };
+    form->Show();
+    EXPECT_TRUE(form->FileName.empty());
+    EXPECT_TRUE(lastFile().empty());  // no export file was written
+
+    ASSERT_TRUE(open(twoContactFoldersAndMail()));
+    state->answer = {};  // the close box: no handler runs
+    form->Show();
+    EXPECT_EQ(state->shows, 1);
+    EXPECT_TRUE(form->FileName.empty());
+}

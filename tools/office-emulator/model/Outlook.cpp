@@ -1,0 +1,212 @@
+#include "Outlook.h"
+
+namespace torva::model {
+
+namespace {
+
+Value objectValue(ObjectRef o) { return Value{std::move(o)}; }
+
+[[noreturn]] void notFound() {
+    throw automation::Error(automation::kEFail,
+                            u"The operation failed. An object could not be found.");
+}
+
+Value indexed(const std::vector<ObjectRef>& items, const Value& index) {
+    const int32_t i = automation::asInt(index);
+    if (i < 1 || static_cast<size_t>(i) > items.size())
+        throw automation::Error(automation::kEFail, u"Array index out of bounds.");
+    return objectValue(items[static_cast<size_t>(i - 1)]);
+}
+
+std::vector<Value> values(const std::vector<ObjectRef>& items) {
+    return {items.begin(), items.end()};
+}
+
+ObjectRef makeItem(const ItemSetup& item) {
+    if (item.kind == ItemKind::Contact)
+        return std::make_shared<ContactItem>(item.text, item.birthday.value_or(kOlNoDate));
+    return std::make_shared<OtherItem>(item.kind, item.text);
+}
+
+std::shared_ptr<MAPIFolder> makeFolder(const FolderSetup& setup) {
+    auto folder = std::make_shared<MAPIFolder>(setup.name, setup.defaultItemType);
+    for (const auto& item : setup.items) folder->contents().push_back(makeItem(item));
+    for (const auto& sub : setup.folders) folder->folders()->list.push_back(makeFolder(sub));
+    return folder;
+}
+
+}  // namespace
+
+double oleDateOf(int year, int month, int day) {
+    // Days from 1970-01-01 (Howard Hinnant's algorithm), then from the OLE epoch.
+    const long long y = year - (month <= 2 ? 1 : 0);
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yoe = y - era * 400;
+    const long long doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return static_cast<double>(era * 146097 + doe - 719468 + 25569);
+}
+
+MAPIFolder::MAPIFolder(std::u16string name, int32_t defaultItemType)
+    : Object(u"MAPIFolder"),
+      name_(std::move(name)),
+      defaultItemType_(defaultItemType),
+      folders_(std::make_shared<Folders>()) {
+    property(u"Name", [this](const Params&) { return Value{name_}; });
+    property(u"DefaultItemType", [this](const Params&) { return Value{defaultItemType_}; });
+    property(u"Folders", [this](const Params&) { return objectValue(folders_); });
+    property(u"Items", [this](const Params&) {
+        return objectValue(std::make_shared<ItemList>(u"Items", items_));
+    });
+}
+
+Folders::Folders() : Object(u"Folders") {
+    property(u"Count", [this](const Params&) { return Value{static_cast<int32_t>(list.size())}; });
+    method(u"GetFirst", {}, [this](const Params&) {
+        cursor_ = 0;
+        return list.empty() ? objectValue(nullptr) : objectValue(list[0]);
+    });
+    method(u"GetNext", {}, [this](const Params&) {
+        if (cursor_ + 1 >= list.size()) {
+            cursor_ = list.size();
+            return objectValue(nullptr);
+        }
+        return objectValue(list[++cursor_]);
+    });
+    method(
+        u"Item", {u"Index"},
+        [this](const Params& p) {
+            const Value index = param(p, 0);
+            if (const auto* name = std::get_if<std::u16string>(&index)) {
+                for (const auto& f : list)
+                    if (equalsIgnoreCase(f->name(), *name)) return objectValue(f);
+                notFound();
+            }
+            return indexed({list.begin(), list.end()}, index);
+        },
+        0);
+    enumerableAs([this] { return std::vector<Value>(list.begin(), list.end()); });
+}
+
+ContactItem::ContactItem(std::map<std::u16string, std::u16string> text, double birthday)
+    : Object(u"ContactItem"), text_(std::move(text)), birthday_(birthday) {
+    implements(kIidContactItem);
+    static constexpr const char16_t* kTextProperties[] = {u"Title",
+                                                          u"FirstName",
+                                                          u"LastName",
+                                                          u"CompanyName",
+                                                          u"Department",
+                                                          u"HomeAddressPostalCode",
+                                                          u"HomeAddressCity",
+                                                          u"HomeAddressStreet",
+                                                          u"HomeTelephoneNumber",
+                                                          u"BusinessAddressPostalCode",
+                                                          u"BusinessAddressCity",
+                                                          u"BusinessAddressStreet",
+                                                          u"BusinessTelephoneNumber",
+                                                          u"BusinessFaxNumber",
+                                                          u"MobileTelephoneNumber",
+                                                          u"Email1Address",
+                                                          u"FullName"};
+    for (const char16_t* name : kTextProperties) {
+        const std::u16string key(name);
+        property(key, [this, key](const Params&) {
+            const auto it = text_.find(key);
+            return Value{it == text_.end() ? std::u16string() : it->second};
+        });
+    }
+    property(u"Birthday", [this](const Params&) { return Value{automation::Date{birthday_}}; });
+    property(u"Class", [](const Params&) { return Value{int32_t{40}}; });  // olContact
+}
+
+OtherItem::OtherItem(ItemKind kind, std::map<std::u16string, std::u16string> text)
+    : Object(kind == ItemKind::Mail ? u"MailItem" : u"DistListItem"), text_(std::move(text)) {
+    const bool mail = kind == ItemKind::Mail;
+    property(u"Class", [mail](const Params&) { return Value{int32_t{mail ? 43 : 69}}; });
+    for (const char16_t* name : {u"Subject", u"DLName"}) {
+        const std::u16string key(name);
+        property(key, [this, key](const Params&) {
+            const auto it = text_.find(key);
+            return Value{it == text_.end() ? std::u16string() : it->second};
+        });
+    }
+}
+
+ItemList::ItemList(std::u16string typeName, std::vector<ObjectRef> items)
+    : Object(std::move(typeName)), items_(std::move(items)) {
+    property(u"Count",
+             [this](const Params&) { return Value{static_cast<int32_t>(items_.size())}; });
+    method(
+        u"Item", {u"Index"}, [this](const Params& p) { return indexed(items_, param(p, 0)); }, 0);
+    enumerableAs([this] { return values(items_); });
+}
+
+NameSpace::NameSpace() : Object(u"NameSpace"), stores_(std::make_shared<Folders>()) {
+    property(u"Type", [](const Params&) { return Value{std::u16string(u"MAPI")}; });
+    property(u"Folders", [this](const Params&) { return objectValue(stores_); });
+}
+
+OutlookExplorer::OutlookExplorer(ObjectRef commandBars, std::shared_ptr<MAPIFolder> currentFolder,
+                                 std::vector<ObjectRef> selection)
+    : Explorer(std::move(commandBars)),
+      currentFolder_(std::move(currentFolder)),
+      selection_(std::move(selection)) {
+    property(u"CurrentFolder", [this](const Params&) { return objectValue(currentFolder_); });
+    property(u"Selection", [this](const Params&) {
+        return objectValue(std::make_shared<ItemList>(u"Selection", selection_));
+    });
+}
+
+OutlookApplication::OutlookApplication(ObjectRef commandBars, const HostOptions& options,
+                                       const OutlookSetup& setup)
+    : Application(HostKind::Outlook, commandBars, options),
+      namespace_(std::make_shared<NameSpace>()) {
+    for (const auto& store : setup.stores) {
+        auto top = std::make_shared<MAPIFolder>(store.name, kOlMailItem);
+        for (const auto& f : store.folders) top->folders()->list.push_back(makeFolder(f));
+        namespace_->stores()->list.push_back(top);
+    }
+    method(u"GetNamespace", {u"Type"}, [this](const Params& p) {
+        if (!equalsIgnoreCase(automation::asString(param(p, 0)), u"MAPI"))
+            throw automation::Error(automation::kEFail, u"Unknown namespace type");
+        return objectValue(namespace_);
+    });
+    if (explorer()) {
+        auto current = setup.currentFolder.empty() ? nullptr : folderAt(setup.currentFolder);
+        if (!current && !namespace_->stores()->list.empty() &&
+            !namespace_->stores()->list[0]->folders()->list.empty())
+            current = namespace_->stores()->list[0]->folders()->list[0];
+        std::vector<ObjectRef> selected;
+        for (int i : setup.selection)
+            if (current && i >= 0 && static_cast<size_t>(i) < current->contents().size())
+                selected.push_back(current->contents()[static_cast<size_t>(i)]);
+        setExplorer(std::make_shared<OutlookExplorer>(explorer()->commandBars(), current,
+                                                      std::move(selected)));
+    }
+}
+
+std::shared_ptr<MAPIFolder> OutlookApplication::folderAt(const std::u16string& path) const {
+    if (namespace_->stores()->list.empty()) return nullptr;
+    std::shared_ptr<MAPIFolder> folder = namespace_->stores()->list[0];
+    size_t start = 0;
+    while (folder && start <= path.size()) {
+        const size_t slash = path.find(u'/', start);
+        const std::u16string part = path.substr(
+            start, slash == std::u16string::npos ? std::u16string::npos : slash - start);
+        std::shared_ptr<MAPIFolder> next;
+        for (const auto& f : folder->folders()->list)
+            if (f->name() == part) next = f;
+        folder = next;
+        if (slash == std::u16string::npos) break;
+        start = slash + 1;
+    }
+    return folder;
+}
+
+std::shared_ptr<OutlookApplication> makeOutlookApplication(ObjectRef commandBars,
+                                                           const HostOptions& options,
+                                                           const OutlookSetup& setup) {
+    return std::make_shared<OutlookApplication>(std::move(commandBars), options, setup);
+}
+
+}  // namespace torva::model

@@ -1,0 +1,141 @@
+#pragma once
+// Outlook's object model as the address-book dialog meets it: the MAPI
+// namespace with its stores, folders with their items, contact items, and
+// the explorer's current folder and selection.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Hosts.h"
+#include "ModelObject.h"
+
+namespace torva::model {
+
+inline constexpr Guid kIidContactItem{0x00063021, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr int32_t kOlMailItem = 0;
+inline constexpr int32_t kOlContactItem = 2;
+// Outlook's date for "none": 1 January 4501.
+inline constexpr double kOlNoDate = 949998.0;
+
+// Days since 30 December 1899 of a calendar day.
+double oleDateOf(int year, int month, int day);
+
+enum class ItemKind { Contact, DistributionList, Mail };
+
+struct ItemSetup {
+    ItemKind kind = ItemKind::Contact;
+    std::map<std::u16string, std::u16string> text;  // by Outlook's property name
+    std::optional<double> birthday;                 // OLE date; none: Outlook's "no date"
+};
+struct FolderSetup {
+    std::u16string name;
+    int32_t defaultItemType = kOlMailItem;
+    std::vector<ItemSetup> items;
+    std::vector<FolderSetup> folders;
+};
+struct StoreSetup {
+    std::u16string name;
+    std::vector<FolderSetup> folders;
+};
+struct OutlookSetup {
+    std::vector<StoreSetup> stores;
+    // A folder of the first store, "/" between levels; empty: the first folder.
+    std::u16string currentFolder;
+    std::vector<int> selection;  // indices into the current folder's items
+};
+
+class Folders;
+
+class MAPIFolder : public Object {
+  public:
+    MAPIFolder(std::u16string name, int32_t defaultItemType);
+    const std::u16string& name() const { return name_; }
+    std::shared_ptr<Folders> folders() const { return folders_; }
+    std::vector<ObjectRef>& contents() { return items_; }
+
+  private:
+    std::u16string name_;
+    int32_t defaultItemType_;
+    std::shared_ptr<Folders> folders_;
+    std::vector<ObjectRef> items_;
+};
+
+// A Folders collection: GetFirst/GetNext walk it, Item takes a 1-based index
+// or a name, For Each enumerates it.
+class Folders : public Object {
+  public:
+    Folders();
+    std::vector<std::shared_ptr<MAPIFolder>> list;
+
+  private:
+    size_t cursor_ = 0;
+};
+
+class ContactItem : public Object {
+  public:
+    ContactItem(std::map<std::u16string, std::u16string> text, double birthday);
+
+  private:
+    std::map<std::u16string, std::u16string> text_;
+    double birthday_;
+};
+
+// A distribution list or a mail: items that are no contact.
+class OtherItem : public Object {
+  public:
+    OtherItem(ItemKind kind, std::map<std::u16string, std::u16string> text);
+
+  private:
+    std::map<std::u16string, std::u16string> text_;
+};
+
+// Items of a folder or the explorer's Selection: Count, Item(1-based), For Each.
+class ItemList : public Object {
+  public:
+    ItemList(std::u16string typeName, std::vector<ObjectRef> items);
+
+  private:
+    std::vector<ObjectRef> items_;
+};
+
+class NameSpace : public Object {
+  public:
+    NameSpace();
+    std::shared_ptr<Folders> stores() const { return stores_; }
+
+  private:
+    std::shared_ptr<Folders> stores_;
+};
+
+// The explorer with the folder it shows and the items selected in it.
+class OutlookExplorer : public Explorer {
+  public:
+    OutlookExplorer(ObjectRef commandBars, std::shared_ptr<MAPIFolder> currentFolder,
+                    std::vector<ObjectRef> selection);
+    std::vector<ObjectRef>& selection() { return selection_; }
+
+  private:
+    std::shared_ptr<MAPIFolder> currentFolder_;
+    std::vector<ObjectRef> selection_;
+};
+
+class OutlookApplication : public Application {
+  public:
+    OutlookApplication(ObjectRef commandBars, const HostOptions& options,
+                       const OutlookSetup& setup);
+    std::shared_ptr<NameSpace> nameSpace() const { return namespace_; }
+    // The folder at a "/" path in the first store; null when there is none.
+    std::shared_ptr<MAPIFolder> folderAt(const std::u16string& path) const;
+
+  private:
+    std::shared_ptr<NameSpace> namespace_;
+};
+
+std::shared_ptr<OutlookApplication> makeOutlookApplication(ObjectRef commandBars,
+                                                           const HostOptions& options,
+                                                           const OutlookSetup& setup);
+
+}  // namespace torva::model
