@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Access.h"
 #include "BarsReport.h"
 #include "ComBridge.h"
 #include "CommandBars.h"
@@ -284,9 +285,12 @@ class Run {
         model::HostOptions options;
         options.wrongApplication = s.wrongApplication;
         options.explorer = s.outlookExplorer;
-        app_ = s.host == model::HostKind::Excel
-                   ? model::makeExcelApplication(bars_, options, s.excelSetup)
-                   : model::makeApplication(s.host, bars_, options);
+        if (s.host == model::HostKind::Excel)
+            app_ = model::makeExcelApplication(bars_, options, s.excelSetup);
+        else if (s.host == model::HostKind::Access)
+            app_ = model::makeAccessApplication(bars_, options, s.accessSetup);
+        else
+            app_ = model::makeApplication(s.host, bars_, options);
     }
 
     ordered_json play() {
@@ -335,6 +339,8 @@ class Run {
         report["references"] = {{"outstandingAtExit", counts.outstandingReferences}};
         report["automationCalls"] = {{"invoke", counts.invoke},
                                      {"getIDsOfNames", counts.getIDsOfNames}};
+        if (auto* access = dynamic_cast<model::AccessApplication*>(app_.get()))
+            report["access"] = {{"currentDbCalls", access->currentDbCalls()}};
         DeleteFileW(launches.c_str());
         return report;
     }

@@ -1,0 +1,184 @@
+#!/usr/bin/env python3
+"""Access end to end: the real 64-bit DLL in the emulated Access, its real
+start-up timer driven by the emulator's message loop, and the stand-in's
+record of the hand-off.
+
+    check_access.py BUILD-DIR WORK-DIR
+"""
+import json
+import os
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
+SCENARIOS = os.path.join(HERE, "access")
+PROG_ID = "TorvaAddIn.TorvaAccessConnect"
+TICK_MS = 50
+
+
+def strings():
+    """The shipped texts by ID, as the add-in shows them."""
+    table = {}
+    for line in open(os.path.join(ROOT, "resources/strings/de.txt"), encoding="utf-8"):
+        line = line.strip("\r\n\t \a")
+        if line and not line.startswith("#"):
+            table[line[:4]] = line[5:].replace("\\n", "\r\n")
+    return table
+
+
+TEXT = strings()
+
+
+class Run:
+    def __init__(self, build, work):
+        self.build, self.work = build, work
+        self.passed, self.failed = [], []
+
+    def play(self, name):
+        report = os.path.join(self.work, name + ".report.json")
+        env = dict(os.environ, TORVA_BUILD_DIR=self.build)
+        done = subprocess.run([os.path.join(ROOT, "tools/run-scenario"),
+                               os.path.join(SCENARIOS, name + ".json"), report], env=env)
+        if done.returncode != 0:
+            self.check(name + ": emulator ran", False, f"exit {done.returncode}")
+            return None
+        return json.load(open(report, encoding="utf-8"))
+
+    def check(self, name, ok, detail=""):
+        print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))
+        (self.passed if ok else self.failed).append(name)
+
+
+def installed(snapshot):
+    """One toolbar with the one button, and the Access entry in Tools."""
+    bars = snapshot["commandBars"]
+    entries = [c for c in snapshot["toolsMenu"] if c.get("parameter") == "ACCESS"]
+    return (len(bars) == 1 and len(bars[0]["controls"]) == 1 and bars[0]["visible"]
+            and bars[0]["controls"][0]["caption"] == TEXT["0930"]
+            and len(entries) == 1 and entries[0]["caption"] == TEXT["0932"]
+            and entries[0]["onAction"] == f"!<{PROG_ID}>")
+
+
+def nothing_shown(snapshot):
+    return snapshot["commandBars"] == [] and not any(
+        c.get("parameter") == "ACCESS" for c in snapshot["toolsMenu"])
+
+
+def handoff(connect, sql):
+    return ("[PLAKORA]\r\nRUNMODE=4\r\nDBFILE=C:\\data\\shop.accdb\r\n"
+            f"DBCONNECT={connect}\r\nDBSQL={sql}\r\n")
+
+
+def quiet(run, name, r):
+    run.check(f"{name}: no host call failed", r["hostCallFailures"] == [], r["hostCallFailures"])
+    run.check(f"{name}: nothing logged", r["log"] == [], r["log"])
+
+
+def main(build, work):
+    os.makedirs(work, exist_ok=True)
+    run = Run(build, work)
+
+    # Started with a database: nothing before the first tick, all after it.
+    start = run.play("open-at-start")
+    idle = run.play("open-at-start-idle")
+    if start and idle:
+        run.check("open: connected",
+                  [(a["progId"], a["connected"]) for a in start["addins"]] == [(PROG_ID, True)],
+                  start["addins"])
+        run.check("open: nothing before the timer ticks",
+                  nothing_shown(start["snapshots"]["beforeTick"]), start["snapshots"]["beforeTick"])
+        run.check("open: toolbar, button and menu entry after a wait",
+                  installed(start["snapshots"]["installed"]), start["snapshots"]["installed"])
+        run.check("open: installing asked CurrentDb once",
+                  start["access"]["currentDbCalls"] == 1, start["access"])
+        run.check("open: the timer stops (a longer wait calls Access no more)",
+                  idle["automationCalls"] == start["automationCalls"]
+                  and idle["access"] == start["access"],
+                  (start["automationCalls"], idle["automationCalls"], idle["access"]))
+        run.check("open: nothing left referenced",
+                  idle["references"]["outstandingAtExit"] == 0, idle["references"])
+        quiet(run, "open", idle)
+
+    # Started empty: the database opens later, then everything appears.
+    later = run.play("opened-later")
+    if later:
+        run.check("later: nothing while no database is open",
+                  nothing_shown(later["snapshots"]["empty"]), later["snapshots"]["empty"])
+        run.check("later: everything once it is open",
+                  installed(later["snapshots"]["opened"]), later["snapshots"]["opened"])
+        run.check("later: polled more than once", later["access"]["currentDbCalls"] > 1,
+                  later["access"])
+        quiet(run, "later", later)
+
+    # Never opened: only CurrentDb per tick, from one timer despite two more starts.
+    short, long_ = run.play("never-opened-short"), run.play("never-opened-long")
+    if short and long_:
+        polls = long_["access"]["currentDbCalls"] - short["access"]["currentDbCalls"]
+        invokes = long_["automationCalls"]["invoke"] - short["automationCalls"]["invoke"]
+        names = long_["automationCalls"]["getIDsOfNames"] - short["automationCalls"]["getIDsOfNames"]
+        run.check("empty: the timer keeps polling", polls > 0, (short["access"], long_["access"]))
+        run.check("empty: one Invoke per tick, CurrentDb, and no name lookups",
+                  invokes == polls and names == 0, (polls, invokes, names))
+        # Two timers would poll twice as often as one.
+        most = 1300 // TICK_MS + 2
+        run.check("empty: one timer for three starts",
+                  0 < long_["access"]["currentDbCalls"] <= most, long_["access"])
+        run.check("empty: no toolbar", long_["commandBars"] == [], long_["commandBars"])
+        quiet(run, "empty", long_)
+
+    # A later OnAddInsUpdate installs again: one toolbar, one button, a new entry.
+    again = run.play("install-again")
+    if again:
+        run.check("again: first installation", installed(again["snapshots"]["first"]),
+                  again["snapshots"]["first"])
+        run.check("again: still one toolbar, one button, one entry",
+                  installed(again["snapshots"]["again"]), again["snapshots"]["again"])
+        run.check("again: asked CurrentDb once per installation and once by the click",
+                  again["access"]["currentDbCalls"] == 2 + len(again["launches"]),
+                  again["access"])
+        run.check("again: the new entry is heard, once",
+                  len(again["launches"]) == 1, again["launches"])
+        quiet(run, "again", again)
+
+    # The action: a table by button and by menu entry.
+    table = run.play("table")
+    if table:
+        launches = table["launches"]
+        run.check("table: two clicks, two launches", len(launches) == 2, launches)
+        for n, launch in enumerate(launches):
+            run.check(f"table: launch {n} hands over the table",
+                      launch["handoff"] == handoff("TABLE Orders", "SELECT * FROM [Orders]"),
+                      launch["handoff"])
+        run.check("table: no notice", table["messageBoxes"] == [], table["messageBoxes"])
+        quiet(run, "table", table)
+
+    # A query whose name holds "]": put in unchanged.
+    query = run.play("query-with-bracket")
+    if query:
+        launches = query["launches"]
+        run.check("query: one launch", len(launches) == 1, launches)
+        if launches:
+            run.check("query: name passed unchanged",
+                      launches[0]["handoff"] == handoff("QUERY Sales]2024 [Q1]",
+                                                        "SELECT * FROM [Sales]2024 [Q1]]"),
+                      launches[0]["handoff"])
+        quiet(run, "query", query)
+
+    # A form: the notice, no launch.
+    form = run.play("form")
+    if form:
+        boxes = form["messageBoxes"]
+        run.check("form: no launch", form["launches"] == [], form["launches"])
+        run.check("form: the notice with its title",
+                  len(boxes) == 1 and boxes[0]["text"] == TEXT["0934"]
+                  and boxes[0]["title"] == TEXT["2300"] and boxes[0]["style"] == 64,
+                  boxes)
+        quiet(run, "form", form)
+
+    print(f"{len(run.passed)} passed, {len(run.failed)} failed")
+    return 1 if run.failed or not run.passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))
