@@ -2,8 +2,10 @@
 
 #include <exception>
 
+#include "addressbook/frmSelAdrBook.h"
 #include "excel_export/modExcelExport.h"
 #include "handoff/modAddin.h"
+#include "host/frmPicStore.h"
 #include "host/modOffice.h"
 #include "support/Error.h"
 #include "support/Text.h"
@@ -282,5 +284,21 @@ void TorvaAccessConnect::RunHostAction() {
 }
 
 TorvaOutlookConnect::TorvaOutlookConnect() : ConnectClass(kOutlookHost) {}
+
+void TorvaOutlookConnect::myCommandbarbutton_Click() { RunHostAction(); }
+
+void TorvaOutlookConnect::myMenuButton_Click() { RunHostAction(); }
+
+void TorvaOutlookConnect::RunHostAction() {
+    // Failures of loading or showing reach the host as the click's failure.
+    std::unique_ptr<frmSelAdrBook> dialog = frmSelAdrBook::Load(createAddressBookView());
+    dialog->view().setIcon(frmPicStore::Icon());
+    dialog->myOutlook = OutlookInstance();
+    if (!dialog->init()) return;
+    dialog->Show();
+    const std::u16string fileName = dialog->FileName;
+    dialog.reset();
+    if (!fileName.empty()) launchLabelApplication(5, fileName, u"", u"");
+}
 
 }  // namespace torva

@@ -143,6 +143,13 @@ class TorvaOutlookConnect : public ConnectClass {
     TorvaOutlookConnect();
     ObjectRef OutlookInstance() const { return hostInstance(); }
     void OutlookInstance(ObjectRef application) { setHostInstance(std::move(application)); }
+    // Outlook's action: the address-book dialog picks the contacts, then
+    // the label application starts on their export file.
+    void myCommandbarbutton_Click() override;
+    void myMenuButton_Click() override;
+
+  private:
+    void RunHostAction();
 };
 
 }  // namespace torva

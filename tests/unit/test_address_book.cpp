@@ -9,6 +9,8 @@
 #include "Outlook.h"
 #include "addressbook/AddressBookState.h"
 #include "addressbook/frmSelAdrBook.h"
+#include "host/ConnectClass.h"
+#include "host/frmPicStore.h"
 #include "support/StringFile.h"
 #include "support/modStringTables.h"
 #include "test_support_helpers.h"
@@ -349,4 +351,99 @@ TEST_F(AddressBook, CancelAndCloseLeaveNoFileName) {
     form->Show();
     EXPECT_EQ(state->shows, 1);
     EXPECT_TRUE(form->FileName.empty());
+}
+
+namespace {
+
+// Outlook's button through the connect class: the dialog, then the launch.
+class OutlookAction : public AddressBook {
+  protected:
+    void SetUp() override {
+        AddressBook::SetUp();
+        write(dir / "plakora.exe", "MZ");
+        shownAddressBooks().clear();
+        addin = std::make_unique<TorvaOutlookConnect>();
+        auto setup = twoContactFoldersAndMail();
+        setup.currentFolder = u"Kontakte";
+        setup.selection = {0};
+        outlook = makeOutlookApplication(nullptr, {}, setup);
+        addin->OutlookInstance(outlook);
+    }
+    void TearDown() override {
+        scriptedAddressBookAnswer() = {};
+        shownAddressBooks().clear();
+        addin.reset();
+        AddressBook::TearDown();
+    }
+    static void answer(std::vector<int> marks, bool privateFields, bool ok) {
+        scriptedAddressBookAnswer() = [=](AddressBookState& view, const std::function<void()>& onOK,
+                                          const std::function<void()>& onCancel) {
+            for (auto& e : view.entries) e.marked = false;
+            for (int i : marks) view.entries.at(static_cast<size_t>(i)).marked = true;
+            view.selectOption(privateFields ? Ctl::rbPrivate : Ctl::rbBusiness);
+            (ok ? onOK : onCancel)();
+        };
+    }
+    const std::vector<platform::posix::ShellCall>& launches() const {
+        return platform::posix::recorder().shellCalls;
+    }
+    std::unique_ptr<TorvaOutlookConnect> addin;
+};
+
+}  // namespace
+
+TEST_F(OutlookAction, OKLaunchesRunModeFiveOnTheExportFile) {
+    answer({0, 2}, false, true);
+    addin->myCommandbarbutton_Click();
+    ASSERT_EQ(shownAddressBooks().size(), 1u);
+    const auto& shown = shownAddressBooks()[0];
+    EXPECT_EQ(shown.entries.size(), 3u);
+    const auto icon = frmPicStore::Icon();
+    EXPECT_EQ(shown.icon, std::vector<uint8_t>(icon.begin(), icon.end()));
+
+    ASSERT_EQ(launches().size(), 1u);
+    const std::string handoffName = launches()[0].parameters;
+    const std::string handoff = read(dir / handoffName);
+    // The export is the other temporary file in the working folder.
+    std::string exportName;
+    for (const auto& name : files())
+        if (name.starts_with("rad") && name != handoffName) exportName = name;
+    ASSERT_FALSE(exportName.empty());
+    EXPECT_NE(handoff.find("RUNMODE=5\r\nDBFILE=" + dir.string() + "\\" + exportName +
+                           "\r\nDBCONNECT=\r\nDBSQL=\r\n"),
+              std::string::npos)
+        << handoff;
+    // Anna and Bert from the folder, Anna again from the selection.
+    const std::string bytes = read(dir / exportName);
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 4);
+}
+
+TEST_F(OutlookAction, CancelCloseAndFailedExportLaunchNothingAndASecondClickWorks) {
+    answer({0}, false, false);
+    addin->myMenuButton_Click();
+    scriptedAddressBookAnswer() = {};  // closed by its close box
+    addin->myCommandbarbutton_Click();
+    EXPECT_TRUE(launches().empty());
+    EXPECT_EQ(shownAddressBooks().size(), 2u);
+
+    // A distribution list in the marked folder fails the export.
+    outlook->nameSpace()->stores()->list[0]->folders()->list[1]->contents().push_back(
+        std::make_shared<OtherItem>(ItemKind::DistributionList,
+                                    std::map<std::u16string, std::u16string>{}));
+    answer({0}, true, true);
+    addin->myMenuButton_Click();
+    EXPECT_TRUE(launches().empty());
+
+    answer({1}, true, true);  // the menu entry works like the button
+    addin->myMenuButton_Click();
+    EXPECT_EQ(launches().size(), 1u);
+    EXPECT_EQ(shownAddressBooks().size(), 4u);
+}
+
+TEST_F(OutlookAction, FailingInitShowsNoDialog) {
+    addin->OutlookInstance(makeOutlookApplication(nullptr, {}, OutlookSetup{}));
+    answer({0}, false, true);
+    addin->myCommandbarbutton_Click();
+    EXPECT_TRUE(shownAddressBooks().empty());
+    EXPECT_TRUE(launches().empty());
 }
