@@ -1,0 +1,420 @@
+#include "addressbook/win/AddressBookWindow.h"
+
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <map>
+
+#include "platform/win/Handle.h"
+#include "support/Error.h"
+
+namespace torva::win {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"TorvaAddressBook";
+
+using UniqueFont = UniqueHandle<HFONT, closeGdiObject>;
+inline void destroyIcon(HICON icon) noexcept { DestroyIcon(icon); }
+using UniqueIcon = UniqueHandle<HICON, destroyIcon>;
+inline void destroyWindow(HWND hwnd) noexcept { DestroyWindow(hwnd); }
+using UniqueWindow = UniqueHandle<HWND, destroyWindow>;
+
+const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+int systemDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+[[noreturn]] void lastErrorFailure(const char16_t* what) {
+    const DWORD code = GetLastError();
+    throw Error::fromHResult(
+        static_cast<int32_t>(HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_HANDLE)), what);
+}
+
+// One control's font as the form keeps it: changed in place, made anew.
+struct FontState {
+    std::u16string name = u"MS Sans Serif";
+    double points = 8.25;
+    bool bold = true;
+    UniqueFont font;
+};
+
+class AddressBookWindow final : public AddressBookView {
+  public:
+    AddressBookWindow();
+    ~AddressBookWindow() override = default;
+
+    void clearEntries() override { SendMessageW(item(Ctl::lbBooks), LB_RESETCONTENT, 0, 0); }
+    void addEntry(const std::u16string& text) override {
+        if (SendMessageW(item(Ctl::lbBooks), LB_ADDSTRING, 0,
+                         reinterpret_cast<LPARAM>(wide(text))) < 0)
+            throw Error(7, u"Out of memory");
+    }
+    int entryCount() override {
+        return static_cast<int>(SendMessageW(item(Ctl::lbBooks), LB_GETCOUNT, 0, 0));
+    }
+    std::u16string entryText(int index) override;
+    int32_t itemData(int index) override {
+        checkIndex(index);
+        return static_cast<int32_t>(SendMessageW(item(Ctl::lbBooks), LB_GETITEMDATA, index, 0));
+    }
+    void setItemData(int index, int32_t data) override {
+        checkIndex(index);
+        SendMessageW(item(Ctl::lbBooks), LB_SETITEMDATA, index, static_cast<LPARAM>(data));
+    }
+    bool entryMarked(int index) override {
+        checkIndex(index);
+        return SendMessageW(item(Ctl::lbBooks), LB_GETSEL, index, 0) > 0;
+    }
+    void setEntryMarked(int index, bool marked) override {
+        checkIndex(index);
+        SendMessageW(item(Ctl::lbBooks), LB_SETSEL, marked ? TRUE : FALSE, index);
+    }
+
+    bool optionSelected(Ctl option) override {
+        return SendMessageW(item(option), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    void selectOption(Ctl option) override {
+        for (Ctl o : {Ctl::rbPrivate, Ctl::rbBusiness})
+            SendMessageW(item(o), BM_SETCHECK, o == option ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    void setEnabled(Ctl ctl, bool enabled) override {
+        EnableWindow(item(ctl), enabled ? TRUE : FALSE);
+    }
+
+    void setDialogRightToLeft(bool rtl) override;
+    void setRightToLeft(Ctl ctl, bool rtl) override;
+    void setLabelStyle(Ctl ctl) override;
+    void setAlignmentLeft(Ctl ctl) override;
+    void setFontName(Ctl ctl, const std::u16string& name) override {
+        fonts_[ctl].name = name;
+        applyFont(ctl);
+    }
+    void setFontSize(Ctl ctl, double points) override {
+        fonts_[ctl].points = points;
+        applyFont(ctl);
+    }
+    void setFontBold(Ctl ctl, bool bold) override {
+        fonts_[ctl].bold = bold;
+        applyFont(ctl);
+    }
+    void setCaption(Ctl ctl, const std::u16string& text) override;
+    void setTooltip(Ctl ctl, const std::u16string& text) override;
+
+    void setIcon(std::span<const uint8_t> ico) override;
+    void showModal(const std::function<void()>& onOK,
+                   const std::function<void()>& onCancel) override;
+    void hide() override {
+        ShowWindow(window_.get(), SW_HIDE);
+        shown_ = false;
+    }
+
+  private:
+    friend LRESULT CALLBACK windowProcedure(HWND, UINT, WPARAM, LPARAM) noexcept;
+    LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
+    HWND item(Ctl ctl) const { return GetDlgItem(window_.get(), controlId(ctl)); }
+    void checkIndex(int index) {
+        if (index < 0 || index >= entryCount()) throw Error(381, u"Invalid property array index");
+    }
+    void applyFont(Ctl ctl);
+    void placeControls();
+
+    int dpi_ = systemDpi();
+    UniqueWindow window_;
+    UniqueWindow tooltip_;
+    UniqueIcon icon_;
+    std::map<Ctl, FontState> fonts_;
+    bool transparentLabel_ = false;
+    bool shown_ = false;
+    std::function<void()> onOK_, onCancel_;
+};
+
+LRESULT CALLBACK windowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+
+void registerClass() {
+    static const bool registered = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = windowProcedure;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kClassName;
+        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    if (!registered) lastErrorFailure(u"The dialog's window class could not be registered");
+}
+
+AddressBookWindow::AddressBookWindow() {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    registerClass();
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+    RECT frame{0, 0, twipsToPixels(kAddressBookClientWidth, dpi_),
+               twipsToPixels(kAddressBookClientHeight, dpi_)};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    window_.reset(CreateWindowExW(exStyle, kClassName, wide(std::u16string(kAddressBookTitle)),
+                                  style, x, y, width, height, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), this));
+    if (!window_) lastErrorFailure(u"The dialog window could not be created");
+
+    // Created in tab order, so the z-order is the tab order.
+    std::array<const ControlLayout*, kAddressBookLayout.size()> byTab{};
+    for (const auto& c : kAddressBookLayout) byTab[static_cast<size_t>(c.tabIndex)] = &c;
+    for (const ControlLayout* c : byTab) {
+        const wchar_t* cls = L"BUTTON";
+        DWORD s = WS_CHILD | WS_VISIBLE;
+        switch (c->kind) {
+            case CtlKind::Label:
+                cls = L"STATIC";
+                s |= SS_LEFT | SS_NOTIFY;
+                break;
+            case CtlKind::ListBox:
+                cls = L"LISTBOX";
+                s |= WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_EXTENDEDSEL | LBS_NOTIFY |
+                     LBS_NOINTEGRALHEIGHT;
+                break;
+            case CtlKind::Option:
+                s |= WS_TABSTOP | BS_AUTORADIOBUTTON | (c->id == Ctl::rbPrivate ? WS_GROUP : 0);
+                break;
+            case CtlKind::Button:
+                s |= WS_TABSTOP | BS_PUSHBUTTON | (c->id == Ctl::cmdOK ? WS_GROUP : 0);
+                break;
+        }
+        HWND child =
+            CreateWindowExW(c->kind == CtlKind::ListBox ? WS_EX_CLIENTEDGE : 0, cls,
+                            wide(std::u16string(c->storedCaption)), s, 0, 0, 0, 0, window_.get(),
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(c->id))),
+                            GetModuleHandleW(nullptr), nullptr);
+        if (!child) lastErrorFailure(u"A control of the dialog could not be created");
+    }
+    placeControls();
+    for (const auto& c : kAddressBookLayout) applyFont(c.id);
+
+    tooltip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                   WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(),
+                                   nullptr, GetModuleHandleW(nullptr), nullptr));
+}
+
+void AddressBookWindow::placeControls() {
+    for (const auto& c : kAddressBookLayout)
+        MoveWindow(item(c.id), twipsToPixels(c.left, dpi_), twipsToPixels(c.top, dpi_),
+                   twipsToPixels(c.width, dpi_), twipsToPixels(c.height, dpi_), TRUE);
+}
+
+std::u16string AddressBookWindow::entryText(int index) {
+    checkIndex(index);
+    const LRESULT length = SendMessageW(item(Ctl::lbBooks), LB_GETTEXTLEN, index, 0);
+    if (length < 0) throw Error(381, u"Invalid property array index");
+    std::u16string text(static_cast<size_t>(length) + 1, u'\0');
+    SendMessageW(item(Ctl::lbBooks), LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+void AddressBookWindow::setDialogRightToLeft(bool rtl) {
+    LONG_PTR ex = GetWindowLongPtrW(window_.get(), GWL_EXSTYLE);
+    ex = rtl ? (ex | WS_EX_LAYOUTRTL) : (ex & ~static_cast<LONG_PTR>(WS_EX_LAYOUTRTL));
+    SetWindowLongPtrW(window_.get(), GWL_EXSTYLE, ex);
+    // Mirroring applies to positions given after the switch.
+    placeControls();
+    InvalidateRect(window_.get(), nullptr, TRUE);
+}
+
+void AddressBookWindow::setRightToLeft(Ctl ctl, bool rtl) {
+    HWND h = item(ctl);
+    LONG_PTR ex = GetWindowLongPtrW(h, GWL_EXSTYLE);
+    const LONG_PTR flags = WS_EX_RTLREADING | WS_EX_LAYOUTRTL;
+    ex = rtl ? (ex | flags) : (ex & ~flags);
+    SetWindowLongPtrW(h, GWL_EXSTYLE, ex);
+    InvalidateRect(h, nullptr, TRUE);
+}
+
+void AddressBookWindow::setLabelStyle(Ctl ctl) {
+    HWND h = item(ctl);
+    SetWindowLongPtrW(
+        h, GWL_STYLE,
+        GetWindowLongPtrW(h, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_BORDER | SS_SUNKEN));
+    SetWindowLongPtrW(h, GWL_EXSTYLE,
+                      GetWindowLongPtrW(h, GWL_EXSTYLE) &
+                          ~static_cast<LONG_PTR>(WS_EX_CLIENTEDGE | WS_EX_STATICEDGE));
+    transparentLabel_ = true;
+}
+
+void AddressBookWindow::setAlignmentLeft(Ctl ctl) {
+    HWND h = item(ctl);
+    LONG_PTR s = GetWindowLongPtrW(h, GWL_STYLE);
+    if (layoutOf(ctl).kind == CtlKind::Label)
+        s = (s & ~static_cast<LONG_PTR>(SS_TYPEMASK)) | SS_LEFT;
+    else
+        s = (s & ~static_cast<LONG_PTR>(BS_RIGHTBUTTON | BS_RIGHT | BS_CENTER)) | BS_LEFT;
+    SetWindowLongPtrW(h, GWL_STYLE, s);
+}
+
+void AddressBookWindow::applyFont(Ctl ctl) {
+    FontState& f = fonts_[ctl];
+    const int height = -static_cast<int>(std::lround(f.points * dpi_ / 72.0));
+    UniqueFont font(CreateFontW(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                                DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, wide(f.name)));
+    if (!font) throw Error(380, u"Invalid property value");
+    SendMessageW(item(ctl), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    f.font = std::move(font);  // the old one only after the control let go of it
+}
+
+void AddressBookWindow::setCaption(Ctl ctl, const std::u16string& text) {
+    if (layoutOf(ctl).kind == CtlKind::ListBox)
+        throw Error(438, u"Object doesn't support this property or method");
+    SetWindowTextW(item(ctl), wide(text));
+}
+
+void AddressBookWindow::setTooltip(Ctl ctl, const std::u16string& text) {
+    if (!tooltip_) throw Error(438, u"Object doesn't support this property or method");
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = window_.get();
+    ti.uId = reinterpret_cast<UINT_PTR>(item(ctl));
+    std::u16string copy = text;
+    ti.lpszText = reinterpret_cast<LPWSTR>(copy.data());
+    SendMessageW(tooltip_.get(), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    if (!SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)))
+        throw Error(7, u"Out of memory");
+}
+
+void AddressBookWindow::setIcon(std::span<const uint8_t> ico) {
+    // A .ico file: a 6-byte header, then 16-byte entries with size and offset.
+    auto dword = [&ico](size_t at) {
+        return static_cast<uint32_t>(ico[at]) | static_cast<uint32_t>(ico[at + 1]) << 8 |
+               static_cast<uint32_t>(ico[at + 2]) << 16 | static_cast<uint32_t>(ico[at + 3]) << 24;
+    };
+    if (ico.size() < 22) throw Error(481, u"Invalid picture");
+    const uint32_t size = dword(6 + 8), offset = dword(6 + 12);
+    if (offset > ico.size() || size > ico.size() - offset) throw Error(481, u"Invalid picture");
+    UniqueIcon icon(CreateIconFromResourceEx(const_cast<PBYTE>(ico.data() + offset), size, TRUE,
+                                             0x00030000, 16, 16, LR_DEFAULTCOLOR));
+    if (!icon) throw Error(481, u"Invalid picture");
+    SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon.get()));
+    SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon.get()));
+    icon_ = std::move(icon);
+}
+
+void AddressBookWindow::showModal(const std::function<void()>& onOK,
+                                  const std::function<void()>& onCancel) {
+    onOK_ = onOK;
+    onCancel_ = onCancel;
+    shown_ = true;
+    ShowWindow(window_.get(), SW_SHOW);
+    SetForegroundWindow(window_.get());
+    SetFocus(item(Ctl::lbBooks));
+    MSG msg;
+    while (shown_) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the host's loop
+            break;
+        }
+        if (!IsDialogMessageW(window_.get(), &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    hide();
+    onOK_ = nullptr;
+    onCancel_ = nullptr;
+}
+
+LRESULT CALLBACK windowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {
+    try {
+        if (msg == WM_NCCREATE) {
+            // The object comes with the creation; window_ is set once CreateWindowEx returns.
+            auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+            return DefWindowProcW(hwnd, msg, wp, lp);
+        }
+        auto* self = reinterpret_cast<AddressBookWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self && self->window_.get() == hwnd) return self->handle(msg, wp, lp);
+    } catch (...) {
+        // Nothing may leave a window procedure; a failed handler leaves the dialog as it is.
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT AddressBookWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
+    HWND hwnd = window_.get();
+    switch (msg) {
+        case WM_COMMAND:
+            if (HIWORD(wp) == BN_CLICKED) {
+                // IDOK and IDCANCEL (Enter elsewhere, Escape) are no buttons here.
+                if (LOWORD(wp) == kIdOK && onOK_) onOK_();
+                if (LOWORD(wp) == kIdCancel && onCancel_) onCancel_();
+            }
+            return 0;
+        case WM_CTLCOLORSTATIC:
+            if (transparentLabel_ && reinterpret_cast<HWND>(lp) == item(Ctl::lblAdressbooks)) {
+                SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
+                return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+            }
+            break;
+        case WM_CLOSE:
+            // The close box runs no handler: FileName keeps what init left.
+            hide();
+            return 0;
+        case WM_NCDESTROY:
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+int controlId(Ctl ctl) {
+    switch (ctl) {
+        case Ctl::lblAdressbooks:
+            return kIdLabel;
+        case Ctl::lbBooks:
+            return kIdList;
+        case Ctl::rbPrivate:
+            return kIdPrivate;
+        case Ctl::rbBusiness:
+            return kIdBusiness;
+        case Ctl::cmdOK:
+            return kIdOK;
+        case Ctl::cmdCancel:
+            return kIdCancel;
+    }
+    return 0;
+}
+
+int twipsToPixels(int twips, int dpi) {
+    return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
+}
+
+}  // namespace torva::win
+
+namespace torva {
+
+std::unique_ptr<AddressBookView> createAddressBookView() {
+    return std::make_unique<win::AddressBookWindow>();
+}
+
+}  // namespace torva

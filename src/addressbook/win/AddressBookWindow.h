@@ -1,0 +1,23 @@
+#pragma once
+// The Win32 address-book dialog: a top-level window without owner, built in
+// code from the stored layout, with its own modal loop. The control IDs are
+// public so that a test or the Office emulator can answer the dialog.
+
+#include "addressbook/AddressBookView.h"
+
+namespace torva::win {
+
+// Neither is IDOK (1) nor IDCANCEL (2): Enter on another control and Escape
+// press no button.
+inline constexpr int kIdLabel = 101;
+inline constexpr int kIdList = 102;
+inline constexpr int kIdPrivate = 103;
+inline constexpr int kIdBusiness = 104;
+inline constexpr int kIdOK = 105;
+inline constexpr int kIdCancel = 106;
+
+int controlId(Ctl ctl);
+// Twips to pixels at the given DPI (1440 twips an inch).
+int twipsToPixels(int twips, int dpi);
+
+}  // namespace torva::win

@@ -1,0 +1,192 @@
+// The address-book dialog as a real window: layout at the system DPI,
+// captions, fonts, tooltips, tab order, enabled states, the keys that press
+// no button, the close box; leaves screenshots of it in LTR and RTL.
+
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "addressbook/AddressBookView.h"
+#include "addressbook/win/AddressBookWindow.h"
+
+using namespace torva;
+
+namespace {
+
+std::function<void(HWND)> whileShown;
+
+void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    HWND dialog = FindWindowW(nullptr, L"Adressbuchauswahl");
+    if (whileShown) whileShown(dialog);
+}
+
+// Shows the dialog and runs `check` on its window once it is on screen.
+void showAndCheck(AddressBookView& view, std::function<void(HWND)> check, int* oks, int* cancels) {
+    whileShown = std::move(check);
+    SetTimer(nullptr, 0, 200, onTimer);
+    view.showModal([&view, oks] { ++*oks, view.hide(); },
+                   [&view, cancels] { ++*cancels, view.hide(); });
+    whileShown = nullptr;
+}
+
+std::wstring textOf(HWND h) {
+    wchar_t buffer[256] = {};
+    GetWindowTextW(h, buffer, 256);
+    return buffer;
+}
+
+RECT clientRectOf(HWND dialog, HWND child) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    if (r.left > r.right) std::swap(r.left, r.right);  // mirrored
+    return r;
+}
+
+// A 24-bit .bmp of the window as it draws itself.
+void screenshot(HWND h, const std::string& path) {
+    // From the screen: Wine's PrintWindow leaves the child controls out.
+    SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    GdiFlush();
+    Sleep(100);
+    RECT r;
+    GetWindowRect(h, &r);
+    const int w = r.right - r.left, hgt = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, hgt);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, hgt, screen, r.left, r.top, SRCCOPY);
+    BITMAPINFOHEADER bi{sizeof bi, w, hgt, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const int stride = ((w * 3 + 3) / 4) * 4;
+    std::vector<char> pixels(static_cast<size_t>(stride * hgt));
+    GetDIBits(mem, bmp, 0, static_cast<UINT>(hgt), pixels.data(),
+              reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    BITMAPFILEHEADER bf{0x4D42, static_cast<DWORD>(sizeof bf + sizeof bi + pixels.size()), 0, 0,
+                        sizeof bf + sizeof bi};
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&bf), sizeof bf);
+    out.write(reinterpret_cast<const char*>(&bi), sizeof bi);
+    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+}
+
+// What the load handler does, with fixed texts.
+void localise(AddressBookView& view, bool rtl) {
+    view.setDialogRightToLeft(rtl);
+    for (const auto& c : kAddressBookLayout) view.setRightToLeft(c.id, rtl);
+    view.setLabelStyle(Ctl::lblAdressbooks);
+    for (const auto& c : kAddressBookLayout) {
+        view.setFontName(c.id, c.kind == CtlKind::ListBox ? u"Arial" : u"Tahoma");
+        view.setFontSize(c.id, c.kind == CtlKind::ListBox ? 10 : 8);
+        if (c.kind != CtlKind::ListBox) view.setCaption(c.id, std::u16string(c.name));
+        if (!c.tag.empty()) view.setTooltip(c.id, u"tip " + std::u16string(c.tag));
+    }
+    view.selectOption(Ctl::rbBusiness);
+    view.addEntry(u"Kontakte");
+    view.addEntry(u"Ausgewählte Kontakte");
+    view.setItemData(1, -1);
+    view.setEntryMarked(0, true);
+}
+
+}  // namespace
+
+TEST(AddressBookWindow, LayoutTextsFontsTooltipsAndTabOrder) {
+    auto view = createAddressBookView();
+    localise(*view, false);
+    view->setEnabled(Ctl::cmdOK, false);
+    int oks = 0, cancels = 0;
+    bool checked = false;
+    showAndCheck(
+        *view,
+        [&](HWND dialog) {
+            ASSERT_NE(dialog, nullptr);
+            checked = true;
+            HDC screen = GetDC(nullptr);
+            const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+            ReleaseDC(nullptr, screen);
+            RECT client;
+            GetClientRect(dialog, &client);
+            EXPECT_EQ(client.right, win::twipsToPixels(kAddressBookClientWidth, dpi));
+            EXPECT_EQ(client.bottom, win::twipsToPixels(kAddressBookClientHeight, dpi));
+            EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
+            for (const auto& c : kAddressBookLayout) {
+                HWND h = GetDlgItem(dialog, win::controlId(c.id));
+                ASSERT_NE(h, nullptr);
+                const RECT r = clientRectOf(dialog, h);
+                EXPECT_EQ(r.left, win::twipsToPixels(c.left, dpi))
+                    << std::string(c.name.begin(), c.name.end());
+                EXPECT_EQ(r.top, win::twipsToPixels(c.top, dpi));
+                EXPECT_EQ(r.right - r.left, win::twipsToPixels(c.width, dpi));
+                EXPECT_EQ(r.bottom - r.top, win::twipsToPixels(c.height, dpi));
+                LOGFONTW lf{};
+                GetObjectW(reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)), sizeof lf,
+                           &lf);
+                EXPECT_STREQ(lf.lfFaceName, c.kind == CtlKind::ListBox ? L"Arial" : L"Tahoma");
+                EXPECT_EQ(lf.lfHeight, -MulDiv(c.kind == CtlKind::ListBox ? 10 : 8, dpi, 72));
+                if (c.kind != CtlKind::ListBox) {
+                    EXPECT_EQ(textOf(h), std::wstring(c.name.begin(), c.name.end()));
+                }
+            }
+            // Tab order: the children in z-order are the layout's tab indices.
+            std::vector<int> order;
+            for (HWND h = GetWindow(dialog, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+                order.push_back(GetDlgCtrlID(h));
+            EXPECT_EQ(order, (std::vector<int>{win::kIdList, win::kIdLabel, win::kIdOK,
+                                               win::kIdCancel, win::kIdPrivate, win::kIdBusiness}));
+            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, win::kIdOK)));
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, win::kIdCancel)));
+            EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdBusiness), BM_GETCHECK, 0, 0),
+                      BST_CHECKED);
+            EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdList), LB_GETSEL, 0, 0), 1);
+            EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdList), LB_GETITEMDATA, 1, 0), -1);
+            // The option buttons exclude each other when clicked.
+            SendMessageW(GetDlgItem(dialog, win::kIdPrivate), BM_CLICK, 0, 0);
+            EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdBusiness), BM_GETCHECK, 0, 0),
+                      BST_UNCHECKED);
+            // Escape and IDOK press no button.
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            EXPECT_TRUE(IsWindowVisible(dialog));
+            screenshot(dialog, TORVA_BINARY_DIR "/addressbook-ltr.bmp");
+            SendMessageW(GetDlgItem(dialog, win::kIdCancel), BM_CLICK, 0, 0);
+        },
+        &oks, &cancels);
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_EQ(oks, 0);
+    EXPECT_TRUE(view->optionSelected(Ctl::rbPrivate));
+}
+
+TEST(AddressBookWindow, RightToLeftAndTheCloseBoxPressNothing) {
+    auto view = createAddressBookView();
+    localise(*view, true);
+    int oks = 0, cancels = 0;
+    bool rtl = false;
+    showAndCheck(
+        *view,
+        [&](HWND dialog) {
+            ASSERT_NE(dialog, nullptr);
+            rtl = (GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+            EXPECT_TRUE(GetWindowLongPtrW(GetDlgItem(dialog, win::kIdOK), GWL_EXSTYLE) &
+                        WS_EX_RTLREADING);
+            screenshot(dialog, TORVA_BINARY_DIR "/addressbook-rtl.bmp");
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        },
+        &oks, &cancels);
+    EXPECT_TRUE(rtl);
+    EXPECT_EQ(oks + cancels, 0);
+}
