@@ -2,6 +2,8 @@
 // the command bars and which controls its click steps press.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "BarsReport.h"
 #include "Scenario.h"
 
@@ -48,7 +50,7 @@ TEST(EmulatorScenario, ReadsHostOptionsAndEveryKindOfStep) {
     EXPECT_EQ(std::get<step::Wait>(s.steps[7]).milliseconds, 250);
     EXPECT_EQ(std::get<step::MessageBoxAnswer>(s.steps[8]).press, "Cancel");
     const auto& dialog = std::get<step::DialogAnswer>(s.steps[9]);
-    EXPECT_EQ(dialog.select, (std::vector<int>{0, 2}));
+    EXPECT_EQ(dialog.select, std::optional<std::vector<int>>({0, 2}));
     EXPECT_EQ(dialog.option, "private");
     EXPECT_EQ(dialog.press, "close");
     EXPECT_EQ(std::get<step::Snapshot>(s.steps[10]).label, "after");
@@ -205,4 +207,58 @@ TEST(EmulatorScenario, ExcelSheetAndSelectionBecomeTheSetupOfTheModel) {
         fieldOf(R"({ "host": "Excel", "excel": { "activeSheet": { "cells": { "A1": 5 } } } })"),
         "excel.activeSheet.cells.A1");
     EXPECT_EQ(fieldOf(R"({ "host": "Excel", "excel": { "sheet": {} } })"), "excel.sheet");
+}
+
+TEST(EmulatorScenario, OutlookStoresFoldersItemsAndExplorerBecomeTheSetup) {
+    const Scenario s = parseScenario(R"({ "host": "Outlook", "outlook": {
+        "stores": [ { "name": "Ordner", "folders": [
+            { "name": "Kontakte", "defaultItemType": 2, "items": [
+                { "kind": "contact", "FirstName": "Anna", "Birthday": "1980-01-05" },
+                { "kind": "contact", "Birthday": null },
+                { "kind": "distributionList", "DLName": "Team" } ],
+              "folders": [ { "name": "Alt", "defaultItemType": 2 } ] },
+            { "name": "Post", "items": [ { "kind": "mail" } ] } ] },
+          { "name": "Archiv" } ],
+        "explorer": { "currentFolder": "Kontakte/Alt", "selection": [2, 0] } } })");
+    const auto& o = s.outlookSetup;
+    ASSERT_EQ(o.stores.size(), 2u);
+    EXPECT_EQ(o.stores[1].name, u"Archiv");
+    ASSERT_EQ(o.stores[0].folders.size(), 2u);
+    const auto& contacts = o.stores[0].folders[0];
+    EXPECT_EQ(contacts.defaultItemType, model::kOlContactItem);
+    EXPECT_EQ(o.stores[0].folders[1].defaultItemType, model::kOlMailItem);  // Outlook's default
+    ASSERT_EQ(contacts.items.size(), 3u);
+    EXPECT_EQ(contacts.items[0].text.at(u"FirstName"), u"Anna");
+    EXPECT_EQ(contacts.items[0].birthday, model::oleDateOf(1980, 1, 5));
+    EXPECT_FALSE(contacts.items[1].birthday);  // Outlook's "no date"
+    EXPECT_EQ(contacts.items[2].kind, model::ItemKind::DistributionList);
+    EXPECT_EQ(o.stores[0].folders[1].items[0].kind, model::ItemKind::Mail);
+    ASSERT_EQ(contacts.folders.size(), 1u);
+    EXPECT_EQ(contacts.folders[0].name, u"Alt");
+    EXPECT_EQ(o.currentFolder, u"Kontakte/Alt");
+    EXPECT_EQ(o.selection, (std::vector<int>{2, 0}));
+
+    EXPECT_FALSE(
+        parseScenario(R"({ "host": "Outlook", "outlook": { "explorer": null } })").outlookExplorer);
+    const char* item = R"({ "host": "Outlook", "outlook": { "stores": [ { "name": "S",
+        "folders": [ { "name": "K", "items": [ %s ] } ] } ] } })";
+    auto itemField = [&](const char* json) {
+        char buf[512];
+        std::snprintf(buf, sizeof buf, item, json);
+        return fieldOf(buf);
+    };
+    EXPECT_EQ(itemField(R"({ "FirstName": "A" })"), "outlook.stores[0].folders[0].items[0].kind");
+    EXPECT_EQ(itemField(R"({ "kind": "task" })"), "outlook.stores[0].folders[0].items[0].kind");
+    EXPECT_EQ(itemField(R"({ "kind": "contact", "Birthday": "5.1.1980" })"),
+              "outlook.stores[0].folders[0].items[0].Birthday");
+    EXPECT_EQ(itemField(R"({ "kind": "contact", "Birthday": "1980-13-01" })"),
+              "outlook.stores[0].folders[0].items[0].Birthday");
+    EXPECT_EQ(itemField(R"({ "kind": "contact", "LastName": 3 })"),
+              "outlook.stores[0].folders[0].items[0].LastName");
+    EXPECT_EQ(
+        fieldOf(R"({ "host": "Outlook", "outlook": { "stores": [ { "folders": [ {} ] } ] } })"),
+        "outlook.stores[0].folders[0].name");
+    EXPECT_EQ(fieldOf(R"({ "host": "Outlook", "outlook": { "explorer": { "selection": [-1] } } })"),
+              "outlook.explorer.selection");
+    EXPECT_EQ(fieldOf(R"({ "host": "Outlook", "outlook": { "shops": [] } })"), "outlook.shops");
 }

@@ -18,7 +18,7 @@ namespace torva::win {
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"TorvaAddressBook";
+constexpr const wchar_t* kClassName = kAddressBookClass;
 
 using UniqueFont = UniqueHandle<HFONT, closeGdiObject>;
 inline void destroyIcon(HICON icon) noexcept { DestroyIcon(icon); }

@@ -7,6 +7,9 @@
 
 namespace torva::win {
 
+// The dialog's window class, by which the emulator knows the dialog.
+inline constexpr wchar_t kAddressBookClass[] = L"TorvaAddressBook";
+
 // Neither is IDOK (1) nor IDCANCEL (2): Enter on another control and Escape
 // press no button.
 inline constexpr int kIdLabel = 101;

@@ -15,6 +15,7 @@
 #include "Excel.h"
 #include "Hosts.h"
 #include "MessageBoxes.h"
+#include "Outlook.h"
 #include "platform/win/Com.h"
 #include "platform/win/Extensibility.h"
 #include "platform/win/Handle.h"
@@ -289,6 +290,8 @@ class Run {
             app_ = model::makeExcelApplication(bars_, options, s.excelSetup);
         else if (s.host == model::HostKind::Access)
             app_ = model::makeAccessApplication(bars_, options, s.accessSetup);
+        else if (s.host == model::HostKind::Outlook)
+            app_ = model::makeOutlookApplication(bars_, options, s.outlookSetup);
         else
             app_ = model::makeApplication(s.host, bars_, options);
     }
@@ -326,7 +329,7 @@ class Run {
         report["toolsMenu"] = toolsMenu();
         report["clipboard"] = clipboardJson();
         report["messageBoxes"] = messageBoxesJson();
-        report["dialogs"] = ordered_json::array();
+        report["dialogs"] = dialogsJson();
         report["launches"] = launchRecords(launches);
         report["launchesSettled"] = settled;
         report["log"] = logLines(readBytes(log, logStart));
@@ -504,8 +507,8 @@ class Run {
             pumpFor(static_cast<DWORD>(w->milliseconds));
         } else if (auto* m = std::get_if<step::MessageBoxAnswer>(&s)) {
             boxes_.queueAnswer(m->press);
-        } else if (std::get_if<step::DialogAnswer>(&s)) {
-            problem(index, "dialog answers are not played yet");
+        } else if (auto* d = std::get_if<step::DialogAnswer>(&s)) {
+            boxes_.queueDialogAnswer({d->select, d->option, d->press});
         } else if (auto* snap = std::get_if<step::Snapshot>(&s)) {
             snapshots_[snap->label] = {{"commandBars", commandBars()}, {"toolsMenu", toolsMenu()}};
         }
@@ -535,13 +538,33 @@ class Run {
         return out;
     }
 
+    ordered_json dialogsJson() const {
+        ordered_json out = ordered_json::array();
+        for (const auto& d : boxes_.seenDialogs()) {
+            ordered_json entries = ordered_json::array();
+            for (const auto& e : d.entries) entries.push_back(toUtf8(e));
+            out.push_back({{"title", toUtf8(d.title)},
+                           {"entries", std::move(entries)},
+                           {"okEnabled", d.okEnabled},
+                           {"optionsEnabled", d.optionsEnabled},
+                           {"businessChecked", d.businessChecked},
+                           {"rightToLeft", d.rightToLeft},
+                           {"selectedAtOpen", d.selectedAtOpen},
+                           {"selected", d.selected},
+                           {"option", d.option},
+                           {"pressed", d.pressed},
+                           {"answered", d.answered}});
+        }
+        return out;
+    }
+
     const Scenario& scenario_;
     std::u16string hostName_;
     std::u16string menuBar_;
     std::shared_ptr<model::CommandBars> bars_;
     Baseline baseline_;
     std::shared_ptr<model::Application> app_;
-    MessageBoxWatch boxes_;
+    ModalWatch boxes_;
     ChildJob children_;
     std::vector<AddIn> addins_;
     std::vector<ComPtr<IDispatch>> exposed_;

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 
+#include "addressbook/win/AddressBookWindow.h"
+
 namespace torva::emulator {
 
 namespace {
-MessageBoxWatch* g_watch = nullptr;  // hook procedures carry no context
+ModalWatch* g_watch = nullptr;  // hook procedures carry no context
 
 constexpr UINT kAnswerDelayMs = 100;  // lets the box finish showing first
 
@@ -74,72 +76,152 @@ unsigned iconStyle(HWND box) {
     return 0;
 }
 
-bool isDialog(HWND w) {
-    wchar_t cls[16] = {};
-    GetClassNameW(w, cls, 16);
-    return std::wstring_view(cls) == L"#32770";
+std::wstring className(HWND w) {
+    wchar_t cls[64] = {};
+    GetClassNameW(w, cls, 64);
+    return cls;
+}
+bool isMessageBox(HWND w) { return className(w) == L"#32770"; }
+bool isAddressBook(HWND w) { return className(w) == win::kAddressBookClass; }
+
+std::u16string listEntry(HWND list, int i) {
+    const LRESULT n = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+    if (n == LB_ERR) return {};
+    std::wstring s(static_cast<size_t>(n) + 1, L'\0');
+    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(s.data()));
+    s.resize(static_cast<size_t>(n));
+    return {reinterpret_cast<const char16_t*>(s.data()), s.size()};
+}
+
+bool checked(HWND dialog, int id) {
+    return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 }  // namespace
 
-MessageBoxWatch::MessageBoxWatch(unsigned unansweredAfterMs)
-    : unansweredAfterMs_(unansweredAfterMs) {
+ModalWatch::ModalWatch(unsigned unansweredAfterMs) : unansweredAfterMs_(unansweredAfterMs) {
     g_watch = this;
     hook_ = SetWindowsHookExW(WH_CBT, cbtProc, nullptr, GetCurrentThreadId());
 }
 
-MessageBoxWatch::~MessageBoxWatch() {
+ModalWatch::~ModalWatch() {
     if (hook_) UnhookWindowsHookEx(hook_);
     for (const auto& p : pending_) KillTimer(nullptr, p.timer);
     g_watch = nullptr;
 }
 
-LRESULT CALLBACK MessageBoxWatch::cbtProc(int code, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK ModalWatch::cbtProc(int code, WPARAM wp, LPARAM lp) {
     if (code == HCBT_ACTIVATE && g_watch) g_watch->activated(reinterpret_cast<HWND>(wp));
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 
-void CALLBACK MessageBoxWatch::timerProc(HWND, UINT, UINT_PTR id, DWORD) {
+void CALLBACK ModalWatch::timerProc(HWND, UINT, UINT_PTR id, DWORD) {
     if (g_watch) g_watch->answer(id);
 }
 
-void MessageBoxWatch::activated(HWND box) {
-    // Activation repeats whenever the box gets the focus back: once is enough.
-    if (!isDialog(box) || std::find(known_.begin(), known_.end(), box) != known_.end()) return;
-    known_.push_back(box);
-    Pending p{box, 0, {}};
-    if (!answers_.empty()) {
-        p.press = answers_.front();
-        answers_.pop_front();
+void ModalWatch::activated(HWND window) {
+    // Activation repeats whenever the window gets the focus back: once is enough.
+    if (std::find(known_.begin(), known_.end(), window) != known_.end()) return;
+    Pending p{window, 0, false, {}, {}};
+    if (isAddressBook(window)) {
+        p.isDialog = true;
+        if (!dialogAnswers_.empty()) {
+            p.dialog = dialogAnswers_.front();
+            p.press = p.dialog->press;
+            dialogAnswers_.pop_front();
+        }
+    } else if (isMessageBox(window)) {
+        if (!answers_.empty()) {
+            p.press = answers_.front();
+            answers_.pop_front();
+        }
+    } else {
+        return;
     }
+    known_.push_back(window);
     p.timer =
         SetTimer(nullptr, 0, p.press.empty() ? unansweredAfterMs_ : kAnswerDelayMs, timerProc);
     pending_.push_back(std::move(p));
 }
 
-void MessageBoxWatch::answer(UINT_PTR timer) {
+void ModalWatch::answer(UINT_PTR timer) {
     KillTimer(nullptr, timer);
     auto it = std::find_if(pending_.begin(), pending_.end(),
                            [&](const Pending& p) { return p.timer == timer; });
     if (it == pending_.end()) return;
     Pending p = *it;
     pending_.erase(it);
-    if (!IsWindow(p.box)) return;
+    if (!IsWindow(p.window)) return;
+    if (p.isDialog)
+        answerDialog(p.window, p.dialog ? &*p.dialog : nullptr);
+    else
+        answerBox(p.window, p.press);
+}
 
+void ModalWatch::answerBox(HWND box, const std::string& press) {
     SeenMessageBox seen;
-    seen.title = windowText(p.box);
-    seen.text = windowText(GetDlgItem(p.box, 0xFFFF));
-    seen.style = buttonsStyle(p.box) | iconStyle(p.box);
-    seen.answered = !p.press.empty();
+    seen.title = windowText(box);
+    seen.text = windowText(GetDlgItem(box, 0xFFFF));
+    seen.style = buttonsStyle(box) | iconStyle(box);
+    seen.answered = !press.empty();
     // The asked-for button, else what closes the box as Escape would.
     int id = 0;
     for (const auto& b : kButtons)
-        if (p.press == b.name && hasButton(p.box, b.id)) id = b.id;
-    if (!id) id = hasButton(p.box, IDOK) ? IDOK : IDCANCEL;
+        if (press == b.name && hasButton(box, b.id)) id = b.id;
+    if (!id) id = hasButton(box, IDOK) ? IDOK : IDCANCEL;
     for (const auto& b : kButtons)
         if (b.id == id) seen.pressed = b.name;
     seen_.push_back(std::move(seen));
-    PostMessageW(p.box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(p.box, id)));
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+}
+
+// Reads what the dialog shows, then marks, clicks and presses as a user
+// would; an unanswered dialog is cancelled.
+void ModalWatch::answerDialog(HWND dialog, const DialogAnswer* answer) {
+    SeenDialog seen;
+    HWND list = GetDlgItem(dialog, win::kIdList);
+    seen.title = windowText(dialog);
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i) seen.entries.push_back(listEntry(list, i));
+    seen.okEnabled = IsWindowEnabled(GetDlgItem(dialog, win::kIdOK)) != FALSE;
+    seen.optionsEnabled = IsWindowEnabled(GetDlgItem(dialog, win::kIdBusiness)) != FALSE &&
+                          IsWindowEnabled(GetDlgItem(dialog, win::kIdPrivate)) != FALSE;
+    seen.businessChecked = checked(dialog, win::kIdBusiness);
+    seen.rightToLeft = (GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+    seen.answered = answer != nullptr;
+    auto marked = [&] {
+        std::vector<int> out;
+        for (int i = 0; i < count; ++i)
+            if (SendMessageW(list, LB_GETSEL, static_cast<WPARAM>(i), 0) > 0) out.push_back(i);
+        return out;
+    };
+    seen.selectedAtOpen = marked();
+
+    if (answer) {
+        if (answer->select) {
+            SendMessageW(list, LB_SETSEL, FALSE, -1);  // -1: every entry
+            for (int i : *answer->select)
+                SendMessageW(list, LB_SETSEL, TRUE, static_cast<LPARAM>(i));
+        }
+        if (!answer->option.empty())
+            SendMessageW(GetDlgItem(dialog, answer->option == "private" ? win::kIdPrivate
+                                                                        : win::kIdBusiness),
+                         BM_CLICK, 0, 0);
+    }
+    seen.selected = marked();
+    seen.option = checked(dialog, win::kIdBusiness)  ? "business"
+                  : checked(dialog, win::kIdPrivate) ? "private"
+                                                     : "none";
+    seen.pressed = answer ? answer->press : "Cancel";
+    const int button = seen.pressed == "OK" ? win::kIdOK : win::kIdCancel;
+    if (seen.pressed == "close" || !IsWindowEnabled(GetDlgItem(dialog, button))) {
+        // A disabled button takes no click; the close box still ends the dialog.
+        if (seen.pressed != "close") seen.pressed += " (disabled), then close";
+        PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else {
+        PostMessageW(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+    }
+    seenDialogs_.push_back(std::move(seen));
 }
 
 }  // namespace torva::emulator

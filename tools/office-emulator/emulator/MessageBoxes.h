@@ -1,15 +1,37 @@
 #pragma once
-// The add-in's message boxes: MessageBoxW runs modal on our own thread, so a
-// CBT hook sees each box as it is activated; a thread timer then reads it and
-// presses the answer the scenario gave (or OK after a while, unanswered).
+// The add-in's modal windows, its message boxes and its address-book dialog:
+// both run modal on our own thread, so a CBT hook sees each as it is
+// activated; a thread timer then reads it and gives the answer the scenario
+// gave (or OK / Cancel after a while, unanswered), as a user would.
 
 #include <windows.h>
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace torva::emulator {
+
+struct SeenDialog {
+    std::u16string title;
+    std::vector<std::u16string> entries;
+    bool okEnabled = false;
+    bool optionsEnabled = false;
+    bool businessChecked = false;  // as the dialog opened
+    bool rightToLeft = false;
+    std::vector<int> selectedAtOpen;
+    std::vector<int> selected;  // the entries marked when the button was pressed
+    std::string option;         // the option checked then: business, private or none
+    std::string pressed;        // OK, Cancel or close
+    bool answered = false;
+};
+
+struct DialogAnswer {
+    std::optional<std::vector<int>> select;  // exactly these marked; absent: leave as shown
+    std::string option;                      // business, private or empty
+    std::string press;                       // OK, Cancel or close
+};
 
 struct SeenMessageBox {
     std::u16string title;
@@ -19,27 +41,34 @@ struct SeenMessageBox {
     bool answered = false;  // false: nobody answered; closed after the time-out
 };
 
-class MessageBoxWatch {
+class ModalWatch {
   public:
-    explicit MessageBoxWatch(unsigned unansweredAfterMs);
-    ~MessageBoxWatch();
-    MessageBoxWatch(const MessageBoxWatch&) = delete;
-    MessageBoxWatch& operator=(const MessageBoxWatch&) = delete;
+    explicit ModalWatch(unsigned unansweredAfterMs);
+    ~ModalWatch();
+    ModalWatch(const ModalWatch&) = delete;
+    ModalWatch& operator=(const ModalWatch&) = delete;
 
     // The answer for the next box that appears ("OK", "Cancel", "Yes", ...).
     void queueAnswer(std::string press) { answers_.push_back(std::move(press)); }
     const std::vector<SeenMessageBox>& seen() const { return seen_; }
+    // The answer for the next address-book dialog.
+    void queueDialogAnswer(DialogAnswer answer) { dialogAnswers_.push_back(std::move(answer)); }
+    const std::vector<SeenDialog>& seenDialogs() const { return seenDialogs_; }
 
   private:
     static LRESULT CALLBACK cbtProc(int code, WPARAM wp, LPARAM lp);
     static void CALLBACK timerProc(HWND, UINT, UINT_PTR id, DWORD);
     void activated(HWND box);
     void answer(UINT_PTR timer);
+    void answerBox(HWND box, const std::string& press);
+    void answerDialog(HWND dialog, const DialogAnswer* answer);
 
     struct Pending {
-        HWND box;
+        HWND window;
         UINT_PTR timer;
-        std::string press;  // empty: unanswered
+        bool isDialog;                       // the address book, else a message box
+        std::string press;                   // empty: unanswered
+        std::optional<DialogAnswer> dialog;  // the address book's answer, if any
     };
     HHOOK hook_ = nullptr;
     unsigned unansweredAfterMs_;
@@ -47,6 +76,8 @@ class MessageBoxWatch {
     std::vector<Pending> pending_;
     std::vector<HWND> known_;
     std::vector<SeenMessageBox> seen_;
+    std::deque<DialogAnswer> dialogAnswers_;
+    std::vector<SeenDialog> seenDialogs_;
 };
 
 }  // namespace torva::emulator

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 #include "support/Text.h"
 
@@ -66,10 +67,11 @@ step::DialogAnswer dialogAnswer(const json& v, const std::string& field) {
         const std::string f = field + "." + key;
         if (key == "select") {
             if (!value.is_array()) throw ScenarioError(f, "expected a list of entry indices");
+            answer.select.emplace();
             for (const auto& i : value) {
                 if (!i.is_number_integer() || i.get<long long>() < 0)
                     throw ScenarioError(f, "expected indices 0 or more");
-                answer.select.push_back(static_cast<int>(i.get<long long>()));
+                answer.select->push_back(static_cast<int>(i.get<long long>()));
             }
         } else if (key == "option") {
             answer.option = choice(value, f, kDialogOptions);
@@ -174,6 +176,121 @@ model::AccessSetup accessSetup(const json& access) {
     return setup;
 }
 
+// "1965-03-07" as an OLE date; null is Outlook's "no date".
+std::optional<double> dateValue(const json& v, const std::string& field) {
+    if (v.is_null()) return std::nullopt;
+    const std::string t = text(v, field);
+    int year = 0, month = 0, day = 0;
+    char dash1 = 0, dash2 = 0, rest = 0;
+    if (std::sscanf(t.c_str(), "%4d%c%2d%c%2d%c", &year, &dash1, &month, &dash2, &day, &rest) !=
+            5 ||
+        dash1 != '-' || dash2 != '-' || year < 100 || year > 9999 || month < 1 || month > 12 ||
+        day < 1 || day > 31)
+        throw ScenarioError(field, "expected a date as YYYY-MM-DD, or null");
+    return model::oleDateOf(year, month, day);
+}
+
+model::ItemSetup itemSetup(const json& v, const std::string& field) {
+    if (!v.is_object()) throw ScenarioError(field, "expected an object");
+    model::ItemSetup item;
+    if (!v.contains("kind")) throw ScenarioError(field + ".kind", "missing");
+    const std::string kind =
+        choice(v["kind"], field + ".kind", std::array{"contact", "distributionList", "mail"});
+    item.kind = kind == "contact"            ? model::ItemKind::Contact
+                : kind == "distributionList" ? model::ItemKind::DistributionList
+                                             : model::ItemKind::Mail;
+    for (const auto& [key, value] : v.items()) {
+        const std::string f = field + "." + key;
+        if (key == "kind") continue;
+        if (key == "Birthday")
+            item.birthday = dateValue(value, f);
+        else
+            item.text[fromUtf8(key)] = fromUtf8(text(value, f));
+    }
+    return item;
+}
+
+model::FolderSetup folderSetup(const json& v, const std::string& field) {
+    if (!v.is_object()) throw ScenarioError(field, "expected an object");
+    model::FolderSetup folder;
+    for (const auto& [key, value] : v.items()) {
+        const std::string f = field + "." + key;
+        if (key == "name") {
+            folder.name = fromUtf8(text(value, f));
+        } else if (key == "defaultItemType") {
+            if (!value.is_number_integer() || value.get<long long>() < 0 ||
+                value.get<long long>() > 7)
+                throw ScenarioError(f, "expected Outlook's OlItemType number (0 to 7)");
+            folder.defaultItemType = static_cast<int32_t>(value.get<long long>());
+        } else if (key == "items" || key == "folders") {
+            if (!value.is_array()) throw ScenarioError(f, "expected a list");
+            for (size_t i = 0; i < value.size(); ++i) {
+                const std::string at = f + "[" + std::to_string(i) + "]";
+                if (key == "items")
+                    folder.items.push_back(itemSetup(value[i], at));
+                else
+                    folder.folders.push_back(folderSetup(value[i], at));
+            }
+        } else {
+            throw ScenarioError(f, "unknown field");
+        }
+    }
+    if (folder.name.empty()) throw ScenarioError(field + ".name", "expected the folder's name");
+    return folder;
+}
+
+model::OutlookSetup outlookSetup(const json& outlook) {
+    model::OutlookSetup setup;
+    if (!outlook.is_object()) return setup;
+    for (const auto& [key, value] : outlook.items()) {
+        const std::string f = "outlook." + key;
+        if (key == "stores") {
+            if (!value.is_array()) throw ScenarioError(f, "expected a list");
+            for (size_t i = 0; i < value.size(); ++i) {
+                const std::string at = f + "[" + std::to_string(i) + "]";
+                const json& st = value[i];
+                if (!st.is_object()) throw ScenarioError(at, "expected an object");
+                model::StoreSetup store;
+                for (const auto& [k, v] : st.items()) {
+                    const std::string sf = at + "." + k;
+                    if (k == "name") {
+                        store.name = fromUtf8(text(v, sf));
+                    } else if (k == "folders") {
+                        if (!v.is_array()) throw ScenarioError(sf, "expected a list");
+                        for (size_t j = 0; j < v.size(); ++j)
+                            store.folders.push_back(
+                                folderSetup(v[j], sf + "[" + std::to_string(j) + "]"));
+                    } else {
+                        throw ScenarioError(sf, "unknown field");
+                    }
+                }
+                setup.stores.push_back(std::move(store));
+            }
+        } else if (key == "explorer") {
+            if (value.is_null()) continue;
+            if (!value.is_object()) throw ScenarioError(f, "expected an object or null");
+            for (const auto& [k, v] : value.items()) {
+                const std::string ef = f + "." + k;
+                if (k == "currentFolder") {
+                    setup.currentFolder = fromUtf8(text(v, ef));
+                } else if (k == "selection") {
+                    if (!v.is_array()) throw ScenarioError(ef, "expected a list of item indices");
+                    for (const auto& i : v) {
+                        if (!i.is_number_integer() || i.get<long long>() < 0)
+                            throw ScenarioError(ef, "expected indices 0 or more");
+                        setup.selection.push_back(static_cast<int>(i.get<long long>()));
+                    }
+                } else {
+                    throw ScenarioError(ef, "unknown field");
+                }
+            }
+        } else {
+            throw ScenarioError(f, "unknown field");
+        }
+    }
+    return setup;
+}
+
 Step parseStep(const json& v, const std::string& field) {
     if (!v.is_object() || v.size() != 1)
         throw ScenarioError(field, "expected an object with exactly one field");
@@ -243,6 +360,7 @@ Scenario parseScenario(const std::string& utf8Json) {
             throw ScenarioError("outlook.explorer", "expected an object or null");
         s.outlookExplorer = !explorer.is_null();
     }
+    s.outlookSetup = outlookSetup(s.outlook);
 
     if (root.contains("steps")) {
         const json& steps = root["steps"];

@@ -14,6 +14,7 @@
 #include "Access.h"
 #include "Excel.h"
 #include "Hosts.h"
+#include "Outlook.h"
 
 namespace torva::emulator {
 
@@ -43,9 +44,9 @@ struct MessageBoxAnswer {
     std::string press;  // OK, Cancel, Yes, No, Abort, Retry, Ignore
 };
 struct DialogAnswer {
-    std::vector<int> select;
-    std::string option;  // business or private
-    std::string press;   // OK, Cancel, close
+    std::optional<std::vector<int>> select;  // the entries marked; absent: as the dialog opened
+    std::string option;                      // business or private
+    std::string press;                       // OK, Cancel, close
 };
 struct Snapshot {
     std::string label;
@@ -61,10 +62,11 @@ struct Scenario {
     std::optional<std::string> stringTable;
     nlohmann::json excel;  // null when absent
     model::ExcelSetup excelSetup;
-    nlohmann::json access;   // null when absent
+    nlohmann::json access;  // null when absent
     model::AccessSetup accessSetup;
     nlohmann::json outlook;  // null when absent
     bool outlookExplorer = true;
+    model::OutlookSetup outlookSetup;
     std::vector<Step> steps;
 };
 
