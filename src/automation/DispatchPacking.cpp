@@ -31,13 +31,19 @@ DispatchLayout layoutArgs(std::u16string_view member, const Args& args) {
     return out;
 }
 
-std::u16string dispidCacheKey(std::u16string_view typeKey,
-                              const std::vector<std::u16string>& names) {
-    std::u16string key(typeKey);
+void dispidCacheKey(std::u16string& key, std::u16string_view typeKey,
+                    const std::vector<std::u16string>& names) {
+    key.assign(typeKey);
     for (const auto& n : names) {
         key += u'\n';
         for (char16_t c : n) key += lower(c);
     }
+}
+
+std::u16string dispidCacheKey(std::u16string_view typeKey,
+                              const std::vector<std::u16string>& names) {
+    std::u16string key;
+    dispidCacheKey(key, typeKey, names);
     return key;
 }
 

@@ -41,6 +41,9 @@ DispatchLayout layoutArgs(std::u16string_view member, const Args& args);
 // type: names compare as GetIDsOfNames compares them, without regard to case.
 std::u16string dispidCacheKey(std::u16string_view typeKey,
                               const std::vector<std::u16string>& names);
+// The same, into a buffer the caller reuses.
+void dispidCacheKey(std::u16string& key, std::u16string_view typeKey,
+                    const std::vector<std::u16string>& names);
 
 // The other way, for the side that receives Invoke: the rgvarg slot of each
 // positional argument in declaration order. The named ones are slots

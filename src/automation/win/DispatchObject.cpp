@@ -3,6 +3,7 @@
 #include <ocidl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 #include "automation/DispatchPacking.h"
@@ -35,6 +36,12 @@ std::u16string guidText(const GUID& g) {
                   g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
     return {buf, buf + 36};
 }
+
+struct GuidLess {
+    bool operator()(const GUID& a, const GUID& b) const {
+        return std::memcmp(&a, &b, sizeof(GUID)) < 0;
+    }
+};
 
 // Receives one event interface's calls and hands them to the handler.
 class EventSink final : public IDispatch {
@@ -227,25 +234,35 @@ class DispatchObject final : public Object {
     }
 
     // The object's type as the DISPID cache knows it: the type's GUID, or,
-    // for an object without type information, this object alone.
+    // for an object without type information, this object alone. The texts
+    // are kept once per type, since every cell of a sheet asks again.
     const std::u16string& typeKey() {
-        if (!typeKey_.empty()) return typeKey_;
+        if (typeKey_) return *typeKey_;
+        static const std::u16string own(kOwnType);
+        typeKey_ = &own;
         if (ComPtr<ITypeInfo> info = typeInfo()) {
             TYPEATTR* attr = nullptr;
             if (SUCCEEDED(info->GetTypeAttr(&attr)) && attr) {
-                if (attr->guid != GUID_NULL) typeKey_ = guidText(attr->guid);
+                if (attr->guid != GUID_NULL) {
+                    static std::map<GUID, std::u16string, GuidLess> keys;
+                    auto it = keys.find(attr->guid);
+                    if (it == keys.end()) it = keys.emplace(attr->guid, guidText(attr->guid)).first;
+                    typeKey_ = &it->second;
+                }
                 info->ReleaseTypeAttr(attr);
             }
         }
-        if (typeKey_.empty()) typeKey_ = kOwnType;
-        return typeKey_;
+        return *typeKey_;
     }
 
-    std::vector<DISPID> dispids(const std::vector<std::u16string>& names) {
+    // The entry stays where it is in the map, so callers may hold on to it.
+    const std::vector<DISPID>& dispids(const std::vector<std::u16string>& names) {
         const std::u16string& type = typeKey();
         const bool shared = type != kOwnType;
         auto& cache = shared ? dispidCache() : ownCache_;
-        const std::u16string key = dispidCacheKey(type, names);
+        // One key buffer for every lookup: a cell's Text costs no allocation.
+        static thread_local std::u16string key;
+        dispidCacheKey(key, type, names);
         if (auto it = cache.find(key); it != cache.end()) return it->second;
 
         std::vector<LPOLESTR> raw;
@@ -260,13 +277,12 @@ class DispatchObject final : public Object {
                 if (ids[i] == DISPID_UNKNOWN) which += u" (argument " + names[i] + u")";
             fail(hr, hresultText(hr) + u": " + which);
         }
-        cache.emplace(key, ids);
-        return ids;
+        return cache.emplace(key, std::move(ids)).first->second;
     }
 
     Value invoke(std::u16string_view name, const Args& args, WORD flags) {
         const DispatchLayout layout = layoutArgs(name, args);
-        const std::vector<DISPID> ids = dispids(layout.names);
+        const std::vector<DISPID>& ids = dispids(layout.names);
         std::vector<Variant> slots(layout.slots.size());
         for (size_t i = 0; i < layout.slots.size(); ++i) {
             if (layout.slots[i].omitted)
@@ -276,10 +292,11 @@ class DispatchObject final : public Object {
         }
         // Variant is layout-compatible with VARIANT, so the vector is rgvarg.
         static_assert(sizeof(Variant) == sizeof(VARIANT));
-        std::vector<DISPID> named(ids.begin() + 1, ids.end());
+        // The named arguments' DISPIDs follow the member's in the cache entry.
+        const UINT namedCount = static_cast<UINT>(ids.size() - 1);
         DISPPARAMS params{slots.empty() ? nullptr : slots[0].get(),
-                          named.empty() ? nullptr : named.data(), static_cast<UINT>(slots.size()),
-                          static_cast<UINT>(named.size())};
+                          namedCount ? const_cast<DISPID*>(ids.data() + 1) : nullptr,
+                          static_cast<UINT>(slots.size()), namedCount};
         Variant result;
         rawInvoke(ids[0], flags, params, result, name);
         return fromVariant(*result.get(), dispatchBridge());
@@ -309,7 +326,7 @@ class DispatchObject final : public Object {
     static constexpr std::u16string_view kOwnType = u"(own)";
 
     ComPtr<IDispatch> dispatch_;
-    std::u16string typeKey_;
+    const std::u16string* typeKey_ = nullptr;
     std::map<std::u16string, std::vector<DISPID>> ownCache_;
 };
 

@@ -114,9 +114,11 @@ void expectObjects(const std::u16string& dll) {
     if (!module) return fail("cannot load the DLL");
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     using CanUnloadNow = HRESULT(WINAPI*)();
-    auto getClassObject =
-        reinterpret_cast<GetClassObject>(GetProcAddress(module, "DllGetClassObject"));
-    auto canUnloadNow = reinterpret_cast<CanUnloadNow>(GetProcAddress(module, "DllCanUnloadNow"));
+    // Through void* because FARPROC's signature is not the export's.
+    auto getClassObject = reinterpret_cast<GetClassObject>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    auto canUnloadNow = reinterpret_cast<CanUnloadNow>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
     if (!getClassObject || !canUnloadNow) return fail("entry points missing");
     if (canUnloadNow() != S_OK) fail("cannot unload before any object exists");
     for (const auto& c : connectClasses()) {

@@ -4,6 +4,7 @@
 #include <olectl.h>
 
 #include <map>
+#include <memory>
 
 #include "automation/DispatchPacking.h"
 #include "automation/win/DispatchObject.h"
@@ -88,8 +89,20 @@ HRESULT guarded(EXCEPINFO* excep, std::u16string_view source, F&& body) noexcept
 
 // Type information just deep enough for TypeName and the caller's DISPID
 // cache: the name, and a GUID that is the same for every object of the type.
-class ModelTypeInfo final : public ITypeInfo, public Counted {
+// Like a loaded type library's, there is one per type for the life of the
+// process, so it is not counted as a reference the add-in could leak.
+class ModelTypeInfo final : public ITypeInfo {
   public:
+    static ModelTypeInfo& of(const std::u16string& name) {
+        static std::map<std::u16string, std::unique_ptr<ModelTypeInfo>> types;
+        auto& slot = types[name];
+        if (!slot) slot.reset(new ModelTypeInfo(name));
+        return *slot;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  private:
     explicit ModelTypeInfo(std::u16string name) : name_(std::move(name)) {
         // FNV-1a of the name: stable across objects and runs.
         uint64_t h = 1469598103934665603ull;
@@ -100,7 +113,8 @@ class ModelTypeInfo final : public ITypeInfo, public Counted {
         const uint8_t tail[8] = {0x8D, 0x4E, 0x54, 0x6F, 0x72, 0x76, 0x61, 0x00};
         for (int i = 0; i < 8; ++i) guid_.Data4[i] = tail[i];
     }
-    TORVA_COUNTED_REFS
+
+  public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_ITypeInfo) return hand<ITypeInfo>(this, out);
@@ -308,7 +322,7 @@ class ModelDispatch final : public IDispatch, public IConnectionPointContainer, 
         if (!out) return E_POINTER;
         *out = nullptr;
         if (index != 0) return DISP_E_BADINDEX;
-        *out = new ModelTypeInfo(object_->typeName());
+        *out = &ModelTypeInfo::of(object_->typeName());
         return S_OK;
     }
 
