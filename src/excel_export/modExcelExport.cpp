@@ -249,4 +249,9 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
     return result;
 }
 
+void releaseExcelReferences() noexcept {
+    xlSheet.reset();
+    xlApp.reset();
+}
+
 }  // namespace torva

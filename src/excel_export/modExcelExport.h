@@ -49,6 +49,10 @@ int32_t lastColumnOfRow(int32_t r);
 // false, silently or after the user's notice, otherwise.
 bool exportSelection(const std::u16string& path, const automation::ObjectRef& app) noexcept;
 
+// Lets go of xlApp and xlSheet, which an export keeps until the next one: once
+// the connection ends, holding them would keep Excel from going away.
+void releaseExcelReferences() noexcept;
+
 // Does the user's locale read this text as a number? (VB's IsNumeric for
 // ordinary numbers: sign, digits, grouping and decimal separators, exponent.)
 bool readsAsNumber(std::u16string_view text, char16_t decimal, char16_t grouping);

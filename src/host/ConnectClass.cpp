@@ -227,6 +227,8 @@ void ConnectClass::RemoveCommandBars() {
 
 TorvaExcelConnect::TorvaExcelConnect() : ConnectClass(kExcelHost) {}
 
+TorvaExcelConnect::~TorvaExcelConnect() { releaseExcelReferences(); }
+
 void TorvaExcelConnect::myCommandbarbutton_Click() { RunHostAction(); }
 
 void TorvaExcelConnect::myMenuButton_Click() { RunHostAction(); }

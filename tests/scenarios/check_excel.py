@@ -85,6 +85,9 @@ def main(build, work):
             run.check("block: a fresh export path per click",
                       launches[0]["dataFile"] != launches[1]["dataFile"], launches)
         run.check("block: no notice", r["messageBoxes"] == [], r["messageBoxes"])
+        # The export keeps Excel's objects until the next one, but not past the connection.
+        run.check("block: nothing left referenced", r["references"]["outstandingAtExit"] == 0,
+                  r["references"])
 
     # Selections the export turns down with the notice.
     for name, selection in [("cell", "B5"), ("row", "A1:D1"), ("column", "A1:A10"),
