@@ -31,13 +31,16 @@ DispatchLayout layoutArgs(std::u16string_view member, const Args& args) {
     return out;
 }
 
+// Names first: keys of one type share the type's long prefix, and a lookup
+// should tell them apart at the first characters.
 void dispidCacheKey(std::u16string& key, std::u16string_view typeKey,
                     const std::vector<std::u16string>& names) {
-    key.assign(typeKey);
+    key.clear();
     for (const auto& n : names) {
-        key += u'\n';
         for (char16_t c : n) key += lower(c);
+        key += u'\n';
     }
+    key += typeKey;
 }
 
 std::u16string dispidCacheKey(std::u16string_view typeKey,

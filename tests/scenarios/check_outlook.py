@@ -148,8 +148,9 @@ def main(build, work):
         d = r["dialogs"]
         run.check("business: the top contact folders of the first store, then the selection",
                   len(d) == 1 and d[0]["entries"] == ["Kontakte", "Kunden", selected], d)
-        run.check("business: title, business preset, all enabled, left to right",
-                  d and d[0]["title"] == "Adressbuchauswahl" and d[0]["businessChecked"]
+        run.check("business: title, icon, business preset, all enabled, left to right",
+                  d and d[0]["title"] == "Adressbuchauswahl" and d[0]["hasIcon"]
+                  and d[0]["businessChecked"]
                   and d[0]["okEnabled"] and d[0]["optionsEnabled"] and not d[0]["rightToLeft"], d)
         data = launched_file(r)
         want = contact_file([ANNA, JONAS, JONAS], private=False)

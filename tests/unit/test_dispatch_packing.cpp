@@ -66,6 +66,10 @@ TEST(DispatchPacking, CacheKeysIgnoreCaseButNotTypeOrNames) {
     EXPECT_NE(dispidCacheKey(u"T1", a), dispidCacheKey(u"T1", d));
     // Names joined without a separator would make these two equal.
     EXPECT_NE(dispidCacheKey(u"T", {u"ab", u"c"}), dispidCacheKey(u"T", {u"a", u"bc"}));
+    // A reused buffer keeps nothing of the key before.
+    std::u16string buffer = u"a much longer key from an earlier lookup";
+    dispidCacheKey(buffer, u"T1", c);
+    EXPECT_EQ(buffer, dispidCacheKey(u"T1", c));
 }
 
 TEST(DispatchPacking, IncomingPositionalSlotsUndoTheReversal) {

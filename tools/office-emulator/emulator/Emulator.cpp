@@ -549,6 +549,7 @@ class Run {
                            {"optionsEnabled", d.optionsEnabled},
                            {"businessChecked", d.businessChecked},
                            {"rightToLeft", d.rightToLeft},
+                           {"hasIcon", d.hasIcon},
                            {"selectedAtOpen", d.selectedAtOpen},
                            {"selected", d.selected},
                            {"option", d.option},

@@ -188,6 +188,8 @@ void ModalWatch::answerDialog(HWND dialog, const DialogAnswer* answer) {
                           IsWindowEnabled(GetDlgItem(dialog, win::kIdPrivate)) != FALSE;
     seen.businessChecked = checked(dialog, win::kIdBusiness);
     seen.rightToLeft = (GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+    seen.hasIcon = SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0) != 0 &&
+                   SendMessageW(dialog, WM_GETICON, ICON_BIG, 0) != 0;
     seen.answered = answer != nullptr;
     auto marked = [&] {
         std::vector<int> out;

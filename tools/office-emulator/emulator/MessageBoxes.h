@@ -20,6 +20,7 @@ struct SeenDialog {
     bool optionsEnabled = false;
     bool businessChecked = false;  // as the dialog opened
     bool rightToLeft = false;
+    bool hasIcon = false;  // a window icon of its own, small and large
     std::vector<int> selectedAtOpen;
     std::vector<int> selected;  // the entries marked when the button was pressed
     std::string option;         // the option checked then: business, private or none
