@@ -5,49 +5,16 @@ record of the hand-off.
 
     check_access.py BUILD-DIR WORK-DIR
 """
-import json
 import os
-import subprocess
 import sys
 
+from scenario_run import Run, strings
+
 HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
 SCENARIOS = os.path.join(HERE, "access")
 PROG_ID = "TorvaAddIn.TorvaAccessConnect"
 TICK_MS = 50
-
-
-def strings():
-    """The shipped texts by ID, as the add-in shows them."""
-    table = {}
-    for line in open(os.path.join(ROOT, "resources/strings/de.txt"), encoding="utf-8"):
-        line = line.strip("\r\n\t \a")
-        if line and not line.startswith("#"):
-            table[line[:4]] = line[5:].replace("\\n", "\r\n")
-    return table
-
-
 TEXT = strings()
-
-
-class Run:
-    def __init__(self, build, work):
-        self.build, self.work = build, work
-        self.passed, self.failed = [], []
-
-    def play(self, name):
-        report = os.path.join(self.work, name + ".report.json")
-        env = dict(os.environ, TORVA_BUILD_DIR=self.build)
-        done = subprocess.run([os.path.join(ROOT, "tools/run-scenario"),
-                               os.path.join(SCENARIOS, name + ".json"), report], env=env)
-        if done.returncode != 0:
-            self.check(name + ": emulator ran", False, f"exit {done.returncode}")
-            return None
-        return json.load(open(report, encoding="utf-8"))
-
-    def check(self, name, ok, detail=""):
-        print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))
-        (self.passed if ok else self.failed).append(name)
 
 
 def installed(snapshot):
@@ -76,8 +43,7 @@ def quiet(run, name, r):
 
 
 def main(build, work):
-    os.makedirs(work, exist_ok=True)
-    run = Run(build, work)
+    run = Run(build, work, SCENARIOS)
 
     # Started with a database: nothing before the first tick, all after it.
     start = run.play("open-at-start")
@@ -176,8 +142,7 @@ def main(build, work):
                   boxes)
         quiet(run, "form", form)
 
-    print(f"{len(run.passed)} passed, {len(run.failed)} failed")
-    return 1 if run.failed or not run.passed else 0
+    return run.result() if run.passed else 1
 
 
 if __name__ == "__main__":

@@ -5,22 +5,9 @@ export file and the stand-in's record of the launch.
     check_excel.py BUILD-DIR WORK-DIR
 """
 import base64
-import json
-import os
-import subprocess
 import sys
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-
-
-def strings():
-    """The shipped texts by ID, as the add-in shows them."""
-    table = {}
-    for line in open(os.path.join(ROOT, "resources/strings/de.txt"), encoding="utf-8"):
-        line = line.strip("\r\n\t \a")
-        if line and not line.startswith("#"):
-            table[line[:4]] = line[5:].replace("\\n", "\r\n")
-    return table
+from scenario_run import Run, strings
 
 
 TEXT = strings()
@@ -39,33 +26,11 @@ def excel(selection, cells=None, kind="worksheet", steps=None):
     }
 
 
-class Run:
-    def __init__(self, build, work):
-        self.build, self.work = build, work
-        self.passed, self.failed = [], []
-
-    def play(self, name, scenario):
-        path = os.path.join(self.work, name + ".json")
-        report = os.path.join(self.work, name + ".report.json")
-        json.dump(scenario, open(path, "w", encoding="utf-8"), ensure_ascii=False)
-        env = dict(os.environ, TORVA_BUILD_DIR=self.build)
-        done = subprocess.run([os.path.join(ROOT, "tools/run-scenario"), path, report], env=env)
-        if done.returncode != 0:
-            self.check(name + ": emulator ran", False, f"exit {done.returncode}")
-            return None
-        return json.load(open(report, encoding="utf-8"))
-
-    def check(self, name, ok, detail=""):
-        print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))
-        (self.passed if ok else self.failed).append(name)
-
-
 def data_of(launch):
     return base64.b64decode(launch["dataFileBase64"]) if launch.get("dataFileBase64") else None
 
 
 def main(build, work):
-    os.makedirs(work, exist_ok=True)
     run = Run(build, work)
 
     # The block A1:B2, by button and by menu entry: the exact file, two launches.
@@ -143,8 +108,7 @@ def main(build, work):
         run.check("menu entry: removed at shutdown", r["toolsMenu"] == [], r["toolsMenu"])
         run.check("no failed host call", r["hostCallFailures"] == [], r["hostCallFailures"])
 
-    print(f"{len(run.passed)} passed, {len(run.failed)} failed")
-    return 1 if run.failed else 0
+    return run.result()
 
 
 if __name__ == "__main__":

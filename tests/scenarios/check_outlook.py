@@ -5,27 +5,15 @@ file it wrote and the stand-in's record of the launch.
 
     check_outlook.py BUILD-DIR WORK-DIR
 """
-import json
+import base64
+import importlib
 import os
-import subprocess
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
+from scenario_run import ROOT, Run, strings
+
 sys.path.insert(0, os.path.join(ROOT, "tools"))
-import importlib
-
 encode_strings = importlib.import_module("encode-strings")
-
-
-def strings(name="de.txt"):
-    """The texts by ID, as the add-in reads them."""
-    table = {}
-    for line in open(os.path.join(ROOT, "resources/strings", name), encoding="utf-8"):
-        line = line.strip("\r\n\t \a")
-        if line and not line.startswith("#"):
-            table[line[:4]] = line[5:].replace("\\n", "\r\n")
-    return table
 
 
 TEXT = strings()
@@ -80,37 +68,16 @@ def contact_file(contacts, private):
     return b"\xff\xfe" + "".join(line + "\r\n" for line in lines).encode("utf-16-le")
 
 
-class Run:
-    def __init__(self, build, work):
-        self.build, self.work = build, work
-        self.passed, self.failed = [], []
-
-    def play(self, name, scenario):
-        path = os.path.join(self.work, name + ".json")
-        report = os.path.join(self.work, name + ".report.json")
-        with open(path, "w", encoding="utf-8") as f:
-            json.dump(scenario, f, ensure_ascii=False, indent=1)
-        env = dict(os.environ, TORVA_BUILD_DIR=self.build)
-        done = subprocess.run([os.path.join(ROOT, "tools/run-scenario"), path, report], env=env)
-        if done.returncode != 0:
-            self.check(name + ": emulator ran", False, f"exit {done.returncode}")
-            return None
-        return json.load(open(report, encoding="utf-8"))
-
-    def check(self, name, ok, detail=""):
-        print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))
-        (self.passed if ok else self.failed).append(name)
-
-    def string_table(self, name, source, changes):
-        """An encoded string table: a shipped source with some lines replaced."""
-        lines = []
-        for line in open(os.path.join(ROOT, "resources/strings", source), encoding="utf-8"):
-            key = line[:4]
-            lines.append(f"{key} {changes[key]}\n" if key in changes else line)
-        path = os.path.join(self.work, name)
-        with open(path, "wb") as f:
-            f.write(encode_strings.encode("".join(lines).encode("utf-8")))
-        return path
+def string_table(work, name, source, changes):
+    """An encoded string table: a shipped source with some lines replaced."""
+    lines = []
+    for line in open(os.path.join(ROOT, "resources/strings", source), encoding="utf-8"):
+        key = line[:4]
+        lines.append(f"{key} {changes[key]}\n" if key in changes else line)
+    path = os.path.join(work, name)
+    with open(path, "wb") as f:
+        f.write(encode_strings.encode("".join(lines).encode("utf-8")))
+    return path
 
 
 def launched_file(r):
@@ -122,7 +89,6 @@ def launched_file(r):
                + "\r\nDBCONNECT=\r\nDBSQL=\r\n")
     if launch["handoff"] != handoff or launch["dataFileBase64"] is None:
         return None
-    import base64
     return base64.b64decode(launch["dataFileBase64"])
 
 
@@ -135,7 +101,6 @@ def quiet(run, name, r):
 
 
 def main(build, work):
-    os.makedirs(work, exist_ok=True)
     run = Run(build, work)
     selected = TEXT["0962"]
 
@@ -231,7 +196,7 @@ def main(build, work):
         quiet(run, "list", r)
 
     # "1002" True: the dialog and its controls read right to left.
-    table = run.string_table("rtl.Sys", "en.txt", {"1002": "True"})
+    table = string_table(work, "rtl.Sys", "en.txt", {"1002": "True"})
     r = run.play("right-to-left", {
         "host": "Outlook", "stringTable": table, "outlook": outlook(),
         "steps": [{"dialog": {"press": "Cancel"}}, {"click": "button"}]})
@@ -243,7 +208,7 @@ def main(build, work):
         quiet(run, "rtl", r)
 
     # A "1002" that is no truth value: loading fails, no dialog, the click fails.
-    table = run.string_table("broken.Sys", "de.txt", {"1002": "Vielleicht"})
+    table = string_table(work, "broken.Sys", "de.txt", {"1002": "Vielleicht"})
     r = run.play("broken-table", {
         "host": "Outlook", "stringTable": table, "outlook": outlook(),
         "steps": [{"click": "button"}]})
@@ -253,8 +218,7 @@ def main(build, work):
         run.check("broken: the click fails back to Outlook",
                   [f["call"] for f in r["hostCallFailures"]] == ["Click"], r["hostCallFailures"])
 
-    print(f"{len(run.passed)} passed, {len(run.failed)} failed")
-    return 1 if run.failed else 0
+    return run.result()
 
 
 if __name__ == "__main__":

@@ -12,10 +12,10 @@ import unittest
 TOOL, SOURCE_DIR, BUILT = sys.argv[1:4]
 STRINGS = os.path.join(SOURCE_DIR, "resources", "strings")
 
-spec = importlib.util.spec_from_file_location(
+loader_spec = importlib.util.spec_from_file_location(
     "encode_strings", os.path.join(SOURCE_DIR, "tools", "encode-strings.py"))
-encode_strings = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(encode_strings)
+encode_strings = importlib.util.module_from_spec(loader_spec)
+loader_spec.loader.exec_module(encode_strings)
 
 
 def run(*args):

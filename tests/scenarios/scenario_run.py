@@ -1,0 +1,49 @@
+"""What the end-to-end checks share: the texts of a string source by ID, and a
+runner that plays scenarios with tools/run-scenario and tallies the checks."""
+import json
+import os
+import subprocess
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+
+
+def strings(name="de.txt"):
+    """The texts by ID, as the add-in shows them."""
+    table = {}
+    for line in open(os.path.join(ROOT, "resources/strings", name), encoding="utf-8"):
+        line = line.strip("\r\n\t \a")
+        if line and not line.startswith("#"):
+            table[line[:4]] = line[5:].replace("\\n", "\r\n")
+    return table
+
+
+class Run:
+    def __init__(self, build, work, scenarios=None):
+        self.build, self.work, self.scenarios = build, work, scenarios
+        self.passed, self.failed = [], []
+        os.makedirs(work, exist_ok=True)
+
+    def play(self, name, scenario=None):
+        """Plays a scenario given as a dict, or else the file NAME.json of the
+        scenario folder; returns the report, or None when the emulator failed."""
+        if scenario is None:
+            path = os.path.join(self.scenarios, name + ".json")
+        else:
+            path = os.path.join(self.work, name + ".json")
+            with open(path, "w", encoding="utf-8") as f:
+                json.dump(scenario, f, ensure_ascii=False, indent=1)
+        report = os.path.join(self.work, name + ".report.json")
+        env = dict(os.environ, TORVA_BUILD_DIR=self.build)
+        done = subprocess.run([os.path.join(ROOT, "tools/run-scenario"), path, report], env=env)
+        if done.returncode != 0:
+            self.check(name + ": emulator ran", False, f"exit {done.returncode}")
+            return None
+        return json.load(open(report, encoding="utf-8"))
+
+    def check(self, name, ok, detail=""):
+        print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))
+        (self.passed if ok else self.failed).append(name)
+
+    def result(self):
+        print(f"{len(self.passed)} passed, {len(self.failed)} failed")
+        return 1 if self.failed else 0
