@@ -142,7 +142,9 @@ class Object {
 bool isNothing(const Value& v);
 ObjectRef asObject(const Value& v);       // throws type mismatch unless an object (or Nothing)
 std::u16string asString(const Value& v);  // text, numbers in invariant form, Empty/Null ""
-int32_t asInt(const Value& v);            // ints, bools (-1/0), whole doubles, digits
+ObjectRef asObject(Value&& v);            // the same, moving out of a temporary
+std::u16string asString(Value&& v);
+int32_t asInt(const Value& v);  // ints, bools (-1/0), whole doubles, digits
 bool asBool(const Value& v);
 double asDouble(const Value& v);
 Date asDate(const Value& v);

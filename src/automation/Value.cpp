@@ -22,6 +22,18 @@ ObjectRef asObject(const Value& v) {
     typeMismatch();
 }
 
+// A call's result is a temporary: its object or text moves out rather than
+// being copied, which a cell read a hundred thousand times notices.
+ObjectRef asObject(Value&& v) {
+    if (auto* o = std::get_if<ObjectRef>(&v)) return std::move(*o);
+    return asObject(static_cast<const Value&>(v));
+}
+
+std::u16string asString(Value&& v) {
+    if (auto* s = std::get_if<std::u16string>(&v)) return std::move(*s);
+    return asString(static_cast<const Value&>(v));
+}
+
 std::u16string asString(const Value& v) {
     if (const auto* s = std::get_if<std::u16string>(&v)) return *s;
     if (std::holds_alternative<Empty>(v) || std::holds_alternative<Null>(v)) return {};

@@ -37,11 +37,12 @@ constexpr automation::Guid kWorksheetIid{
 // The worksheet's Cells, asked once per export rather than once per cell.
 ObjectRef xlCells;
 
-std::u16string trimBlanks(std::u16string_view text) {
+std::u16string trimBlanks(std::u16string text) {
     const auto first = text.find_first_not_of(u' ');
-    if (first == std::u16string_view::npos) return {};
-    const auto last = text.find_last_not_of(u' ');
-    return std::u16string(text.substr(first, last - first + 1));
+    if (first == std::u16string::npos) return {};
+    text.erase(text.find_last_not_of(u' ') + 1);
+    text.erase(0, first);
+    return text;
 }
 
 // The displayed text of a cell of xlSheet, blanks trimmed.
