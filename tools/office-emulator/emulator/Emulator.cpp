@@ -265,6 +265,27 @@ void pumpFor(DWORD ms) {
     }
 }
 
+// Asks the add-in's DLL, found as COM finds it, whether it could be unloaded
+// now (DllCanUnloadNow); null when the DLL is not loaded or has no answer.
+ordered_json canUnload(const std::wstring& progId) {
+    CLSID clsid;
+    if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) return nullptr;
+    wchar_t text[40];
+    StringFromGUID2(clsid, text, 40);
+    const std::wstring path = std::wstring(L"CLSID\\") + text + L"\\InprocServer32";
+    win::UniqueHkey key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return nullptr;
+    HMODULE module = GetModuleHandleW(regString(key.get(), nullptr).c_str());
+    if (!module) return nullptr;
+    using CanUnloadNow = HRESULT(WINAPI*)();
+    // Through void* because FARPROC's signature is not the export's.
+    auto entry = reinterpret_cast<CanUnloadNow>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    if (!entry) return nullptr;
+    return entry() == S_OK;
+}
+
 // --- one run -------------------------------------------------------------
 
 struct AddIn {
@@ -316,6 +337,8 @@ class Run {
             addins.push_back({{"progId", utf8(a.entry.progId)},
                               {"friendlyName", utf8(a.entry.friendlyName)},
                               {"connected", a.connected}});
+        std::vector<std::wstring> progIds;
+        for (auto& a : addins_) progIds.push_back(a.entry.progId);
         for (auto& a : addins_) shutDown(a);
         addins_.clear();
         pumpFor(0);
@@ -339,7 +362,10 @@ class Run {
         // What the add-in still holds once it was released and the host let go of its own.
         exposed_.clear();
         const BridgeCounts counts = bridgeCounts();
-        report["references"] = {{"outstandingAtExit", counts.outstandingReferences}};
+        ordered_json unload = ordered_json::object();
+        for (const auto& id : progIds) unload[utf8(id)] = canUnload(id);
+        report["references"] = {{"outstandingAtExit", counts.outstandingReferences},
+                                {"addinsCanUnload", std::move(unload)}};
         report["automationCalls"] = {{"invoke", counts.invoke},
                                      {"getIDsOfNames", counts.getIDsOfNames}};
         if (auto* access = dynamic_cast<model::AccessApplication*>(app_.get()))

@@ -1,0 +1,95 @@
+#!/usr/bin/env python3
+"""The add-in in each of the four hosts: after start-up one toolbar with one
+button and one Tools-menu entry, the same again after a second
+OnAddInsUpdate, nothing after shutdown, no reference left and a DLL that can
+unload; Word's clicks launch the stand-in with run mode 2.
+
+    check_hosts.py BUILD-DIR WORK-DIR
+"""
+import sys
+
+from scenario_run import Run, strings
+
+TEXT = strings()
+
+# caption, tooltip and menu-entry IDs, and the entry's Parameter
+HOSTS = {
+    "Excel": ("0920", "0921", "0922", "EXCEL"),
+    "Word": ("0910", "0911", "0912", "WORD"),
+    "Access": ("0930", "0931", "0932", "ACCESS"),
+    "Outlook": ("0940", "0941", "0942", "OUTLOOK"),
+}
+
+
+def scenario(host):
+    s = {"host": host, "steps": []}
+    if host == "Access":
+        # Access installs from its timer once a database is open.
+        s["access"] = {"database": "C:\\data\\shop.accdb"}
+        s["steps"].append({"wait": 300})
+    s["steps"] += [{"snapshot": "started"}, {"addInsUpdate": True}]
+    if host == "Access":
+        s["steps"].append({"wait": 300})
+    s["steps"].append({"snapshot": "again"})
+    if host == "Word":
+        s["steps"] += [{"click": "button"}, {"click": "menu"}]
+    return s
+
+
+def check_host(run, host, r):
+    caption, tooltip, entry_caption, parameter = HOSTS[host]
+    prog_id = f"TorvaAddIn.Torva{host}Connect"
+    run.check(f"{host}: connected", [(a["progId"], a["connected"]) for a in r["addins"]]
+              == [(prog_id, True)], r["addins"])
+    started, again = r["snapshots"]["started"], r["snapshots"]["again"]
+    bars = started["commandBars"]
+    run.check(f"{host}: one visible toolbar named by 0900 with one button",
+              len(bars) == 1 and bars[0]["name"] == TEXT["0900"] and bars[0]["visible"]
+              and len(bars[0]["controls"]) == 1, bars)
+    if len(bars) == 1 and bars[0]["controls"]:
+        button = bars[0]["controls"][0]
+        run.check(f"{host}: the button's caption, tooltip, style and face",
+                  (button["caption"], button["tooltip"], button["style"], button["hasFace"],
+                   button["visible"]) == (TEXT[caption], TEXT[tooltip], 3, True, True), button)
+    entries = [e for e in started["toolsMenu"] if e.get("tag") == "ZEBRO"]
+    run.check(f"{host}: one Tools-menu entry with caption, Parameter, OnAction and Tag",
+              [(e["caption"], e["parameter"], e["onAction"]) for e in entries]
+              == [(TEXT[entry_caption], parameter, f"!<{prog_id}>")], started["toolsMenu"])
+    run.check(f"{host}: installing again keeps the one toolbar and button",
+              again["commandBars"] == bars, again["commandBars"])
+    run.check(f"{host}: and leaves one menu entry",
+              len([e for e in again["toolsMenu"] if e.get("tag") == "ZEBRO"]) == 1,
+              again["toolsMenu"])
+    run.check(f"{host}: nothing after shutdown",
+              r["commandBars"] == [] and not any(e.get("tag") == "ZEBRO" for e in r["toolsMenu"]),
+              (r["commandBars"], r["toolsMenu"]))
+    run.check(f"{host}: nothing left referenced, the DLL can unload",
+              r["references"]["outstandingAtExit"] == 0
+              and r["references"]["addinsCanUnload"] == {prog_id: True}, r["references"])
+    run.check(f"{host}: no host call failed, nothing logged",
+              r["hostCallFailures"] == [] and r["log"] == [], (r["hostCallFailures"], r["log"]))
+
+
+def main(build, work):
+    run = Run(build, work)
+    for host in HOSTS:
+        r = run.play(host.lower(), scenario(host))
+        if not r:
+            continue
+        check_host(run, host, r)
+        if host == "Word":
+            launches = r["launches"]
+            run.check("Word: button and menu entry each launch once", len(launches) == 2,
+                      launches)
+            for n, launch in enumerate(launches):
+                run.check(f"Word: launch {n} with run mode 2 and three empty values, "
+                          "in the add-in folder",
+                          launch["handoff"] == "[PLAKORA]\r\nRUNMODE=2\r\nDBFILE=\r\n"
+                          "DBCONNECT=\r\nDBSQL=\r\n"
+                          and launch["directory"].endswith("\\scenario-addin")
+                          and launch["dataFileBase64"] is None, launch)
+    return run.result()
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))
