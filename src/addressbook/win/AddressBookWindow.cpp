@@ -28,6 +28,17 @@ using UniqueWindow = UniqueHandle<HWND, destroyWindow>;
 
 const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
+// The module this code lives in (the add-in DLL, or a test program): the
+// window class belongs to it, so that it goes when the DLL goes.
+const int kModuleAnchor = 0;
+HINSTANCE codeModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&kModuleAnchor), &module);
+    return module;
+}
+
 int systemDpi() {
     HDC screen = GetDC(nullptr);
     const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
@@ -52,7 +63,13 @@ struct FontState {
 class AddressBookWindow final : public AddressBookView {
   public:
     AddressBookWindow();
-    ~AddressBookWindow() override = default;
+    // Windows keeps a DLL's window classes after the DLL is unloaded, with a
+    // window procedure that no longer exists: the class goes with the window.
+    ~AddressBookWindow() override {
+        tooltip_.reset();
+        window_.reset();
+        UnregisterClassW(kClassName, codeModule());
+    }
 
     void clearEntries() override { SendMessageW(item(Ctl::lbBooks), LB_RESETCONTENT, 0, 0); }
     void addEntry(const std::u16string& text) override {
@@ -142,17 +159,15 @@ class AddressBookWindow final : public AddressBookView {
 LRESULT CALLBACK windowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept;
 
 void registerClass() {
-    static const bool registered = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = windowProcedure;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kClassName;
-        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
-    if (!registered) lastErrorFailure(u"The dialog's window class could not be registered");
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = windowProcedure;
+    wc.hInstance = codeModule();
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        lastErrorFailure(u"The dialog's window class could not be registered");
 }
 
 AddressBookWindow::AddressBookWindow() {
@@ -168,8 +183,8 @@ AddressBookWindow::AddressBookWindow() {
     const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     window_.reset(CreateWindowExW(exStyle, kClassName, wide(std::u16string(kAddressBookTitle)),
-                                  style, x, y, width, height, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), this));
+                                  style, x, y, width, height, nullptr, nullptr, codeModule(),
+                                  this));
     if (!window_) lastErrorFailure(u"The dialog window could not be created");
 
     // Created in tab order, so the z-order is the tab order.
@@ -195,11 +210,10 @@ AddressBookWindow::AddressBookWindow() {
                 s |= WS_TABSTOP | BS_PUSHBUTTON | (c->id == Ctl::cmdOK ? WS_GROUP : 0);
                 break;
         }
-        HWND child =
-            CreateWindowExW(c->kind == CtlKind::ListBox ? WS_EX_CLIENTEDGE : 0, cls,
-                            wide(std::u16string(c->storedCaption)), s, 0, 0, 0, 0, window_.get(),
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(c->id))),
-                            GetModuleHandleW(nullptr), nullptr);
+        HWND child = CreateWindowExW(
+            c->kind == CtlKind::ListBox ? WS_EX_CLIENTEDGE : 0, cls,
+            wide(std::u16string(c->storedCaption)), s, 0, 0, 0, 0, window_.get(),
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(c->id))), codeModule(), nullptr);
         if (!child) lastErrorFailure(u"A control of the dialog could not be created");
     }
     placeControls();
@@ -208,7 +222,7 @@ AddressBookWindow::AddressBookWindow() {
     tooltip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(),
-                                   nullptr, GetModuleHandleW(nullptr), nullptr));
+                                   nullptr, codeModule(), nullptr));
 }
 
 void AddressBookWindow::placeControls() {
