@@ -84,6 +84,48 @@ void screenshot(HWND h, const std::string& path) {
     out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
 }
 
+// The dialog's tooltip window: a top-level window of our thread that it owns.
+HWND tooltipOf(HWND dialog) {
+    struct Search {
+        HWND dialog, found;
+    } search{dialog, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            wchar_t cls[64] = {};
+            GetClassNameW(h, cls, 64);
+            if (std::wstring(cls) == TOOLTIPS_CLASSW && GetWindow(h, GW_OWNER) == s->dialog) {
+                s->found = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring tooltipText(HWND tooltip, HWND dialog, HWND control) {
+    wchar_t buffer[256] = {};
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND;
+    ti.hwnd = dialog;
+    ti.uId = reinterpret_cast<UINT_PTR>(control);
+    ti.lpszText = buffer;
+    SendMessageW(tooltip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&ti));
+    return buffer;
+}
+
+bool shownAtEnterOnOK = false;
+
+// A key pressed on a control, as the dialog's own message loop receives it.
+void pressKey(HWND control, WPARAM key) {
+    SetFocus(control);
+    PostMessageW(control, WM_KEYDOWN, key, 1);
+    PostMessageW(control, WM_KEYUP, key, 0xC0000001);
+}
+
 // What the load handler does, with fixed texts.
 void localise(AddressBookView& view, bool rtl) {
     view.setDialogRightToLeft(rtl);
@@ -140,6 +182,12 @@ TEST(AddressBookWindow, LayoutTextsFontsTooltipsAndTabOrder) {
                 if (c.kind != CtlKind::ListBox) {
                     EXPECT_EQ(textOf(h), std::wstring(c.name.begin(), c.name.end()));
                 }
+                if (!c.tag.empty()) {
+                    const std::u16string tip = u"tip " + std::u16string(c.tag);
+                    EXPECT_EQ(tooltipText(tooltipOf(dialog), dialog, h),
+                              std::wstring(tip.begin(), tip.end()))
+                        << std::string(c.name.begin(), c.name.end());
+                }
             }
             // Tab order: the children in z-order are the layout's tab indices.
             std::vector<int> order;
@@ -169,6 +217,39 @@ TEST(AddressBookWindow, LayoutTextsFontsTooltipsAndTabOrder) {
     EXPECT_EQ(cancels, 1);
     EXPECT_EQ(oks, 0);
     EXPECT_TRUE(view->optionSelected(Ctl::rbPrivate));
+}
+
+// Enter presses OK only while OK has the focus; on the list, and Escape
+// anywhere, it presses nothing.
+TEST(AddressBookWindow, EnterPressesOKOnlyFromOK) {
+    auto view = createAddressBookView();
+    localise(*view, false);
+    int oks = 0, cancels = 0;
+    static UINT_PTR fallback = 0;
+    showAndCheck(
+        *view,
+        [&](HWND dialog) {
+            ASSERT_NE(dialog, nullptr);
+            pressKey(GetDlgItem(dialog, win::kIdList), VK_RETURN);
+            pressKey(GetDlgItem(dialog, win::kIdList), VK_ESCAPE);
+            // Once the loop has handled those keys, Enter on OK.
+            SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+                KillTimer(nullptr, id);
+                HWND d = FindWindowW(nullptr, L"Adressbuchauswahl");
+                shownAtEnterOnOK = d && IsWindowVisible(d);
+                pressKey(GetDlgItem(d, win::kIdOK), VK_RETURN);
+                // Should Enter fail to end the dialog, the close box does, so
+                // the test fails instead of waiting forever.
+                fallback = SetTimer(nullptr, 0, 1000, [](HWND, UINT, UINT_PTR, DWORD) {
+                    PostMessageW(FindWindowW(nullptr, L"Adressbuchauswahl"), WM_CLOSE, 0, 0);
+                });
+            });
+        },
+        &oks, &cancels);
+    KillTimer(nullptr, fallback);
+    EXPECT_TRUE(shownAtEnterOnOK);  // the keys on the list closed nothing
+    EXPECT_EQ(oks, 1);
+    EXPECT_EQ(cancels, 0);
 }
 
 TEST(AddressBookWindow, RightToLeftAndTheCloseBoxPressNothing) {

@@ -380,6 +380,11 @@ LRESULT AddressBookWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
                 if (LOWORD(wp) == kIdCancel && onCancel_) onCancel_();
             }
             return 0;
+        case DM_GETDEFID:
+            // IsDialogMessage presses the default button on Enter. OK is the
+            // default only while it has the focus; elsewhere there is none.
+            if (GetFocus() == item(Ctl::cmdOK)) return MAKELRESULT(kIdOK, DC_HASDEFID);
+            return 0;
         case WM_CTLCOLORSTATIC:
             if (transparentLabel_ && reinterpret_cast<HWND>(lp) == item(Ctl::lblAdressbooks)) {
                 SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
