@@ -117,7 +117,7 @@ std::wstring tooltipText(HWND tooltip, HWND dialog, HWND control) {
     return buffer;
 }
 
-bool shownAtEnterOnOK = false;
+bool shownAtEnter = false;
 
 // A key pressed on a control, as the dialog's own message loop receives it.
 void pressKey(HWND control, WPARAM key) {
@@ -219,37 +219,44 @@ TEST(AddressBookWindow, LayoutTextsFontsTooltipsAndTabOrder) {
     EXPECT_TRUE(view->optionSelected(Ctl::rbPrivate));
 }
 
-// Enter presses OK only while OK has the focus; on the list, and Escape
-// anywhere, it presses nothing.
-TEST(AddressBookWindow, EnterPressesOKOnlyFromOK) {
-    auto view = createAddressBookView();
-    localise(*view, false);
-    int oks = 0, cancels = 0;
+// Enter presses the button that has the focus and nothing else: neither
+// button is the default, so Enter on the list, and Escape anywhere, press
+// nothing.
+TEST(AddressBookWindow, EnterPressesOnlyTheFocusedButton) {
+    static int target = 0;
     static UINT_PTR fallback = 0;
-    showAndCheck(
-        *view,
-        [&](HWND dialog) {
-            ASSERT_NE(dialog, nullptr);
-            pressKey(GetDlgItem(dialog, win::kIdList), VK_RETURN);
-            pressKey(GetDlgItem(dialog, win::kIdList), VK_ESCAPE);
-            // Once the loop has handled those keys, Enter on OK.
-            SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
-                KillTimer(nullptr, id);
-                HWND d = FindWindowW(nullptr, L"Adressbuchauswahl");
-                shownAtEnterOnOK = d && IsWindowVisible(d);
-                pressKey(GetDlgItem(d, win::kIdOK), VK_RETURN);
-                // Should Enter fail to end the dialog, the close box does, so
-                // the test fails instead of waiting forever.
-                fallback = SetTimer(nullptr, 0, 1000, [](HWND, UINT, UINT_PTR, DWORD) {
-                    PostMessageW(FindWindowW(nullptr, L"Adressbuchauswahl"), WM_CLOSE, 0, 0);
+    for (const int button : {win::kIdOK, win::kIdCancel}) {
+        SCOPED_TRACE(button);
+        auto view = createAddressBookView();
+        localise(*view, false);
+        int oks = 0, cancels = 0;
+        target = button;
+        shownAtEnter = false;
+        showAndCheck(
+            *view,
+            [&](HWND dialog) {
+                ASSERT_NE(dialog, nullptr);
+                pressKey(GetDlgItem(dialog, win::kIdList), VK_RETURN);
+                pressKey(GetDlgItem(dialog, win::kIdList), VK_ESCAPE);
+                // Once the loop has handled those keys, Enter on the button.
+                SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+                    KillTimer(nullptr, id);
+                    HWND d = FindWindowW(nullptr, L"Adressbuchauswahl");
+                    shownAtEnter = d && IsWindowVisible(d);
+                    pressKey(GetDlgItem(d, target), VK_RETURN);
+                    // Should Enter fail to end the dialog, the close box does,
+                    // so the test fails instead of waiting forever.
+                    fallback = SetTimer(nullptr, 0, 1000, [](HWND, UINT, UINT_PTR, DWORD) {
+                        PostMessageW(FindWindowW(nullptr, L"Adressbuchauswahl"), WM_CLOSE, 0, 0);
+                    });
                 });
-            });
-        },
-        &oks, &cancels);
-    KillTimer(nullptr, fallback);
-    EXPECT_TRUE(shownAtEnterOnOK);  // the keys on the list closed nothing
-    EXPECT_EQ(oks, 1);
-    EXPECT_EQ(cancels, 0);
+            },
+            &oks, &cancels);
+        KillTimer(nullptr, fallback);
+        EXPECT_TRUE(shownAtEnter);  // the keys on the list closed nothing
+        EXPECT_EQ(oks, button == win::kIdOK ? 1 : 0);
+        EXPECT_EQ(cancels, button == win::kIdCancel ? 1 : 0);
+    }
 }
 
 TEST(AddressBookWindow, RightToLeftAndTheCloseBoxPressNothing) {
