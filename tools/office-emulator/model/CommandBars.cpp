@@ -192,12 +192,10 @@ CommandBarPopup::CommandBarPopup(int32_t id, bool temporary,
     : CommandBarControl(u"CommandBarPopup", kMsoControlPopup, id, temporary, std::move(parent)),
       controls_(std::make_shared<CommandBarControls>()) {
     implements(kIidCommandBarPopup);
-    property(
-        u"Controls",
-        [this](const Params&) {
-            alive();
-            return Value{ObjectRef(controls_)};
-        });  // a DISPID of its own: the bar's number is the control's Caption
+    property(u"Controls", [this](const Params&) {
+        alive();
+        return Value{ObjectRef(controls_)};
+    });  // a DISPID of its own: the bar's number is the control's Caption
 }
 
 // --- CommandBarControls --------------------------------------------------

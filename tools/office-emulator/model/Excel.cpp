@@ -121,7 +121,8 @@ Worksheet::Worksheet(std::u16string name) : Object(u"Worksheet"), name_(std::mov
                  auto all = std::make_shared<Range>(
                      self, std::vector<CellRect>{{1, kExcelRows, 1, kExcelColumns}});
                  // Cells(r, c) reaches the default member, as in Excel.
-                 if (!p.empty() && p[0]) return all->get(u"Item", {Value(param(p, 0)), Value(param(p, 1))});
+                 if (!p.empty() && p[0])
+                     return all->get(u"Item", {Value(param(p, 0)), Value(param(p, 1))});
                  return Value{ObjectRef(all)};
              },
              {}, {u"RowIndex", u"ColumnIndex"});
