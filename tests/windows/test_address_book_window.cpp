@@ -1,6 +1,6 @@
 // The address-book dialog as a real window: layout at the system DPI,
-// captions, fonts, tooltips, tab order, enabled states, the keys that press
-// no button, the close box; leaves screenshots of it in LTR and RTL.
+// captions, fonts, tooltips, tab order, enabled states, which keys press
+// which button, the close box; leaves screenshots of it in LTR and RTL.
 
 // clang-format off
 #include <windows.h>
@@ -23,9 +23,11 @@ namespace {
 
 std::function<void(HWND)> whileShown;
 
+HWND shownDialog() { return FindWindowW(nullptr, L"Adressbuchauswahl"); }
+
 void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    HWND dialog = FindWindowW(nullptr, L"Adressbuchauswahl");
+    HWND dialog = shownDialog();
     if (whileShown) whileShown(dialog);
 }
 
@@ -116,8 +118,6 @@ std::wstring tooltipText(HWND tooltip, HWND dialog, HWND control) {
     SendMessageW(tooltip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&ti));
     return buffer;
 }
-
-bool shownAtEnter = false;
 
 // A key pressed on a control, as the dialog's own message loop receives it.
 void pressKey(HWND control, WPARAM key) {
@@ -223,7 +223,9 @@ TEST(AddressBookWindow, LayoutTextsFontsTooltipsAndTabOrder) {
 // button is the default, so Enter on the list, and Escape anywhere, press
 // nothing.
 TEST(AddressBookWindow, EnterPressesOnlyTheFocusedButton) {
+    // Timer procedures take no context: what they need lives here.
     static int target = 0;
+    static bool shownAtEnter = false;
     static UINT_PTR fallback = 0;
     for (const int button : {win::kIdOK, win::kIdCancel}) {
         SCOPED_TRACE(button);
@@ -241,13 +243,13 @@ TEST(AddressBookWindow, EnterPressesOnlyTheFocusedButton) {
                 // Once the loop has handled those keys, Enter on the button.
                 SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
                     KillTimer(nullptr, id);
-                    HWND d = FindWindowW(nullptr, L"Adressbuchauswahl");
+                    HWND d = shownDialog();
                     shownAtEnter = d && IsWindowVisible(d);
                     pressKey(GetDlgItem(d, target), VK_RETURN);
                     // Should Enter fail to end the dialog, the close box does,
                     // so the test fails instead of waiting forever.
                     fallback = SetTimer(nullptr, 0, 1000, [](HWND, UINT, UINT_PTR, DWORD) {
-                        PostMessageW(FindWindowW(nullptr, L"Adressbuchauswahl"), WM_CLOSE, 0, 0);
+                        PostMessageW(shownDialog(), WM_CLOSE, 0, 0);
                     });
                 });
             },

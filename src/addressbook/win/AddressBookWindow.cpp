@@ -384,8 +384,8 @@ LRESULT AddressBookWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             // IsDialogMessage presses the default button on Enter. Neither
             // button is the default; a button with the focus stands in, as
             // it does in any Windows dialog, so Enter on the list does nothing.
-            if (GetFocus() == item(Ctl::cmdOK)) return MAKELRESULT(kIdOK, DC_HASDEFID);
-            if (GetFocus() == item(Ctl::cmdCancel)) return MAKELRESULT(kIdCancel, DC_HASDEFID);
+            for (const Ctl button : {Ctl::cmdOK, Ctl::cmdCancel})
+                if (GetFocus() == item(button)) return MAKELRESULT(controlId(button), DC_HASDEFID);
             return 0;
         case WM_CTLCOLORSTATIC:
             if (transparentLabel_ && reinterpret_cast<HWND>(lp) == item(Ctl::lblAdressbooks)) {
