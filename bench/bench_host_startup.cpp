@@ -66,7 +66,10 @@ class Custom {
             VariantInit(&v);
             v.vt = VT_I4;
             v.lVal = values[static_cast<size_t>(i)];
-            check(SafeArrayPutElement(array_, &i, &v), "SafeArrayPutElement");
+            if (const HRESULT hr = SafeArrayPutElement(array_, &i, &v); FAILED(hr)) {
+                SafeArrayDestroy(array_);
+                check(hr, "SafeArrayPutElement");
+            }
         }
     }
     ~Custom() { SafeArrayDestroy(array_); }
@@ -197,6 +200,7 @@ Round oneRound(const std::wstring& dll, const Host& host) {
         app = model::makeApplication(host.kind, bars);
     }
     auto* commandBars = dynamic_cast<model::CommandBars*>(app->commandBars().get());
+    if (!commandBars) fail("the emulated " + toUtf8(name) + " has no command bars");
     const Installed before = installedIn(*commandBars, menuBar);
     const Installed expected{before.bars + 1, before.toolsEntries + 1};
 
