@@ -175,7 +175,7 @@ int run() {
                 double(invokes) / kContacts, std::size(kBusinessRead));
     std::printf(
         "  GetIDsOfNames calls in all:   %ld in the first export (%.4f per contact),\n"
-        "                                %ld in the %d later ones (the DISPID cache holds them)\n",
+        "                                %ld in the %d later ones\n",
         firstNames, double(firstNames) / kContacts, laterNames, kRounds - 1);
     std::printf("  time per contact:             %.2f us (%.1f ms in all, best of %d)\n",
                 exportTime.seconds() * 1e6 / kContacts, exportTime.ms(), kRounds);
