@@ -131,6 +131,10 @@ int run() {
     std::printf(
         "  export / bare Invoke time:    %.2f (%.3f s / %.3f s for %ld calls, best of %d)\n",
         exportSeconds / bareSeconds, exportSeconds, bareSeconds, invokes, kRounds);
+    std::printf(
+        "Summary: Excel export %.3f Invoke per cell, %ld GetIDsOfNames in all, %.2fx bare "
+        "Invoke\n",
+        invokes / cellCount, names, exportSeconds / bareSeconds);
     return 0;
 }
 

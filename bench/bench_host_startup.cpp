@@ -1,0 +1,383 @@
+// Start-up and shutdown of the built add-in in each host's object model, as
+// Office drives them: the DLL loaded and the connect object created through
+// DllGetClassObject, then OnConnection, OnAddInsUpdate and OnStartupComplete
+// (Access: up to the timer tick that installs, the interval itself not
+// counted), and at exit OnBeginShutdown and OnDisconnection. Outlook disables
+// an add-in that takes more than one second for either; the figures say how
+// far from that line the add-in stays. Each round is a process of its own,
+// as each Office start is: the DLL, its string table and its type library
+// are loaded afresh every time.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Access.h"
+#include "BenchSupport.h"
+#include "CommandBars.h"
+#include "Hosts.h"
+#include "ModelDispatch.h"
+#include "Outlook.h"
+#include "host/com/Registration.h"
+#include "platform/win/Com.h"
+#include "platform/win/Extensibility.h"
+#include "platform/win/Handle.h"
+#include "support/Text.h"
+
+using namespace torva;
+using bench::Best;
+using bench::Clock;
+using win::ComPtr;
+
+namespace {
+
+constexpr int kRounds = 5;
+constexpr double kThresholdMs = 1000.0;  // Outlook's limit for start-up and for shutdown
+constexpr DWORD kTickWaitMs = 2000;      // longest wait for the Access timer to fire
+
+[[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
+
+void check(HRESULT hr, const char* what) {
+    if (FAILED(hr)) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%s failed: 0x%08lX", what,
+                      static_cast<unsigned long>(hr));
+        fail(text);
+    }
+}
+
+// The custom argument of the add-in calls: a SAFEARRAY of VARIANT.
+class Custom {
+  public:
+    explicit Custom(std::vector<long> values)
+        : array_(SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(values.size()))) {
+        if (!array_) fail("SafeArrayCreateVector failed");
+        for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) {
+            VARIANT v;
+            VariantInit(&v);
+            v.vt = VT_I4;
+            v.lVal = values[static_cast<size_t>(i)];
+            if (const HRESULT hr = SafeArrayPutElement(array_, &i, &v); FAILED(hr)) {
+                SafeArrayDestroy(array_);
+                check(hr, "SafeArrayPutElement");
+            }
+        }
+    }
+    ~Custom() { SafeArrayDestroy(array_); }
+    Custom(const Custom&) = delete;
+    Custom& operator=(const Custom&) = delete;
+    SAFEARRAY** get() { return &array_; }
+
+  private:
+    SAFEARRAY* array_;
+};
+
+class Library {
+  public:
+    explicit Library(const std::wstring& path) : module_(LoadLibraryW(path.c_str())) {}
+    ~Library() {
+        if (module_) FreeLibrary(module_);
+    }
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+    HMODULE get() const { return module_; }
+    // Unloads now; false when the add-in says it is still in use.
+    bool unload() {
+        using CanUnloadNow = HRESULT(WINAPI*)();
+        auto canUnload = reinterpret_cast<CanUnloadNow>(
+            reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+        if (!canUnload || canUnload() != S_OK) return false;
+        FreeLibrary(std::exchange(module_, nullptr));
+        return true;
+    }
+
+  private:
+    HMODULE module_;
+};
+
+// PasteFace takes the picture the add-in left on the real clipboard.
+std::optional<model::ClipboardPicture> clipboardBitmap() {
+    if (!OpenClipboard(nullptr)) return std::nullopt;
+    std::optional<model::ClipboardPicture> picture;
+    BITMAP info{};
+    if (auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+        bitmap && GetObjectW(bitmap, sizeof info, &info))
+        picture = model::ClipboardPicture{info.bmWidth, info.bmHeight};
+    CloseClipboard();
+    return picture;
+}
+
+// What the add-in has put into the host: toolbars and Tools-menu entries.
+struct Installed {
+    size_t bars = 0;
+    size_t toolsEntries = 0;
+    bool operator==(const Installed&) const = default;
+};
+
+Installed installedIn(const model::CommandBars& bars, std::u16string_view menuBar) {
+    Installed out{bars.list().size(), 0};
+    if (auto bar = bars.find(menuBar))
+        for (const auto& control : bar->controls()->list())
+            if (auto popup = std::dynamic_pointer_cast<model::CommandBarPopup>(control);
+                popup && popup->id() == model::kToolsMenuId)
+                out.toolsEntries = popup->controls()->list().size();
+    return out;
+}
+
+// One host's connect class, as the registration table names it.
+struct Host {
+    model::HostKind kind = model::HostKind::Excel;
+    CLSID clsid{};
+    std::u16string progId;
+};
+
+Host hostOf(model::HostKind kind) {
+    Host h;
+    h.kind = kind;
+    for (const auto& c : com::connectClasses())
+        if (model::hostName(kind) == c.host) {
+            check(CLSIDFromString(reinterpret_cast<LPCOLESTR>(c.clsid), &h.clsid),
+                  "CLSIDFromString");
+            h.progId = com::progIdOf(c);
+        }
+    return h;
+}
+
+struct Round {
+    double creation = 0, startUp = 0, shutDown = 0;
+    bool unloaded = false;  // the DLL went when COM would have freed it
+};
+
+// Pumps messages until a WM_TIMER dispatch has installed; returns the time
+// spent inside the timer dispatches only.
+double untilInstalledByTimer(const model::CommandBars& bars, std::u16string_view menuBar,
+                             const Installed& expected) {
+    double inTicks = 0;
+    const DWORD end = GetTickCount() + kTickWaitMs;
+    while (!(installedIn(bars, menuBar) == expected)) {
+        MSG msg;
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            const LONG left = static_cast<LONG>(end - GetTickCount());
+            if (left <= 0) fail("Access: no timer tick installed the add-in");
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+            continue;
+        }
+        if (msg.message == WM_TIMER)
+            inTicks += bench::secondsOf([&] { DispatchMessageW(&msg); });
+        else {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return inTicks;
+}
+
+Round oneRound(const std::wstring& dll, const Host& host) {
+    const std::u16string name = model::hostName(host.kind);
+    const std::u16string menuBar = model::mainMenuBarName(name);
+    auto bars = model::makeHostCommandBars(name);
+    std::shared_ptr<model::Application> app;
+    if (host.kind == model::HostKind::Access) {
+        model::AccessSetup setup;
+        setup.database = u"C:\\data\\shop.accdb";
+        setup.currentObjectName = u"Orders";
+        app = model::makeAccessApplication(bars, {}, setup);
+    } else if (host.kind == model::HostKind::Outlook) {
+        model::OutlookSetup setup;
+        setup.stores.push_back(
+            {u"Personal Folders", {{u"Kontakte", model::kOlContactItem, {}, {}}}});
+        app = model::makeOutlookApplication(bars, {}, setup);
+    } else {
+        app = model::makeApplication(host.kind, bars);
+    }
+    auto* commandBars = dynamic_cast<model::CommandBars*>(app->commandBars().get());
+    if (!commandBars) fail("the emulated " + toUtf8(name) + " has no command bars");
+    const Installed before = installedIn(*commandBars, menuBar);
+    const Installed expected{before.bars + 1, before.toolsEntries + 1};
+
+    const auto instance = std::make_shared<model::COMAddIn>(host.progId, u"");
+    const ComPtr<IDispatch> appDispatch = model::com::dispatchFor(app);
+    const ComPtr<IDispatch> instanceDispatch = model::com::dispatchFor(instance);
+    Custom connectCustom({1}), custom({});
+
+    Round round;
+    Library library(dll);
+    ComPtr<win::IDTExtensibility2> addin;
+    const auto start = Clock::now();
+    {
+        if (!library.get()) fail("cannot load the add-in DLL");
+        using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+        auto getClassObject = reinterpret_cast<GetClassObject>(
+            reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetClassObject")));
+        if (!getClassObject) fail("the add-in has no DllGetClassObject");
+        ComPtr<IClassFactory> factory;
+        check(getClassObject(host.clsid, IID_IClassFactory, factory.putVoid()),
+              "DllGetClassObject");
+        check(factory->CreateInstance(nullptr, win::IID_IDTExtensibility2, addin.putVoid()),
+              "CreateInstance");
+    }
+    round.creation = std::chrono::duration<double>(Clock::now() - start).count();
+    check(addin->OnConnection(appDispatch.get(), win::ext_cm_Startup, instanceDispatch.get(),
+                              connectCustom.get()),
+          "OnConnection");
+    check(addin->OnAddInsUpdate(custom.get()), "OnAddInsUpdate");
+    check(addin->OnStartupComplete(custom.get()), "OnStartupComplete");
+    round.startUp = std::chrono::duration<double>(Clock::now() - start).count();
+    if (host.kind == model::HostKind::Access)
+        round.startUp += untilInstalledByTimer(*commandBars, menuBar, expected);
+    if (!(installedIn(*commandBars, menuBar) == expected))
+        fail("start-up did not install toolbar and menu entry in " + toUtf8(name));
+
+    round.shutDown = bench::secondsOf([&] {
+        check(addin->OnBeginShutdown(custom.get()), "OnBeginShutdown");
+        check(addin->OnDisconnection(win::ext_dm_HostShutdown, custom.get()), "OnDisconnection");
+    });
+    if (!(installedIn(*commandBars, menuBar) == before))
+        fail("shutdown did not remove toolbar and menu entry in " + toUtf8(name));
+
+    // Office lets go of the add-in, and COM frees a DLL that allows it.
+    addin.reset();
+    round.unloaded = library.unload() && !GetModuleHandleW(dll.c_str());
+    return round;
+}
+
+// --- the rounds, each in a process of its own -----------------------------
+
+constexpr const char* kRoundTag = "round";
+
+// In the child: one start-up and shutdown, printed for the parent.
+int childRound(const wchar_t* hostName) {
+    const auto kind = model::hostFromName(reinterpret_cast<const char16_t*>(hostName));
+    if (!kind) fail("unknown host");
+    model::setClipboardSource(clipboardBitmap);
+    const Round r = oneRound(bench::programFolder() + L"\\addin\\TorvaAddIn.dll", hostOf(*kind));
+    std::printf("%s %.9f %.9f %.9f %d\n", kRoundTag, r.creation, r.startUp, r.shutDown,
+                r.unloaded ? 1 : 0);
+    return 0;
+}
+
+// Runs this program for one round in one host and reads what it printed.
+Round roundInChild(model::HostKind kind) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::u16string host = model::hostName(kind);
+    std::wstring command =
+        L"\"" + std::wstring(self) + L"\" --round " + std::wstring(host.begin(), host.end());
+
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    win::UniqueHandleNull readEnd, writeEnd;
+    if (!CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0)) fail("CreatePipe failed");
+    SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd.get();
+    startup.hStdError = writeEnd.get();
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &info))
+        fail("cannot start a round");
+    win::UniqueHandleNull process(info.hProcess), thread(info.hThread);
+    writeEnd.reset();  // the pipe ends when the child's end closes
+
+    std::string out;
+    char buffer[512];
+    DWORD n = 0;
+    while (ReadFile(readEnd.get(), buffer, sizeof buffer, &n, nullptr) && n > 0)
+        out.append(buffer, n);
+    WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.get(), &code);
+
+    Round r;
+    int unloaded = 0;
+    const size_t at = out.find(kRoundTag);
+    if (code != 0 || at == std::string::npos ||
+        std::sscanf(out.c_str() + at + std::strlen(kRoundTag), "%lf %lf %lf %d", &r.creation,
+                    &r.startUp, &r.shutDown, &unloaded) != 4)
+        fail(toUtf8(host) + ": " + (out.empty() ? std::string("the round failed") : out));
+    r.unloaded = unloaded != 0;
+    return r;
+}
+
+std::string fixed(double ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", ms);
+    return text;
+}
+
+struct Figures {
+    Best startUp, creation, shutDown;
+    bool alwaysUnloaded = true;
+};
+
+int run() {
+    const model::HostKind kinds[] = {model::HostKind::Excel, model::HostKind::Word,
+                                     model::HostKind::Access, model::HostKind::Outlook};
+    Figures figures[std::size(kinds)];
+    // Hosts take turns within each round, so that a slow moment of the
+    // machine does not fall on one host only.
+    for (int r = 0; r < kRounds; ++r)
+        for (size_t h = 0; h < std::size(kinds); ++h) {
+            const Round round = roundInChild(kinds[h]);
+            figures[h].creation.add(round.creation);
+            figures[h].startUp.add(round.startUp);
+            figures[h].shutDown.add(round.shutDown);
+            figures[h].alwaysUnloaded = figures[h].alwaysUnloaded && round.unloaded;
+        }
+
+    std::printf("Start-up and shutdown per host (best of %d rounds; Outlook's limit is 1 s)\n",
+                kRounds);
+    std::printf("  host      start-up   of 1 s   (creating the object)   shutdown   of 1 s\n");
+    double worst = 0;
+    std::string summary, pinned;
+    for (size_t h = 0; h < std::size(kinds); ++h) {
+        const Figures& f = figures[h];
+        const std::string name = toUtf8(model::hostName(kinds[h]));
+        std::printf("  %-8s %7.2f ms  %5.2f %%  (%7.2f ms)            %7.2f ms  %5.2f %%\n",
+                    name.c_str(), f.startUp.ms(), 100 * f.startUp.ms() / kThresholdMs,
+                    f.creation.ms(), f.shutDown.ms(), 100 * f.shutDown.ms() / kThresholdMs);
+        worst = std::max({worst, f.startUp.ms(), f.shutDown.ms()});
+        summary += (summary.empty() ? "" : ", ") + name + " " + fixed(f.startUp.ms()) + "/" +
+                   fixed(f.shutDown.ms()) + " ms";
+        if (!f.alwaysUnloaded) pinned += (pinned.empty() ? "" : ", ") + name;
+    }
+    std::printf(
+        "  Start-up runs from loading the DLL to the return of OnStartupComplete; in Access\n"
+        "  it adds the timer tick that installs (its 50 ms wait not counted). Creating the\n"
+        "  object (DLL load, working folder, string table, type library) is part of it.\n");
+    if (!pinned.empty())
+        std::printf(
+            "  After shutdown the DLL said it could unload, yet FreeLibrary left it loaded in:\n"
+            "  %s\n",
+            pinned.c_str());
+    std::printf("Summary: start-up/shutdown %s; worst %.2f %% of 1 s\n", summary.c_str(),
+                100 * worst / kThresholdMs);
+    return 0;
+}
+
+}  // namespace
+
+// Without arguments: the benchmark. "--round HOST": one round, for the benchmark.
+int wmain(int argc, wchar_t** argv) {
+    const bool child = argc == 3 && std::wstring(argv[1]) == L"--round";
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    int rc = 1;
+    try {
+        rc = child ? childRound(argv[2]) : run();
+    } catch (const std::exception& e) {
+        std::printf("bench_host_startup: %s\n", e.what());
+    }
+    model::setClipboardSource({});
+    CoUninitialize();
+    return rc;
+}
