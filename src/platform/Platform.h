@@ -33,6 +33,22 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// Holds a stream's lock from construction to destruction, so that byte-wise
+// reads and writes through it skip stdio's lock and unlock per call (which
+// costs more than the byte itself).
+class LockedStream {
+  public:
+    explicit LockedStream(std::FILE* stream) noexcept;
+    ~LockedStream();
+    LockedStream(const LockedStream&) = delete;
+    LockedStream& operator=(const LockedStream&) = delete;
+    int get() noexcept;          // as fgetc
+    int put(int byte) noexcept;  // as fputc
+
+  private:
+    std::FILE* stream_;
+};
+
 // Opens a file in the given stdio mode ("rb", "wb", "a+b" ...). The path is
 // a Windows path; the POSIX side reads its backslashes as separators.
 File openFile(std::u16string_view path, const char* mode);

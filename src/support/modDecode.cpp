@@ -57,16 +57,20 @@ void DecodeFile(std::u16string source, std::u16string target) {
     }
 
     unsigned char chain = kDecodeStartByte;
-    for (long done = 0; done < length; ++done) {
-        errno = 0;
-        const int b = std::fgetc(in.get());
-        if (b == EOF) {
-            throw ioError(kErrorPastEnd, "Input past end of file");
+    {  // the locks end before the streams are closed
+        platform::LockedStream reader(in.get());
+        platform::LockedStream writer(out.get());
+        for (long done = 0; done < length; ++done) {
+            errno = 0;
+            const int b = reader.get();
+            if (b == EOF) {
+                throw ioError(kErrorPastEnd, "Input past end of file");
+            }
+            if (writer.put(b ^ chain) == EOF) {
+                throw ioError(kErrorDeviceIo, "Could not write the decoded string file");
+            }
+            chain = static_cast<unsigned char>(b);
         }
-        if (std::fputc(b ^ chain, out.get()) == EOF) {
-            throw ioError(kErrorDeviceIo, "Could not write the decoded string file");
-        }
-        chain = static_cast<unsigned char>(b);
     }
 
     // The target first, then the source; a failed flush of the target counts.

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Static checks of a built add-in DLL where it cannot run (no 32-bit Wine):
-PE machine type, exported entry points, and the embedded type library.
+PE machine type, exported entry points, imports (system DLLs only: nothing
+of the MinGW runtime may be needed beside the add-in), and the embedded type
+library.
 
     check_pe.py DLL MACHINE(i386|amd64)
 """
@@ -10,6 +12,11 @@ import sys
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 EXPORTS = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
            "DllUnregisterServer", "DllInstall"}
+# What every Windows since 7 has in System32; a DLL of the compiler's runtime
+# (libstdc++-6.dll, libgcc_s_*.dll, libwinpthread-1.dll) is not among them.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.dll",
+               "oleaut32.dll", "shell32.dll", "shlwapi.dll", "comctl32.dll", "bcrypt.dll",
+               "msvcrt.dll", "uuid.dll"}
 
 
 def fail(message):
@@ -57,6 +64,20 @@ def main(path, machine):
     if names != EXPORTS:
         fail(f"exports {sorted(names)}, expected {sorted(EXPORTS)}")
 
+    import_rva = struct.unpack_from("<I", data, dirs + 8)[0]
+    imports = set()
+    if import_rva:
+        d = offset(import_rva)
+        while True:
+            name_rva = struct.unpack_from("<I", data, d + 12)[0]  # IMAGE_IMPORT_DESCRIPTOR.Name
+            if not name_rva:
+                break
+            imports.add(cstring(name_rva).lower())
+            d += 20
+    foreign = sorted(imports - SYSTEM_DLLS)
+    if foreign:
+        fail(f"imports DLLs that are not part of Windows: {foreign}")
+
     rsrc_rva = struct.unpack_from("<I", data, dirs + 2 * 8)[0]
     if not rsrc_rva:
         fail("no resources")
@@ -93,7 +114,7 @@ def main(path, machine):
         fail("TYPELIB resource is no type library")
     if b"T\0o\0r\0v\0a\0A\0d\0d\0I\0n" not in blob and b"TorvaAddIn" not in blob:
         fail("type library does not name TorvaAddIn")
-    print(f"OK: {path}: {machine}, {len(names)} exports, type library of {size} bytes")
+    print(f"OK: {path}: {machine}, {len(names)} exports, imports {sorted(imports)}, type library of {size} bytes")
 
 
 if __name__ == "__main__":

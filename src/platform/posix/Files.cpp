@@ -34,6 +34,11 @@ std::u16string withoutTrailingSlash(std::string folder) {
 
 }  // namespace
 
+LockedStream::LockedStream(std::FILE* stream) noexcept : stream_(stream) { flockfile(stream_); }
+LockedStream::~LockedStream() { funlockfile(stream_); }
+int LockedStream::get() noexcept { return getc_unlocked(stream_); }
+int LockedStream::put(int byte) noexcept { return putc_unlocked(byte, stream_); }
+
 File openFile(std::u16string_view path, const char* mode) {
     File file(std::fopen(nativePath(path).c_str(), mode));
     if (!file) {

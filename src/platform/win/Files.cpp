@@ -24,6 +24,11 @@ void moduleAnchor() {}
 
 }  // namespace
 
+LockedStream::LockedStream(std::FILE* stream) noexcept : stream_(stream) { _lock_file(stream_); }
+LockedStream::~LockedStream() { _unlock_file(stream_); }
+int LockedStream::get() noexcept { return _getc_nolock(stream_); }
+int LockedStream::put(int byte) noexcept { return _putc_nolock(byte, stream_); }
+
 File openFile(std::u16string_view path, const char* mode) {
     const std::wstring wideMode(mode, mode + std::strlen(mode));
     SetLastError(0);
