@@ -341,23 +341,27 @@ void AddressBookWindow::setIcon(std::span<const uint8_t> ico) {
     icon_ = std::move(icon);
 }
 
+struct OtherWindowsSearch {
+    HWND dialog;
+    std::vector<HWND>* found;
+};
+
+BOOL CALLBACK collectOtherWindow(HWND h, LPARAM lp) noexcept {
+    auto* s = reinterpret_cast<OtherWindowsSearch*>(lp);
+    try {
+        if (h != s->dialog && GetWindow(h, GW_OWNER) != s->dialog && IsWindowVisible(h) &&
+            IsWindowEnabled(h))
+            s->found->push_back(h);
+    } catch (...) {  // no memory: that window stays enabled
+    }
+    return TRUE;
+}
+
 // Modal as a form is modal: every other enabled window of the thread (the
 // host's windows among them) takes no input while the dialog is shown.
 void AddressBookWindow::disableOtherWindows() {
-    struct Search {
-        HWND dialog;
-        std::vector<HWND>* found;
-    } search{window_.get(), &disabled_};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND h, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            if (h != s->dialog && GetWindow(h, GW_OWNER) != s->dialog && IsWindowVisible(h) &&
-                IsWindowEnabled(h))
-                s->found->push_back(h);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    OtherWindowsSearch search{window_.get(), &disabled_};
+    EnumThreadWindows(GetCurrentThreadId(), collectOtherWindow, reinterpret_cast<LPARAM>(&search));
     for (HWND h : disabled_) EnableWindow(h, FALSE);
 }
 
