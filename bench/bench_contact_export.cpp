@@ -24,7 +24,7 @@
 #include "addressbook/frmSelAdrBook.h"
 #include "automation/win/DispatchObject.h"
 #include "platform/Platform.h"
-#include "support/Text.h"
+#include "base/Text.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
 

@@ -31,7 +31,7 @@
 #include "platform/win/Com.h"
 #include "platform/win/Extensibility.h"
 #include "platform/win/Handle.h"
-#include "support/Text.h"
+#include "base/Text.h"
 
 using namespace torva;
 using bench::Best;

@@ -13,7 +13,7 @@
 #include "BenchSupport.h"
 #include "platform/Platform.h"
 #include "support/StringFile.h"
-#include "support/Text.h"
+#include "base/Text.h"
 #include "support/modDecode.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"

@@ -1,6 +1,6 @@
 #include "addressbook/AddressBookState.h"
 
-#include "support/Error.h"
+#include "base/Error.h"
 
 namespace torva {
 
@@ -55,16 +55,6 @@ void AddressBookState::showModal(const std::function<void()>& onOK,
     visible = true;
     if (answer) answer(*this, onOK, onCancel);
     visible = false;  // closed by its close box when the answer did not hide it
-}
-
-AddressBookState::Answer& scriptedAddressBookAnswer() {
-    static AddressBookState::Answer answer;
-    return answer;
-}
-
-std::vector<AddressBookState>& shownAddressBooks() {
-    static std::vector<AddressBookState> shown;
-    return shown;
 }
 
 }  // namespace torva

@@ -79,9 +79,4 @@ class AddressBookState : public AddressBookView {
     Entry& at(int index);
 };
 
-// The answer the POSIX build's next dialogs play (none: closed at once), and
-// the last dialog it showed, for the tests of the host action.
-AddressBookState::Answer& scriptedAddressBookAnswer();
-std::vector<AddressBookState>& shownAddressBooks();
-
 }  // namespace torva

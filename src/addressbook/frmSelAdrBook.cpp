@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/Platform.h"
-#include "support/Error.h"
+#include "base/Error.h"
 #include "support/modLog.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"

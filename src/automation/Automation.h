@@ -11,7 +11,8 @@
 #include <variant>
 #include <vector>
 
-#include "support/Error.h"
+#include "base/Error.h"
+#include "base/Guid.h"
 
 namespace torva::automation {
 
@@ -76,13 +77,7 @@ struct Arg {
 };
 using Args = std::vector<Arg>;
 
-// A COM interface identifier, spelled as in the registry without braces.
-struct Guid {
-    uint32_t data1;
-    uint16_t data2, data3;
-    uint8_t data4[8];
-    bool operator==(const Guid&) const = default;
-};
+using torva::Guid;
 
 // A failed Office call: the HRESULT and the description the object gave
 // (EXCEPINFO) or the system's text for the HRESULT.

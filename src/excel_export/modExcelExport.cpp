@@ -4,7 +4,7 @@
 
 #include "handoff/modAddin.h"
 #include "platform/Platform.h"
-#include "support/Error.h"
+#include "base/Error.h"
 #include "support/modStringTables.h"
 
 namespace torva {

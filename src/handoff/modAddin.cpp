@@ -3,9 +3,8 @@
 #include <string>
 
 #include "handoff/modIniFile.h"
-#include "host/ConnectClass.h"
 #include "platform/Platform.h"
-#include "support/Error.h"
+#include "base/Error.h"
 #include "support/modLog.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
@@ -52,10 +51,10 @@ void showInfoMessage(std::u16string_view text) {
 
 // --- Access start-up timer --------------------------------------------------
 
-std::shared_ptr<TorvaAccessConnect> pendingConnectObject;
+std::shared_ptr<AddInTimerTarget> pendingConnectObject;
 uintptr_t addInTimerId = 0;
 
-void startAddInTimer(std::shared_ptr<TorvaAccessConnect> connectObject) {
+void startAddInTimer(std::shared_ptr<AddInTimerTarget> connectObject) {
     pendingConnectObject = std::move(connectObject);
     if (addInTimerId == 0)
         addInTimerId =
@@ -94,7 +93,7 @@ void addInTimerProc(void* window, uint32_t message, uintptr_t timerId, uint32_t 
     if (!pendingConnectObject) return;
     // Held here: the installation may start the timer again and replace the
     // waiting object while it runs.
-    const std::shared_ptr<TorvaAccessConnect> waiting = pendingConnectObject;
+    const std::shared_ptr<AddInTimerTarget> waiting = pendingConnectObject;
     try {
         if (waiting->AddInTimer_Timer()) stopAddInTimer();
     } catch (const std::exception& e) {

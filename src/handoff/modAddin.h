@@ -7,8 +7,6 @@
 
 namespace torva {
 
-class TorvaAccessConnect;
-
 // Writes a fresh hand-off file and starts plakora.exe with its bare name as the
 // whole command line; does not wait. Throws torva::Error 27 (from the hand-off
 // file), in which case nothing is started. The shell's answer is not examined.
@@ -23,9 +21,17 @@ void showInfoMessage(std::u16string_view text);
 // values belong to the host's user-interface thread, which alone runs the
 // timer and the add-in's handlers.
 
+// What the timer waits on: the Access connect object, which answers true
+// once it has installed.
+class AddInTimerTarget {
+  public:
+    virtual ~AddInTimerTarget() = default;
+    virtual bool AddInTimer_Timer() = 0;
+};
+
 // The Access connect object waiting for its installation; keeps it alive
 // even after the host released it.
-extern std::shared_ptr<TorvaAccessConnect> pendingConnectObject;
+extern std::shared_ptr<AddInTimerTarget> pendingConnectObject;
 // The running timer's id as the system gave it; 0 while none runs.
 extern uintptr_t addInTimerId;
 
@@ -35,7 +41,7 @@ inline constexpr uint32_t kAddInTimerIntervalMs = 50;
 // Remembers the object (replacing the one that waited) and starts the timer
 // unless one runs. A timer the system refuses leaves addInTimerId 0, so the
 // next call tries again.
-void startAddInTimer(std::shared_ptr<TorvaAccessConnect> connectObject);
+void startAddInTimer(std::shared_ptr<AddInTimerTarget> connectObject);
 // Each tick: asks the waiting object to install; once it has, the timer
 // stops and the object is let go. A tick that fails stops the timer and lets
 // go of the object too, and logs the failure once; nothing leaves the

@@ -1,7 +1,7 @@
 #include "handoff/modIniFile.h"
 
 #include "platform/Platform.h"
-#include "support/Error.h"
+#include "base/Error.h"
 #include "support/modUtils.h"
 
 namespace torva {

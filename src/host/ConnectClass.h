@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "automation/Automation.h"
+#include "handoff/modAddin.h"
 
 namespace torva {
 
@@ -121,6 +122,7 @@ class TorvaWordConnect : public ConnectClass {
 // Created by std::make_shared (the COM wrapper does): the start-up timer
 // keeps a counted reference to the object while it waits.
 class TorvaAccessConnect : public ConnectClass,
+                           public AddInTimerTarget,
                            public std::enable_shared_from_this<TorvaAccessConnect> {
   public:
     TorvaAccessConnect();
@@ -130,7 +132,7 @@ class TorvaAccessConnect : public ConnectClass,
     void AddinInstance_OnAddInsUpdate() override;
     void AddinInstance_OnStartupComplete() override;
     // True once a database is open and the installation has run.
-    bool AddInTimer_Timer();
+    bool AddInTimer_Timer() override;
     // Access's action: hand the current table or query to the label application.
     void myCommandbarbutton_Click() override;
     void myMenuButton_Click() override;

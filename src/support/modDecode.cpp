@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "platform/Platform.h"
-#include "support/Error.h"
-#include "support/Text.h"
+#include "base/Error.h"
+#include "base/Text.h"
 
 namespace torva {
 

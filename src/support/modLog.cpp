@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "support/Error.h"
-#include "support/Text.h"
+#include "base/Error.h"
+#include "base/Text.h"
 #include "support/modUtils.h"
 
 namespace torva {

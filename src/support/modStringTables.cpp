@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "platform/Platform.h"
-#include "support/Error.h"
+#include "base/Error.h"
 #include "support/StringFile.h"
 #include "support/modDecode.h"
 #include "support/modLog.h"

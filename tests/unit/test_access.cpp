@@ -14,7 +14,7 @@
 #include "handoff/modAddin.h"
 #include "host/ConnectClass.h"
 #include "platform/posix/Recorder.h"
-#include "support/Text.h"
+#include "base/Text.h"
 #include "support/modStringTables.h"
 #include "test_connect_support.h"
 

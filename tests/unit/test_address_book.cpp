@@ -7,7 +7,7 @@
 #include <span>
 
 #include "Outlook.h"
-#include "addressbook/AddressBookState.h"
+#include "addressbook/posix/RecordedAddressBook.h"
 #include "addressbook/frmSelAdrBook.h"
 #include "host/ConnectClass.h"
 #include "host/frmPicStore.h"

@@ -17,7 +17,7 @@
 #include "host/ConnectClass.h"
 #include "platform/posix/Recorder.h"
 #include "support/StringFile.h"
-#include "support/Text.h"
+#include "base/Text.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
 

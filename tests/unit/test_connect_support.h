@@ -17,7 +17,7 @@
 #include "host/ConnectClass.h"
 #include "platform/posix/Recorder.h"
 #include "support/StringFile.h"
-#include "support/Text.h"
+#include "base/Text.h"
 
 namespace torva::test {
 

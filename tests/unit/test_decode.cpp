@@ -3,7 +3,7 @@
 
 #include "test_support_helpers.h"
 
-#include "support/Error.h"
+#include "base/Error.h"
 #include "support/StringFile.h"
 #include "support/modDecode.h"
 

@@ -4,7 +4,7 @@
 #include "Excel.h"
 #include "excel_export/modExcelExport.h"
 #include "platform/posix/Recorder.h"
-#include "support/Text.h"
+#include "base/Text.h"
 #include "test_support_helpers.h"
 
 using namespace torva;

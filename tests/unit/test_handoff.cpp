@@ -18,9 +18,9 @@
 #include "handoff/modIniFile.h"
 #include "platform/Platform.h"
 #include "platform/posix/Recorder.h"
-#include "support/Error.h"
+#include "base/Error.h"
 #include "support/StringFile.h"
-#include "support/Text.h"
+#include "base/Text.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
 

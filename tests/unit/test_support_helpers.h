@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/posix/Recorder.h"
-#include "support/Text.h"
+#include "base/Text.h"
 #include "support/modUtils.h"
 
 namespace torva::testing {

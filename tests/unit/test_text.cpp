@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "automation/Automation.h"
-#include "support/Error.h"
-#include "support/Text.h"
+#include "base/Error.h"
+#include "base/Text.h"
 
 using namespace torva;
 

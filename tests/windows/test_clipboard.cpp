@@ -6,7 +6,7 @@
 
 #include "host/frmPicStore.h"
 #include "platform/Platform.h"
-#include "support/Error.h"
+#include "base/Error.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include "handoff/modAddin.h"
 #include "handoff/modIniFile.h"
 #include "platform/Platform.h"
-#include "support/Error.h"
-#include "support/Text.h"
+#include "base/Error.h"
+#include "base/Text.h"
 #include "support/modUtils.h"
 
 using namespace torva;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/Platform.h"
-#include "support/Text.h"
+#include "base/Text.h"
 #include "support/modUtils.h"
 
 using namespace torva;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/Text.h"
+#include "base/Text.h"
 
 // Our UTF-8 conversion must agree with the system's where both are defined.
 TEST(TextOnWindows, Utf8AgreesWithTheSystem) {

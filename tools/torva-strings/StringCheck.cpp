@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "support/StringFile.h"
-#include "support/Text.h"
+#include "base/Text.h"
 
 namespace torva::strings {
 

@@ -9,9 +9,9 @@
 
 #include "StringCheck.h"
 #include "platform/Platform.h"
-#include "support/Error.h"
+#include "base/Error.h"
 #include "support/StringFile.h"
-#include "support/Text.h"
+#include "base/Text.h"
 
 using namespace torva;
 

@@ -1,9 +1,19 @@
 // The POSIX build has no windows: its dialog is the in-memory one, answering
 // with the scripted answer and kept for the tests once shown.
 
-#include "addressbook/AddressBookState.h"
+#include "addressbook/posix/RecordedAddressBook.h"
 
 namespace torva {
+
+AddressBookState::Answer& scriptedAddressBookAnswer() {
+    static AddressBookState::Answer answer;
+    return answer;
+}
+
+std::vector<AddressBookState>& shownAddressBooks() {
+    static std::vector<AddressBookState> shown;
+    return shown;
+}
 
 namespace {
 class RecordedAddressBook : public AddressBookState {

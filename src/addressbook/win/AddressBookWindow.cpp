@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/win/Handle.h"
-#include "support/Error.h"
+#include "base/Error.h"
 
 namespace torva::win {
 

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "support/Error.h"
-#include "support/Text.h"
+#include "base/Error.h"
+#include "base/Text.h"
 
 namespace torva::platform::posix {
 

@@ -10,7 +10,7 @@
 
 #include "platform/Platform.h"
 #include "platform/posix/Recorder.h"
-#include "support/Error.h"
+#include "base/Error.h"
 
 namespace torva::platform {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <utility>
 
-#include "automation/Automation.h"
-#include "support/Error.h"
+#include "base/Guid.h"
+#include "base/Error.h"
 
 namespace torva::win {
 
@@ -209,7 +209,7 @@ class ExcepInfo {
     EXCEPINFO e_;
 };
 
-inline GUID toGuid(const automation::Guid& g) noexcept {
+inline GUID toGuid(const Guid& g) noexcept {
     GUID out;
     out.Data1 = g.data1;
     out.Data2 = g.data2;
@@ -217,8 +217,8 @@ inline GUID toGuid(const automation::Guid& g) noexcept {
     for (int i = 0; i < 8; ++i) out.Data4[i] = g.data4[i];
     return out;
 }
-inline automation::Guid fromGuid(const GUID& g) noexcept {
-    automation::Guid out{g.Data1, g.Data2, g.Data3, {}};
+inline Guid fromGuid(const GUID& g) noexcept {
+    Guid out{g.Data1, g.Data2, g.Data3, {}};
     for (int i = 0; i < 8; ++i) out.data4[i] = g.Data4[i];
     return out;
 }

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "support/Error.h"
+#include "base/Error.h"
 
 namespace torva::platform::win {
 

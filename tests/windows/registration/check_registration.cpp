@@ -16,7 +16,7 @@
 #include "host/com/Registration.h"
 #include "platform/win/Extensibility.h"
 #include "platform/win/Handle.h"
-#include "support/Text.h"
+#include "base/Text.h"
 
 using namespace torva;
 using namespace torva::com;

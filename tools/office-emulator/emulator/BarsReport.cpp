@@ -1,6 +1,6 @@
 #include "BarsReport.h"
 
-#include "support/Text.h"
+#include "base/Text.h"
 
 namespace torva::emulator {
 

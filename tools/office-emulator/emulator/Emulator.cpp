@@ -19,7 +19,7 @@
 #include "platform/win/Com.h"
 #include "platform/win/Extensibility.h"
 #include "platform/win/Handle.h"
-#include "support/Text.h"
+#include "base/Text.h"
 
 namespace torva::emulator {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdio>
 
-#include "support/Text.h"
+#include "base/Text.h"
 
 namespace torva::emulator {
 

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "Emulator.h"
-#include "support/Error.h"
-#include "support/Text.h"
+#include "base/Error.h"
+#include "base/Text.h"
 
 namespace {
 constexpr int kExitFailure = 1;

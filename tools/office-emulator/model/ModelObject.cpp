@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "support/Text.h"
+#include "base/Text.h"
 
 namespace torva::model {
 

@@ -1,6 +1,6 @@
-#include "support/Error.h"
+#include "base/Error.h"
 
-#include "support/Text.h"
+#include "base/Text.h"
 
 namespace torva {
 

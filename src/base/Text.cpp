@@ -1,4 +1,4 @@
-#include "support/Text.h"
+#include "base/Text.h"
 
 #include <cstdint>
 
