@@ -8,7 +8,7 @@
 #include "platform/Platform.h"
 #include "platform/posix/ErrnoError.h"
 #include "platform/posix/Recorder.h"
-#include "support/Text.h"
+#include "base/Text.h"
 
 namespace torva::platform {
 
