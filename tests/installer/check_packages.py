@@ -31,10 +31,39 @@ def check(name, ok, detail=""):
 
 
 def table(msi, name):
-    """Rows of one table as tuples of strings (the header lines dropped)."""
-    out = subprocess.run(["msiinfo", "export", msi, name], check=True,
+    """Rows of one table as {column: text}, an absent (null) column as "".
+    Read from the SQL form of the export, which escapes line breaks inside
+    values (the description of the Excel add-in ends with one)."""
+    out = subprocess.run(["msiinfo", "export", "-s", msi, name], check=True,
                          stdout=subprocess.PIPE).stdout.decode("utf-8")
-    return [tuple(line.split("\t")) for line in out.split("\r\n")[3:] if line]
+    rows = []
+    for line in out.splitlines():
+        if not line.startswith("INSERT INTO"):
+            continue
+        columns = line[line.index("(") + 1:line.index(") VALUES")].replace("`", "").split(", ")
+        text, fields, i = line[line.index("VALUES (") + 8:], [], 0
+        while i < len(text) and text[i] != ")":
+            if text[i] == "'":
+                value, i = "", i + 1
+                while text[i] != "'":
+                    if text[i] == "\\":
+                        i += 1
+                        value += {"n": "\n", "r": "\r", "t": "\t"}.get(text[i], text[i])
+                    else:
+                        value += text[i]
+                    i += 1
+                fields.append(value)
+                i += 1
+            else:
+                end = min(j for j in (text.find(",", i), text.find(")", i)) if j >= 0)
+                token = text[i:end].strip()
+                fields.append("" if token == "NULL" else token)
+                i = end
+            while i < len(text) and text[i] in ", ":
+                i += 1
+        row = dict(zip(columns, fields))
+        rows.append(lambda column, row=row: row.get(column, ""))
+    return rows
 
 
 def suminfo(msi):
@@ -91,9 +120,9 @@ def package(msi, arch, scope, symbols):
           suminfo(msi).get("Template"))
     components = table(msi, "Component")
     check(f"{label}: every component {arch}",
-          components and all((int(c[3]) & COMPONENT_64BIT != 0) == (arch == "x64")
-                             for c in components), components)
-    parents = {d[0]: d[1] for d in table(msi, "Directory")}
+          components and all((int(c("Attributes")) & COMPONENT_64BIT != 0) == (arch == "x64")
+                             for c in components), [c("Component") for c in components])
+    parents = {d("Directory"): d("Directory_Parent") for d in table(msi, "Directory")}
     chain, d = [], "INSTALLDIR"
     while d in parents:
         chain.append(d)
@@ -113,8 +142,11 @@ def rows(msi):
     with the type library's bitness key made neutral."""
     def neutral(key):
         return key.replace("\\0\\win32", "\\0\\WIN").replace("\\0\\win64", "\\0\\WIN")
-    registry = sorted((r[1], neutral(r[2]), r[3], r[4], r[5]) for r in table(msi, "Registry"))
-    search = [(r[1], r[2], r[3], int(r[4]) & ~16) for r in table(msi, "RegLocator")]
+    registry = sorted((r("Root"), neutral(r("Key")), r("Name"), r("Value"), r("Component_"))
+                      for r in table(msi, "Registry"))
+    # The locator's type says 64-bit (16) in the 64-bit package alone.
+    search = [(r("Root"), r("Key"), r("Name"), int(r("Type")) & ~16)
+              for r in table(msi, "RegLocator")]
     return registry, search
 
 
