@@ -53,8 +53,8 @@ bool dump(std::ostream& out, HKEY parent, const std::wstring& sub, const std::ws
     for (DWORD i = 0;; ++i) {
         DWORD nameLen = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()),
               type = 0;
-        LSTATUS rc = RegEnumValueW(key.get(), i, name.data(), &nameLen, nullptr, &type,
-                                   data.data(), &size);
+        LSTATUS rc =
+            RegEnumValueW(key.get(), i, name.data(), &nameLen, nullptr, &type, data.data(), &size);
         if (rc == ERROR_MORE_DATA) {
             data.resize(size);
             nameLen = static_cast<DWORD>(name.size());
@@ -92,7 +92,7 @@ int wmain(int argc, wchar_t** argv) {
         const auto slash = arg.find(L'\\');
         const std::wstring root = arg.substr(0, slash);
         const std::wstring sub = slash == std::wstring::npos ? L"" : arg.substr(slash + 1);
-        HKEY hive = root == L"HKCU" ? HKEY_CURRENT_USER
+        HKEY hive = root == L"HKCU"   ? HKEY_CURRENT_USER
                     : root == L"HKLM" ? HKEY_LOCAL_MACHINE
                                       : nullptr;
         if (!hive || !dump(out, hive, sub, arg)) {
