@@ -91,9 +91,9 @@ std::string xml(const std::string& s) {
     return out;
 }
 
-// The installer reads keys, names and data as formatted text: brackets would
-// be expanded and a leading # would make a number. A braced group without
-// properties, such as a GUID, stays as it is.
+// The installer reads keys, names and data as formatted text, in which
+// brackets would be expanded. A braced group without properties, such as a
+// GUID, stays as it is.
 std::u16string literal(const std::u16string& s) {
     std::u16string out;
     for (char16_t c : s) {
@@ -108,10 +108,10 @@ std::u16string literal(const std::u16string& s) {
     return out;
 }
 
-// Registry data: the module and its folder become the installer's paths.
-// Any other use of the folder, or an empty text (which the installer takes
-// for "no value"), cannot be expressed: the rows would differ from what the
-// DLL writes.
+// Registry data: the module and its folder become the installer's paths, and
+// a leading # is doubled (one alone would make a number). Any other use of
+// the folder, or an empty text (which the installer takes for "no value"),
+// cannot be expressed: the rows would differ from what the DLL writes.
 std::u16string data(const std::u16string& s, const std::u16string& fileId,
                     const std::u16string& dirId, bool& ok) {
     const std::u16string folder = std::u16string(1, kFolder) + u"\\";
