@@ -52,14 +52,20 @@ class Prefix:
     def run(self, *args):
         r = subprocess.run([self.wine_run, self.path, *args], stdin=subprocess.DEVNULL,
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
-        return r.returncode, r.stdout.decode("utf-8", "replace")
+        text = r.stdout.decode("utf-8", "replace")
+        if "Unhandled" in text:
+            print(f"note: a Wine process crashed during {os.path.basename(args[0])} {args[1:3]}:")
+            print("  " + "\n  ".join(l for l in text.splitlines() if "Unhandled" in l))
+        return r.returncode, text
 
-    def registry(self):
-        """Every key and value under HKCU\\Software and HKLM\\Software."""
+    def registry(self, *roots):
+        """Every key and value under the roots, by default HKCU\\Software and
+        HKLM\\Software."""
         with tempfile.NamedTemporaryFile(suffix=".txt", delete=False) as f:
             out = f.name
         try:
-            rc, text = self.run(self.regdump, winpath(out), "HKCU\\Software", "HKLM\\Software")
+            rc, text = self.run(self.regdump, winpath(out),
+                                *(roots or ("HKCU\\Software", "HKLM\\Software")))
             if rc != 0:
                 raise RuntimeError("regdump failed: " + text)
             keys, values = {}, {}
@@ -82,9 +88,12 @@ class Prefix:
         return found
 
 
-# Not the package's: msiexec's own records of what it installed, and the
-# network cards that Wine registers once a program first asks for them.
-NOT_OURS = ("hkcu\\software\\microsoft\\installer",
+# Not the package's: msiexec's own records of what it installed, the network
+# cards that Wine registers once a program first asks for them, and Wine's own
+# settings (its debugger adds a key when any process of the prefix crashed;
+# run() reports such a crash).
+NOT_OURS = ("hkcu\\software\\wine",
+            "hkcu\\software\\microsoft\\installer",
             "hklm\\software\\classes\\installer",
             "hklm\\software\\microsoft\\windows\\currentversion\\installer",
             "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\{",
@@ -128,7 +137,8 @@ def compare_rows(name, package, regsvr32):
 
 def leftovers(name, prefix, registry_before, files_before):
     """Nothing of the package after uninstalling: no value, key, file or folder."""
-    keys, values = added(registry_before, prefix.registry())
+    after = prefix.registry()
+    keys, values = added(registry_before, after)
     check(f"{name}: no registry value or key left", not keys and not values,
           sorted(keys)[:10] + sorted(values)[:10])
     # msiexec keeps its package cache folder; the add-in's export and hand-off
@@ -137,6 +147,7 @@ def leftovers(name, prefix, registry_before, files_before):
     new_files = sorted(f for f in prefix.files() - files_before
                        if f != os.path.join("windows", "installer") and not f.startswith(temp))
     check(f"{name}: no file or folder left", not new_files, new_files)
+    return after
 
 
 def play_demo(prefix, build, source, work, name):
@@ -198,10 +209,9 @@ def per_user(prefix, build, source, work, msi, dll, strings):
 
     rc, text = prefix.run("msiexec", "/x", winpath(msi), "/qn")
     check(f"{name}: msiexec /x /qn", rc == 0, f"exit {rc}: {text}")
-    leftovers(name, prefix, reg0, files0)
+    reg2 = leftovers(name, prefix, reg0, files0)
 
     # The same DLL at the same place, registered by itself for this user.
-    reg2 = prefix.registry()
     os.makedirs(folder)
     shutil.copy(dll, folder)
     windll = f"C:\\users\\{prefix.user}\\AppData\\Local\\Programs\\TorvaAddIn\\TorvaAddIn.dll"
@@ -246,11 +256,10 @@ def per_machine(prefix, build, source, work, msi, dll, strings):
     check(f"{name}: plakora.exe stays, the add-in's files go",
           sorted(os.listdir(app)) == ["plakora.exe"] and same_bytes(
               os.path.join(app, "plakora.exe"), plakora_src), sorted(os.listdir(app)))
-    leftovers(name, prefix, reg0, files0)
+    reg2 = leftovers(name, prefix, reg0, files0)
 
     # regsvr32 registers the classes machine-wide and the add-in for the
     # current user; the package puts the add-in keys under HKLM for every user.
-    reg2 = prefix.registry()
     windll = "C:\\Plakora\\TorvaAddIn.dll"
     shutil.copy(dll, app)
     rc, text = prefix.run("regsvr32", "/s", windll)
@@ -265,8 +274,8 @@ def per_machine(prefix, build, source, work, msi, dll, strings):
 
 def products(prefix, display_name):
     """(uninstall entries, DisplayVersion) of the product called display_name."""
-    keys, values = prefix.registry()
     root = "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\"
+    keys, values = prefix.registry("HKLM" + root[4:-1])
     versions = []
     for (key, name), v in values.items():
         if key.startswith(root) and name == "displayname" and text_of(v[2:]) == display_name:
