@@ -35,9 +35,11 @@ std::u16string addinKey(const ConnectClassInfo& c) {
     return u"Software\\Microsoft\\Office\\" + std::u16string(c.host) + u"\\Addins\\" + progIdOf(c);
 }
 
+// With its trailing separator, as an installer writes a folder: the package's
+// rows and this table must agree byte for byte.
 std::u16string folderOf(const std::u16string& path) {
     const auto slash = path.find_last_of(u"\\/");
-    return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash);
+    return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash + 1);
 }
 }  // namespace
 

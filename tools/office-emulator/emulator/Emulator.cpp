@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -111,12 +112,11 @@ std::wstring regString(HKEY key, const wchar_t* name) {
     return s;
 }
 
-std::vector<Registered> registeredAddIns(const std::u16string& host) {
+std::vector<Registered> registeredAddIns(const std::u16string& host, HKEY root) {
     std::vector<Registered> out;
     const std::wstring path = L"Software\\Microsoft\\Office\\" + wide(host) + L"\\Addins";
     win::UniqueHkey addins;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, addins.put()) != ERROR_SUCCESS)
-        return out;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, addins.put()) != ERROR_SUCCESS) return out;
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];
         DWORD len = 256;
@@ -134,6 +134,45 @@ std::vector<Registered> registeredAddIns(const std::u16string& host) {
                                  regString(key.get(), L"Description")});
     }
     return out;
+}
+
+// The user's add-ins, then the machine's (HKLM, for every user); a ProgID
+// that the user registered too is loaded once.
+std::vector<Registered> registeredAddIns(const std::u16string& host) {
+    std::vector<Registered> out = registeredAddIns(host, HKEY_CURRENT_USER);
+    for (auto& machine : registeredAddIns(host, HKEY_LOCAL_MACHINE)) {
+        if (std::none_of(out.begin(), out.end(), [&](const Registered& r) {
+                return _wcsicmp(r.progId.c_str(), machine.progId.c_str()) == 0;
+            }))
+            out.push_back(std::move(machine));
+    }
+    return out;
+}
+
+// Windows reads the classes as one view, the user's (HKCU\Software\Classes)
+// over the machine's; Wine reads only the machine's, so a class registered for
+// one user would not be found. The add-in's class is looked up in that order
+// here; a ProgID found in neither gets COM's own answer.
+std::wstring classesValue(const std::wstring& key) {
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        win::UniqueHkey k;
+        if (RegOpenKeyExW(root, (L"Software\\Classes\\" + key).c_str(), 0, KEY_READ, k.put()) ==
+            ERROR_SUCCESS)
+            return regString(k.get(), nullptr);
+    }
+    return {};
+}
+
+HRESULT addInClass(const std::wstring& progId, CLSID& clsid) {
+    const std::wstring text = classesValue(progId + L"\\CLSID");
+    if (text.empty()) return CLSIDFromProgID(progId.c_str(), &clsid);
+    return CLSIDFromString(text.c_str(), &clsid);
+}
+
+std::wstring inprocServer(const CLSID& clsid) {
+    wchar_t text[40];
+    StringFromGUID2(clsid, text, 40);
+    return classesValue(std::wstring(L"CLSID\\") + text + L"\\InprocServer32");
 }
 
 // --- files the add-in leaves ---------------------------------------------
@@ -269,14 +308,10 @@ void pumpFor(DWORD ms) {
 // now (DllCanUnloadNow); null when the DLL is not loaded or has no answer.
 ordered_json canUnload(const std::wstring& progId) {
     CLSID clsid;
-    if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) return nullptr;
-    wchar_t text[40];
-    StringFromGUID2(clsid, text, 40);
-    const std::wstring path = std::wstring(L"CLSID\\") + text + L"\\InprocServer32";
-    win::UniqueHkey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return nullptr;
-    HMODULE module = GetModuleHandleW(regString(key.get(), nullptr).c_str());
+    if (FAILED(addInClass(progId, clsid))) return nullptr;
+    const std::wstring server = inprocServer(clsid);
+    if (server.empty()) return nullptr;
+    HMODULE module = GetModuleHandleW(server.c_str());
     if (!module) return nullptr;
     using CanUnloadNow = HRESULT(WINAPI*)();
     // Through void* because FARPROC's signature is not the export's.
@@ -287,6 +322,9 @@ ordered_json canUnload(const std::wstring& progId) {
 }
 
 // --- one run -------------------------------------------------------------
+
+inline void freeModule(HMODULE m) noexcept { FreeLibrary(m); }
+using Module = win::UniqueHandle<HMODULE, freeModule>;
 
 struct AddIn {
     Registered entry;
@@ -413,7 +451,7 @@ class Run {
         if (!bridgeAvailable())
             throw Error::fromHResult(E_NOTIMPL, u"this build has no COM adapter for the model");
         CLSID clsid;
-        HRESULT hr = CLSIDFromProgID(a.entry.progId.c_str(), &clsid);
+        HRESULT hr = addInClass(a.entry.progId, clsid);
         if (FAILED(hr)) {
             failed("CLSIDFromProgID", hr, win::hresultText(hr));
             return false;
@@ -421,6 +459,7 @@ class Run {
         ComPtr<IUnknown> unknown;
         hr =
             CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, unknown.putVoid());
+        if (hr == REGDB_E_CLASSNOTREG) hr = createFromServer(clsid, unknown);
         if (FAILED(hr)) {
             failed("CoCreateInstance", hr, win::hresultText(hr));
             return false;
@@ -431,6 +470,26 @@ class Run {
             return false;
         }
         return true;
+    }
+
+    // A class that only the user's view holds: its server's class factory, as
+    // COM would call it. The server stays loaded until the run ends, as COM
+    // keeps it until the apartment ends.
+    HRESULT createFromServer(const CLSID& clsid, ComPtr<IUnknown>& unknown) {
+        const std::wstring server = inprocServer(clsid);
+        if (server.empty()) return REGDB_E_CLASSNOTREG;
+        Module module(LoadLibraryW(server.c_str()));
+        if (!module) return HRESULT_FROM_WIN32(GetLastError());
+        using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+        // Through void* because FARPROC's signature is not the export's.
+        auto getClassObject = reinterpret_cast<GetClassObject>(
+            reinterpret_cast<void*>(GetProcAddress(module.get(), "DllGetClassObject")));
+        if (!getClassObject) return CO_E_ERRORINDLL;
+        servers_.push_back(std::move(module));
+        ComPtr<IClassFactory> factory;
+        const HRESULT hr = getClassObject(clsid, IID_IClassFactory, factory.putVoid());
+        if (FAILED(hr)) return hr;
+        return factory->CreateInstance(nullptr, IID_IUnknown, unknown.putVoid());
     }
 
     void connect(AddIn& a, win::ext_ConnectMode mode) {
@@ -585,6 +644,8 @@ class Run {
         return out;
     }
 
+    // First, so that the servers are unloaded after everything they made is gone.
+    std::vector<Module> servers_;
     const Scenario& scenario_;
     std::u16string hostName_;
     std::u16string menuBar_;

@@ -1,0 +1,347 @@
+#!/usr/bin/env python3
+"""The 64-bit installer packages under Wine, in a fresh prefix:
+
+    check_installer.py BUILD-DIR SOURCE-DIR VERSION
+
+1. Per user, default folder: installs without elevation, the files where the
+   README says, the registry exactly as `regsvr32 /n /i:user` of the same DLL
+   writes it, the emulated Excel loads the installed add-in, and uninstalling
+   leaves nothing of the package.
+2. Per machine into the label application's folder (INSTALLDIR): the same
+   under HKLM, the add-in keys included; the demo's click starts the
+   plakora.exe found there, which the package neither installs nor removes.
+3. Upgrades, per machine in the default folder: version N then N+1 leaves one
+   product, N+1; N again is refused with the package's message.
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+failures = []
+
+
+def check(name, ok, detail=""):
+    print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))
+    if not ok:
+        failures.append(name)
+    return ok
+
+
+def winpath(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Prefix:
+    def __init__(self, source, build, path):
+        self.wine_run = os.path.join(source, "tools", "wine-run")
+        self.regdump = os.path.join(build, "tests", "installer", "regdump.exe")
+        self.path = path
+        shutil.rmtree(path, ignore_errors=True)
+        if os.path.exists(path + ".lock"):
+            os.remove(path + ".lock")
+        self.run("cmd", "/c", "ver")
+        users = [u for u in os.listdir(self.drive("users")) if u.lower() != "public"]
+        self.user = users[0]
+
+    def drive(self, *parts):
+        return os.path.join(self.path, "drive_c", *parts)
+
+    def run(self, *args):
+        r = subprocess.run([self.wine_run, self.path, *args], stdin=subprocess.DEVNULL,
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+        text = r.stdout.decode("utf-8", "replace")
+        if "Unhandled" in text:
+            print(f"note: a Wine process crashed during {os.path.basename(args[0])} {args[1:3]}:")
+            print("  " + "\n  ".join(l for l in text.splitlines() if "Unhandled" in l))
+        return r.returncode, text
+
+    def registry(self, *roots):
+        """Every key and value under the roots, by default HKCU\\Software and
+        HKLM\\Software."""
+        with tempfile.NamedTemporaryFile(suffix=".txt", delete=False) as f:
+            out = f.name
+        try:
+            rc, text = self.run(self.regdump, winpath(out),
+                                *(roots or ("HKCU\\Software", "HKLM\\Software")))
+            if rc != 0:
+                raise RuntimeError("regdump failed: " + text)
+            keys, values = {}, {}
+            for line in open(out, encoding="utf-8"):
+                parts = line.rstrip("\n").split("\t")
+                if parts[0] == "K":
+                    keys[parts[1].lower()] = parts[1]
+                else:
+                    values[(parts[1].lower(), parts[2].lower())] = (parts[1], parts[2],
+                                                                    int(parts[3]), parts[4])
+            return keys, values
+        finally:
+            os.remove(out)
+
+    def files(self):
+        found = set()
+        for top, dirs, names in os.walk(self.drive()):
+            for n in dirs + names:
+                found.add(os.path.relpath(os.path.join(top, n), self.drive()).lower())
+        return found
+
+
+# Not the package's: msiexec's own records of what it installed, the network
+# cards that Wine registers once a program first asks for them, and Wine's own
+# settings (its debugger adds a key when any process of the prefix crashed;
+# run() reports such a crash).
+NOT_OURS = ("hkcu\\software\\wine",
+            "hkcu\\software\\microsoft\\installer",
+            "hklm\\software\\classes\\installer",
+            "hklm\\software\\microsoft\\windows\\currentversion\\installer",
+            "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\{",
+            "hklm\\software\\microsoft\\windows nt\\currentversion\\networkcards",
+            "hklm\\software\\wow6432node\\microsoft\\windows nt\\currentversion\\networkcards")
+
+
+def bookkeeping(key):
+    return any(key == b or key.startswith(b if b.endswith("{") else b + "\\")
+               for b in NOT_OURS)
+
+
+def added(before, after, map_key=lambda k: k):
+    """Keys and values in `after` that `before` does not hold, or holds with other data."""
+    keys = {map_key(k) for k in after[0] if k not in before[0] and not bookkeeping(k)}
+    values = {}
+    for k, v in after[1].items():
+        if before[1].get(k) != v and not bookkeeping(k[0]):
+            values[(map_key(k[0]), k[1])] = (v[2], v[3])
+    return keys, values
+
+
+def text_of(value):
+    return bytes.fromhex(value[1]).decode("utf-16-le").rstrip("\0")
+
+
+def compare_rows(name, package, regsvr32):
+    """The package's registry, value by value, against what regsvr32 wrote."""
+    check(f"{name}: the package registers the add-in", len(package[1]) > 40,
+          f"{len(package[1])} values")
+    problems = []
+    for k in sorted(package[1].keys() | regsvr32[1].keys()):
+        a, b = package[1].get(k), regsvr32[1].get(k)
+        if a != b:
+            problems.append(f"{k[0]} [{k[1]}]: package {a}, regsvr32 {b}")
+    for k in sorted(package[0] ^ regsvr32[0]):
+        problems.append(f"key {k} only in the {'package' if k in package[0] else 'regsvr32'} view")
+    check(f"{name}: registry equals regsvr32's, value by value ({len(package[1])} values)",
+          not problems, "\n  " + "\n  ".join(problems[:20]))
+
+
+def leftovers(name, prefix, registry_before, files_before):
+    """Nothing of the package after uninstalling: no value, key, file or folder."""
+    after = prefix.registry()
+    keys, values = added(registry_before, after)
+    check(f"{name}: no registry value or key left", not keys and not values,
+          sorted(keys)[:10] + sorted(values)[:10])
+    # msiexec keeps its package cache folder; the add-in's export and hand-off
+    # files in the user's temporary folder are the add-in's work, not the package's.
+    temp = os.path.join("users", prefix.user.lower(), "temp") + os.sep
+    new_files = sorted(f for f in prefix.files() - files_before
+                       if f != os.path.join("windows", "installer") and not f.startswith(temp))
+    check(f"{name}: no file or folder left", not new_files, new_files)
+    return after
+
+
+def play_demo(prefix, build, source, work, name):
+    report = os.path.join(work, name + ".report.json")
+    emulator = os.path.join(build, "tools", "office-emulator", "emulator", "office-emulator.exe")
+    rc, text = prefix.run(emulator, winpath(os.path.join(source, "demo", "excel.json")),
+                          "--report", winpath(report))
+    if not check(f"{name}: the emulated Excel ran the demo", rc == 0 and os.path.exists(report),
+                 f"exit {rc}: {text[-2000:]}"):
+        return None
+    r = json.load(open(report, encoding="utf-8"))
+    check(f"{name}: Excel found and connected the installed add-in through the registry",
+          [(a["progId"], a["connected"]) for a in r["addins"]]
+          == [("TorvaAddIn.TorvaExcelConnect", True)] and not r["hostCallFailures"],
+          (r["addins"], r["hostCallFailures"]))
+    bars = r["snapshots"]["started"]["commandBars"]
+    check(f"{name}: the add-in's toolbar with its button",
+          len(bars) == 1 and len(bars[0]["controls"]) == 1 and not r["stepProblems"],
+          (bars, r["stepProblems"]))
+    check(f"{name}: the add-in let go and could unload",
+          r["references"]["outstandingAtExit"] == 0
+          and r["references"]["addinsCanUnload"] == {"TorvaAddIn.TorvaExcelConnect": True},
+          r["references"])
+    return r
+
+
+def install(prefix, msi, *props, log=None):
+    args = ["msiexec", "/i", winpath(msi), "/qn", *props]
+    if log:
+        args += ["/l*v", winpath(log)]
+    return prefix.run(*args)
+
+
+def same_bytes(a, b):
+    return os.path.exists(a) and open(a, "rb").read() == open(b, "rb").read()
+
+
+def per_user(prefix, build, source, work, msi, dll, strings):
+    name = "per user"
+    reg0, files0 = prefix.registry(), prefix.files()
+    rc, text = install(prefix, msi)
+    if not check(f"{name}: msiexec /i /qn without elevation", rc == 0, f"exit {rc}: {text}"):
+        return
+    folder = prefix.drive("users", prefix.user, "AppData", "Local", "Programs", "TorvaAddIn")
+    check(f"{name}: files in %LOCALAPPDATA%\\Programs\\TorvaAddIn",
+          os.path.isdir(folder) and sorted(os.listdir(folder)) == ["Torva.Sys", "TorvaAddIn.dll"],
+          os.listdir(folder) if os.path.isdir(folder) else "no folder")
+    check(f"{name}: the DLL and string table that the build made",
+          same_bytes(os.path.join(folder, "TorvaAddIn.dll"), dll)
+          and same_bytes(os.path.join(folder, "Torva.Sys"), strings))
+    package = added(reg0, prefix.registry())
+    check(f"{name}: nothing under HKLM", not [k for k in package[1] if k[0].startswith("hklm")],
+          [k for k in package[1] if k[0].startswith("hklm")][:5])
+
+    r = play_demo(prefix, build, source, work, "per user")
+    if r is not None:
+        check(f"{name}: no plakora.exe beside the add-in, so nothing started",
+              r["launches"] == [], r["launches"])
+
+    rc, text = prefix.run("msiexec", "/x", winpath(msi), "/qn")
+    check(f"{name}: msiexec /x /qn", rc == 0, f"exit {rc}: {text}")
+    reg2 = leftovers(name, prefix, reg0, files0)
+
+    # The same DLL at the same place, registered by itself for this user.
+    os.makedirs(folder)
+    shutil.copy(dll, folder)
+    windll = f"C:\\users\\{prefix.user}\\AppData\\Local\\Programs\\TorvaAddIn\\TorvaAddIn.dll"
+    rc, text = prefix.run("regsvr32", "/s", "/n", "/i:user", windll)
+    check(f"{name}: regsvr32 /n /i:user", rc == 0, text)
+    compare_rows(name, package, added(reg2, prefix.registry()))
+    prefix.run("regsvr32", "/s", "/u", "/n", "/i:user", windll)
+    shutil.rmtree(os.path.dirname(folder))
+    # Unregistering keeps the Office keys that other add-ins share: a fresh
+    # start for the next check.
+    prefix.run("reg", "delete", "HKCU\\Software\\Microsoft\\Office", "/f")
+
+
+def per_machine(prefix, build, source, work, msi, dll, strings):
+    name = "per machine"
+    plakora_src = os.path.join(build, "tools", "plakora-standin", "plakora.exe")
+    app = prefix.drive("Plakora")
+    os.makedirs(app)
+    shutil.copy(plakora_src, app)
+    reg0, files0 = prefix.registry(), prefix.files()
+    rc, text = install(prefix, msi, "INSTALLDIR=C:\\Plakora\\")
+    if not check(f"{name}: msiexec /i /qn INSTALLDIR=<label application's folder>", rc == 0,
+                 f"exit {rc}: {text}"):
+        return
+    check(f"{name}: the add-in's files beside plakora.exe",
+          sorted(os.listdir(app)) == ["Torva.Sys", "TorvaAddIn.dll", "plakora.exe"]
+          and same_bytes(os.path.join(app, "TorvaAddIn.dll"), dll), sorted(os.listdir(app)))
+    package = added(reg0, prefix.registry())
+    check(f"{name}: nothing under HKCU", not [k for k in package[1] if k[0].startswith("hkcu")],
+          [k for k in package[1] if k[0].startswith("hkcu")][:5])
+
+    r = play_demo(prefix, build, source, work, "per machine")
+    if r is not None:
+        launches = r["launches"]
+        ok = len(launches) == 1 and launches[0]["handoff"].split("\r\n")[:2] == [
+            "[PLAKORA]", "RUNMODE=3"]
+        check(f"{name}: the click started plakora.exe from the add-in's folder with the export",
+              ok, launches)
+
+    rc, text = prefix.run("msiexec", "/x", winpath(msi), "/qn")
+    check(f"{name}: msiexec /x /qn", rc == 0, f"exit {rc}: {text}")
+    check(f"{name}: plakora.exe stays, the add-in's files go",
+          sorted(os.listdir(app)) == ["plakora.exe"] and same_bytes(
+              os.path.join(app, "plakora.exe"), plakora_src), sorted(os.listdir(app)))
+    reg2 = leftovers(name, prefix, reg0, files0)
+
+    # regsvr32 registers the classes machine-wide and the add-in for the
+    # current user; the package puts the add-in keys under HKLM for every user.
+    windll = "C:\\Plakora\\TorvaAddIn.dll"
+    shutil.copy(dll, app)
+    rc, text = prefix.run("regsvr32", "/s", windll)
+    check(f"{name}: regsvr32", rc == 0, text)
+    office = "hkcu\\software\\microsoft\\office"
+    rows = added(reg2, prefix.registry(),
+                 lambda k: "hklm" + k[4:] if k == office or k.startswith(office + "\\") else k)
+    compare_rows(name, package, rows)
+    prefix.run("regsvr32", "/s", "/u", windll)
+    shutil.rmtree(app)
+
+
+def products(prefix, display_name):
+    """(uninstall entries, DisplayVersion) of the product called display_name."""
+    root = "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\"
+    keys, values = prefix.registry("HKLM" + root[4:-1])
+    versions = []
+    for (key, name), v in values.items():
+        if key.startswith(root) and name == "displayname" and text_of(v[2:]) == display_name:
+            versions.append(text_of(values[(key, "displayversion")][2:]))
+    return sorted(versions)
+
+
+def upgrades(prefix, build, source, work, dll, strings):
+    name = "upgrade"
+    rows = os.path.join(build, "resources", "installer", "machine")
+    msis = {}
+    for version in ("100.0.1", "100.0.2"):
+        msis[version] = os.path.join(work, f"TorvaAddIn-{version}-x64-permachine.msi")
+        r = subprocess.run([os.path.join(source, "resources", "installer", "build-msi"),
+                            msis[version], "x64", "machine", version, dll, strings, rows],
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        check(f"{name}: package {version} builds without a warning", r.returncode == 0,
+              r.stdout.decode())
+    product = "Torva Plakora 3.0 Startmodul (64-bit)"
+    reg0, files0 = prefix.registry(), prefix.files()
+    rc, text = install(prefix, msis["100.0.1"])
+    check(f"{name}: N installs", rc == 0, f"exit {rc}: {text}")
+    folder = prefix.drive("Program Files", "TorvaAddIn")
+    check(f"{name}: files in C:\\Program Files\\TorvaAddIn",
+          os.path.isdir(folder) and sorted(os.listdir(folder)) == ["Torva.Sys", "TorvaAddIn.dll"])
+    rc, text = install(prefix, msis["100.0.2"])
+    check(f"{name}: N+1 installs over N", rc == 0, f"exit {rc}: {text}")
+    found = products(prefix, product)
+    check(f"{name}: one product left, N+1", found == ["100.0.2"], found)
+    log = os.path.join(work, "downgrade.log")
+    rc, text = install(prefix, msis["100.0.1"], log=log)
+    # 1603, as Wine reports exit codes: modulo 256.
+    check(f"{name}: N again is refused", rc == 1603 % 256, f"exit {rc}")
+    # Wine's msiexec shows the refusal only with a user interface; the log
+    # tells that the launch condition carrying it stopped the install.
+    said = open(log, encoding="latin-1").read() if os.path.exists(log) else ""
+    r = subprocess.run(["msiinfo", "export", msis["100.0.1"], "LaunchCondition"],
+                       stdout=subprocess.PIPE)
+    check(f"{name}: refused by the downgrade check, which says why",
+          "WIX_DOWNGRADE_DETECTED = {" in said and "Action ended" in said
+          and "NOT WIX_DOWNGRADE_DETECTED\tA newer version of [ProductName] is already installed"
+          in r.stdout.decode(), said[-1500:])
+    found = products(prefix, product)
+    check(f"{name}: still N+1 alone", found == ["100.0.2"], found)
+    rc, text = prefix.run("msiexec", "/x", winpath(msis["100.0.2"]), "/qn")
+    check(f"{name}: N+1 uninstalls", rc == 0, f"exit {rc}: {text}")
+    leftovers(name, prefix, reg0, files0)
+
+
+def main(build, source, version):
+    build, source = os.path.abspath(build), os.path.abspath(source)
+    work = os.path.join(build, "installer-check")
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    packages = os.path.join(build, "packages")
+    dll = os.path.join(build, "TorvaAddIn.dll")
+    strings = os.path.join(build, "Torva.Sys")
+    prefix = Prefix(source, build, os.path.join(work, "prefix"))
+    per_user(prefix, build, source, work, os.path.join(packages, f"TorvaAddIn-{version}-x64.msi"),
+             dll, strings)
+    per_machine(prefix, build, source, work,
+                os.path.join(packages, f"TorvaAddIn-{version}-x64-permachine.msi"), dll, strings)
+    upgrades(prefix, build, source, work, dll, strings)
+    print(f"{len(failures)} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(*sys.argv[1:]))
