@@ -4,13 +4,16 @@
 //   machine DLL      registered machine-wide
 //   user DLL         registered for the current user only
 //   absent           unregistered: nothing of ours left, the planted keys kept
-//   objects DLL      the classes can be created and the DLL can unload after
+//   objects DLL      the classes can be created, answer through their dual
+//                    interfaces and at the COM boundary as a host expects,
+//                    and the DLL can unload after
 // Exit code 0 when the state is as expected; each mismatch is printed.
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "host/com/Registration.h"
@@ -108,6 +111,84 @@ void plant() {
     }
 }
 
+HRESULT invoke(IDispatch* object, DISPID id, WORD flags, VARIANT* arg, VARIANT* result,
+               EXCEPINFO* exception) {
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params{arg, nullptr, arg ? 1u : 0u, 0};
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        params.rgdispidNamedArgs = &put;
+        params.cNamedArgs = 1;
+    }
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, exception,
+                          nullptr);
+}
+
+bool sameObject(IUnknown* a, IUnknown* b) {
+    IUnknown *ua = nullptr, *ub = nullptr;
+    if (a) a->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&ua));
+    if (b) b->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&ub));
+    const bool same = ua == ub;
+    if (ua) ua->Release();
+    if (ub) ub->Release();
+    return same;
+}
+
+// The default dual interface as a late-bound caller (VBA, a script) uses it:
+// the host instance goes in by putref and comes back by get, Nothing too;
+// Access's timer function, called with no Access behind it, fails as a VB
+// error 91 inside DISP_E_EXCEPTION.
+void expectDefaultInterface(IDispatch* addin, const std::u16string& host, DISPID id) {
+    EXCEPINFO exception{};
+    VARIANT result;
+    VariantInit(&result);
+    if (host == u"Access") {
+        const HRESULT hr = invoke(addin, id, DISPATCH_METHOD, nullptr, &result, &exception);
+        if (hr != DISP_E_EXCEPTION || exception.scode != static_cast<SCODE>(0x800A005B))
+            fail("AddInTimer_Timer without Access: not error 91 through DISP_E_EXCEPTION");
+        SysFreeString(exception.bstrSource);
+        SysFreeString(exception.bstrDescription);
+        SysFreeString(exception.bstrHelpFile);
+        VariantClear(&result);
+        return;
+    }
+    VARIANT value;
+    value.vt = VT_DISPATCH;
+    value.pdispVal = addin;  // any IDispatch will do: the connect object itself
+    if (FAILED(invoke(addin, id, DISPATCH_PROPERTYPUTREF, &value, nullptr, &exception)))
+        fail("putref " + toUtf8(host) + "Instance failed");
+    if (FAILED(invoke(addin, id, DISPATCH_PROPERTYGET, nullptr, &result, &exception)) ||
+        result.vt != VT_DISPATCH || !sameObject(result.pdispVal, addin))
+        fail("get " + toUtf8(host) + "Instance does not give back what putref set");
+    VariantClear(&result);
+    value.pdispVal = nullptr;  // Nothing, which also ends the cycle just made
+    if (FAILED(invoke(addin, id, DISPATCH_PROPERTYPUTREF, &value, nullptr, &exception)) ||
+        FAILED(invoke(addin, id, DISPATCH_PROPERTYGET, nullptr, &result, &exception)) ||
+        result.vt != VT_DISPATCH || result.pdispVal != nullptr)
+        fail(toUtf8(host) + "Instance does not take and give Nothing");
+    VariantClear(&result);
+}
+
+// A failure inside a host call reaches the host as the HRESULT of the call
+// with its description as the thread's error info: Word's start-up with no
+// Word behind it uses Nothing as an object, VB's error 91.
+void expectErrorInfoAtTheBoundary(win::IDTExtensibility2* addin) {
+    SetErrorInfo(0, nullptr);
+    const HRESULT hr = addin->OnStartupComplete(nullptr);
+    if (hr != static_cast<HRESULT>(0x800A005B)) fail("Word start-up without Word: not error 91");
+    ISupportErrorInfo* support = nullptr;
+    if (FAILED(addin->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support))) ||
+        support->InterfaceSupportsErrorInfo(win::IID_IDTExtensibility2) != S_OK)
+        fail("IDTExtensibility2 does not say it gives error info");
+    if (support) support->Release();
+    IErrorInfo* info = nullptr;
+    BSTR description = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK || FAILED(info->GetDescription(&description)) ||
+        !description || std::wcsstr(description, L"Object variable") == nullptr)
+        fail("no error info with the failure's description");
+    SysFreeString(description);
+    if (info) info->Release();
+}
+
 void expectObjects(const std::u16string& dll) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const HMODULE module = LoadLibraryW(wide(dll));
@@ -143,6 +224,9 @@ void expectObjects(const std::u16string& dll) {
             LPOLESTR names[] = {const_cast<LPOLESTR>(wide(member))};
             if (FAILED(addin->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
                 fail("default interface does not know " + toUtf8(member));
+            else
+                expectDefaultInterface(addin, c.host, id);
+            if (c.host == std::u16string(u"Word")) expectErrorInfoAtTheBoundary(addin);
             // Access waits for a database on a timer that holds the object:
             // the DLL must stay until the wait ends (here at the first tick,
             // which fails for want of a connection).
