@@ -2,10 +2,13 @@
 
 #include <ocidl.h>
 
-#include <cstdio>
+#include <cstdint>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <map>
+#include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "automation/DispatchPacking.h"
@@ -23,13 +26,21 @@ char16_t folded(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32)
 
 // Member names compare as GetIDsOfNames compares them, without regard to
 // case; a name is looked up as the caller spelled it, without a key built.
-struct FoldedLess {
+struct FoldedHash {
     using is_transparent = void;
-    bool operator()(std::u16string_view a, std::u16string_view b) const {
-        const size_t n = std::min(a.size(), b.size());
-        for (size_t i = 0; i < n; ++i)
-            if (const char16_t x = folded(a[i]), y = folded(b[i]); x != y) return x < y;
-        return a.size() < b.size();
+    size_t operator()(std::u16string_view s) const noexcept {
+        uint64_t h = 14695981039346656037ull;  // FNV-1a
+        for (char16_t c : s) h = (h ^ folded(c)) * 1099511628211ull;
+        return static_cast<size_t>(h ^ (h >> 32));
+    }
+};
+struct FoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const noexcept {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (folded(a[i]) != folded(b[i])) return false;
+        return true;
     }
 };
 
@@ -37,7 +48,7 @@ struct FoldedLess {
 // name alone, one with named arguments by the member and argument names.
 // Entries stay where they are, so callers may hold on to them.
 struct TypeTable {
-    std::map<std::u16string, DISPID, FoldedLess> members;
+    std::unordered_map<std::u16string, DISPID, FoldedHash, FoldedEqual> members;
     std::map<std::u16string, std::vector<DISPID>> withNamedArgs;
     size_t size() const { return members.size() + withNamedArgs.size(); }
 };
@@ -197,6 +208,18 @@ class DispatchObject final : public Object {
     }
     Value call(std::u16string_view name, const Args& args) override {
         return invoke(name, args, DISPATCH_METHOD | DISPATCH_PROPERTYGET);
+    }
+    void appendText(std::u16string_view name, std::u16string& out) override {
+        Variant result;
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        rawInvoke(memberId(name), DISPATCH_METHOD | DISPATCH_PROPERTYGET, none, result, name);
+        const VARIANT& v = *result.get();
+        if (V_VT(&v) == VT_BSTR) {  // the common case, copied once, straight from the BSTR
+            if (const BSTR b = V_BSTR(&v))
+                out.append(reinterpret_cast<const char16_t*>(b), SysStringLen(b));
+            return;
+        }
+        out += asString(fromVariant(v, dispatchBridge()));
     }
     void put(std::u16string_view name, const Value& value) override {
         const DISPID id = memberId(name);
@@ -364,18 +387,16 @@ class DispatchObject final : public Object {
             rawInvoke(memberId(name), flags, none, result, name);
             return fromVariant(*result.get(), dispatchBridge());
         }
+        if (std::none_of(args.begin(), args.end(), [](const Arg& a) { return !a.name.empty(); }))
+            return invokePositional(name, args, flags, result);
         const DispatchLayout layout = layoutArgs(name, args);
-        DISPID member = DISPID_UNKNOWN;
-        DISPID* named = nullptr;  // the named arguments' DISPIDs follow the member's
-        UINT namedCount = 0;
-        if (layout.names.size() == 1) {
-            member = memberId(name);
-        } else {
-            const std::vector<DISPID>& ids = dispids(layout.names);
-            member = ids[0];
-            named = const_cast<DISPID*>(ids.data() + 1);
-            namedCount = static_cast<UINT>(ids.size() - 1);
-        }
+        // Named arguments that are all left out leave the member alone.
+        DISPID single = DISPID_UNKNOWN;
+        std::span<const DISPID> ids(&single, 1);
+        if (layout.names.size() == 1)
+            single = memberId(name);
+        else
+            ids = dispids(layout.names);
         std::vector<Variant> slots(layout.slots.size());
         for (size_t i = 0; i < layout.slots.size(); ++i) {
             if (layout.slots[i].omitted)
@@ -385,8 +406,36 @@ class DispatchObject final : public Object {
         }
         // Variant is layout-compatible with VARIANT, so the vector is rgvarg.
         static_assert(sizeof(Variant) == sizeof(VARIANT));
-        DISPPARAMS params{slots.empty() ? nullptr : slots[0].get(), named,
+        // The named arguments' DISPIDs follow the member's in the cache entry.
+        const UINT namedCount = static_cast<UINT>(ids.size() - 1);
+        DISPPARAMS params{slots.empty() ? nullptr : slots[0].get(),
+                          namedCount ? const_cast<DISPID*>(ids.data() + 1) : nullptr,
                           static_cast<UINT>(slots.size()), namedCount};
+        rawInvoke(ids[0], flags, params, result, name);
+        return fromVariant(*result.get(), dispatchBridge());
+    }
+
+    // Item(k) of every contact: in rgvarg the arguments stand in reverse
+    // order, a left-out one keeping its slot; a few of them need no heap.
+    Value invokePositional(std::u16string_view name, const Args& args, WORD flags,
+                           Variant& result) {
+        const DISPID member = memberId(name);
+        std::array<Variant, 4> few;
+        std::vector<Variant> many;
+        Variant* slots = few.data();
+        if (args.size() > few.size()) {
+            many.resize(args.size());
+            slots = many.data();
+        }
+        for (size_t i = 0; i < args.size(); ++i) {
+            const Arg& a = args[args.size() - 1 - i];
+            if (a.omitted)
+                setMissing(*slots[i].get());
+            else
+                toVariant(a.value, *slots[i].get(), dispatchBridge());
+        }
+        static_assert(sizeof(Variant) == sizeof(VARIANT));
+        DISPPARAMS params{slots[0].get(), nullptr, static_cast<UINT>(args.size()), 0};
         rawInvoke(member, flags, params, result, name);
         return fromVariant(*result.get(), dispatchBridge());
     }
