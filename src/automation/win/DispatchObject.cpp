@@ -2,9 +2,9 @@
 
 #include <ocidl.h>
 
-#include <cstdint>
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <span>
