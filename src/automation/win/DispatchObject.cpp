@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -50,6 +51,18 @@ struct FoldedEqual {
 struct TypeTable {
     std::unordered_map<std::u16string, DISPID, FoldedHash, FoldedEqual> members;
     std::map<std::u16string, std::vector<DISPID>> withNamedArgs;
+    // Callers name members with literals: the same address holding the same
+    // text is the same member, found again without hashing the name.
+    struct Spelling {
+        const char16_t* at = nullptr;
+        std::u16string text;
+        DISPID id = DISPID_UNKNOWN;
+    };
+    std::array<Spelling, 32> spellings;
+    Spelling& spellingSlot(std::u16string_view name) {
+        const auto at = reinterpret_cast<uintptr_t>(name.data());
+        return spellings[((at >> 1) ^ (at >> 7)) % spellings.size()];
+    }
     size_t size() const { return members.size() + withNamedArgs.size(); }
 };
 
@@ -328,19 +341,28 @@ class DispatchObject final : public Object {
     // for an object without type information, this object's own.
     TypeTable& table() {
         if (table_) return *table_;
-        table_ = &own_;
-        if (ComPtr<ITypeInfo> info = typeInfo()) {
-            if (TypeTable* known = knownTypes().find(info.get())) return *(table_ = known);
-            TYPEATTR* attr = nullptr;
-            if (SUCCEEDED(info->GetTypeAttr(&attr)) && attr) {
-                if (attr->guid != GUID_NULL) {
-                    table_ = &typeTables()[attr->guid];
-                    knownTypes().add(info.get(), table_);
-                }
-                info->ReleaseTypeAttr(attr);
-            }
+        table_ = sharedTable();
+        if (!table_) {
+            own_ = std::make_unique<TypeTable>();
+            table_ = own_.get();
         }
         return *table_;
+    }
+
+    TypeTable* sharedTable() {
+        ComPtr<ITypeInfo> info = typeInfo();
+        if (!info) return nullptr;
+        if (TypeTable* known = knownTypes().find(info.get())) return known;
+        TypeTable* shared = nullptr;
+        TYPEATTR* attr = nullptr;
+        if (SUCCEEDED(info->GetTypeAttr(&attr)) && attr) {
+            if (attr->guid != GUID_NULL) {
+                shared = &typeTables()[attr->guid];
+                knownTypes().add(info.get(), shared);
+            }
+            info->ReleaseTypeAttr(attr);
+        }
+        return shared;
     }
 
     // GetIDsOfNames for the member (names[0]) and its named arguments.
@@ -362,12 +384,22 @@ class DispatchObject final : public Object {
     }
 
     DISPID memberId(std::u16string_view name) {
-        auto& members = table().members;
-        if (auto it = members.find(name); it != members.end()) return it->second;
-        const DISPID id = askIds(&name, 1)[0];
-        std::u16string key(name);
-        for (char16_t& c : key) c = folded(c);
-        return members.emplace(std::move(key), id).first->second;
+        TypeTable& t = table();
+        TypeTable::Spelling& spelling = t.spellingSlot(name);
+        if (spelling.at && spelling.at == name.data() && spelling.text == name) return spelling.id;
+        DISPID id = DISPID_UNKNOWN;
+        if (auto it = t.members.find(name); it != t.members.end()) {
+            id = it->second;
+        } else {
+            id = askIds(&name, 1)[0];
+            std::u16string key(name);
+            for (char16_t& c : key) c = folded(c);
+            t.members.emplace(std::move(key), id);
+        }
+        spelling.at = name.data();
+        spelling.text.assign(name);
+        spelling.id = id;
+        return id;
     }
 
     // The member's DISPID, then its named arguments' in the order of names.
@@ -463,7 +495,7 @@ class DispatchObject final : public Object {
     TypeTable* table_ = nullptr;
     // An object without type information keeps its DISPIDs to itself: its
     // address may later belong to an object of another kind.
-    TypeTable own_;
+    std::unique_ptr<TypeTable> own_;
 };
 
 }  // namespace
