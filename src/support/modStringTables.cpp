@@ -86,7 +86,11 @@ bool LoadStringTable() noexcept {
             content = textFromUtf16Le(readWhole(file.get()));
         }
         const std::vector<std::u16string_view> lines = splitStringFileLines(content);
-        stringTable().reserve(stringTable().size() + lines.size());
+        // The first load fills the table; a later one stops at its first
+        // entry, which is there already, and must not rehash the table.
+        if (stringTable().empty()) {
+            stringTable().reserve(lines.size());
+        }
         for (std::u16string_view raw : lines) {
             StringLine line = parseStringLine(raw);
             currentLine = std::move(line.stripped);  // ID and text are copies of their own
