@@ -89,11 +89,11 @@ std::u16string decimalId(int n) {
 
 // One line of the export file: its UTF-16LE code units, then CR LF.
 void writeLine(std::FILE* file, std::u16string_view line) {
-    std::string bytes;
-    bytes.reserve((line.size() + 2) * 2);
-    auto put = [&bytes](char16_t unit) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
+    std::string bytes((line.size() + 2) * 2, '\0');
+    size_t at = 0;
+    auto put = [&bytes, &at](char16_t unit) {
+        bytes[at++] = static_cast<char>(unit & 0xFF);
+        bytes[at++] = static_cast<char>(unit >> 8);
     };
     for (char16_t unit : line) put(unit);
     put(u'\r');
@@ -316,9 +316,16 @@ bool frmSelAdrBook::exportContacts() noexcept {
 }
 
 std::u16string frmSelAdrBook::getContactLine(const ObjectRef& item) {
-    auto text = [&item](std::u16string_view property) { return asString(item->get(property)); };
-    std::u16string line =
-        text(u"Title") + u'\t' + text(u"FirstName") + u'\t' + text(u"LastName") + u'\t';
+    // Each text is appended where it lands, the line's buffer taken once.
+    std::u16string line;
+    line.reserve(256);
+    auto add = [&item, &line](std::u16string_view property) { item->appendText(property, line); };
+    add(u"Title");
+    line += u'\t';
+    add(u"FirstName");
+    line += u'\t';
+    add(u"LastName");
+    line += u'\t';
     const CalendarDay day = calendarDayOf(automation::asDate(item->get(u"Birthday")).oleDate);
     line += FormatDate(platform::LocalTime{day.year, day.month, day.day, 0, 0, 0}) + u'\t';
     static constexpr std::u16string_view kPrivate[] = {
@@ -338,7 +345,7 @@ std::u16string frmSelAdrBook::getContactLine(const ObjectRef& item) {
                                               : std::span<const std::u16string_view>(kBusiness);
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) line += u'\t';
-        line += text(fields[i]);
+        add(fields[i]);
     }
     return line;
 }

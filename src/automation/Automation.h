@@ -139,6 +139,9 @@ class Object {
     // Property get (or a method called for its result), with arguments:
     // Cells.Item(r, c), Address(ReferenceStyle:=-4150).
     virtual Value get(std::u16string_view name, const Args& args = {}) = 0;
+    // The property's text as asString gives it, appended to out: a line of
+    // many properties is built without a string for each.
+    virtual void appendText(std::u16string_view name, std::u16string& out);
     virtual void put(std::u16string_view name, const Value& value) = 0;
     virtual Value call(std::u16string_view name, const Args& args = {}) = 0;
     // For Each over the object (_NewEnum).

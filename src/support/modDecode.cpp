@@ -60,8 +60,10 @@ void DecodeFile(std::u16string source, std::u16string target) {
     {  // the locks end before the streams are closed
         platform::LockedStream reader(in.get());
         platform::LockedStream writer(out.get());
+        // Only a failure sets errno; clearing it for every byte costs more
+        // than the byte's read and write together.
+        errno = 0;
         for (long done = 0; done < length; ++done) {
-            errno = 0;
             const int b = reader.get();
             if (b == EOF) {
                 throw ioError(kErrorPastEnd, "Input past end of file");

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "base/Error.h"
@@ -47,8 +48,17 @@ std::u16string replaceAll(std::u16string_view text, std::u16string_view find,
     return out;
 }
 
+// The whole file in one read, so that the runtime reads straight into the
+// buffer rather than through its own; what the file may have grown by since
+// is read after it.
 std::string readWhole(std::FILE* file) {
-    std::string bytes;
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) != 0 || (size = std::ftell(file)) < 0 ||
+        std::fseek(file, 0, SEEK_SET) != 0) {
+        throw Error(57, u"Could not read the decoded string file");
+    }
+    std::string bytes(static_cast<size_t>(size), '\0');
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
     char buffer[4096];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
@@ -75,9 +85,15 @@ bool LoadStringTable() noexcept {
             platform::File file = platform::openFile(tempPath, "rb");
             content = textFromUtf16Le(readWhole(file.get()));
         }
-        for (std::u16string_view raw : splitStringFileLines(content)) {
+        const std::vector<std::u16string_view> lines = splitStringFileLines(content);
+        // The first load fills the table; a later one stops at its first
+        // entry, which is there already, and must not rehash the table.
+        if (stringTable().empty()) {
+            stringTable().reserve(lines.size());
+        }
+        for (std::u16string_view raw : lines) {
             StringLine line = parseStringLine(raw);
-            currentLine = line.stripped;
+            currentLine = std::move(line.stripped);  // ID and text are copies of their own
             if (line.kind != StringLineKind::Entry) {
                 continue;
             }

@@ -99,6 +99,18 @@ TEST_F(AutomationOverCom, ArgumentsArriveInTheirPlaces) {
     EXPECT_EQ(button->caption, u"Etiketten \u00e4");
     EXPECT_EQ(automation::asString(o->get(u"CAPTION")), u"Etiketten \u00e4");
 
+    // Text appended in place is what a read gives, a number's too; an object
+    // is a type mismatch that leaves the text as it was.
+    std::u16string line = u">";
+    o->appendText(u"caption", line);
+    line += u'|';
+    o->appendText(u"Add", line);
+    EXPECT_EQ(line, u">Etiketten \u00e4|" + automation::asString(o->call(u"Add")));
+    EXPECT_NE(line.back(), u'|');
+    const std::u16string before = line;
+    EXPECT_THROW(o->appendText(u"Me", line), automation::Error);
+    EXPECT_EQ(line, before);
+
     // An unknown name or argument name is refused with the HRESULT kept.
     try {
         o->get(u"Nope");

@@ -2,9 +2,15 @@
 
 #include <ocidl.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <span>
+#include <unordered_map>
+#include <vector>
 
 #include "automation/DispatchPacking.h"
 
@@ -17,31 +23,109 @@ using torva::win::Variant;
 
 namespace {
 
-// DISPIDs are a property of the type, so objects of one kind share them: a
-// cell asked for its Text costs one GetIDsOfNames for the whole export.
-std::map<std::u16string, std::vector<DISPID>>& dispidCache() {
-    static std::map<std::u16string, std::vector<DISPID>> cache;
-    return cache;
-}
+char16_t folded(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
 
-[[noreturn]] void fail(HRESULT hr, std::u16string description = {}) {
-    if (description.empty()) description = hresultText(hr);
-    throw Error(hr, std::move(description));
-}
+// Member names compare as GetIDsOfNames compares them, without regard to
+// case; a name is looked up as the caller spelled it, without a key built.
+struct FoldedHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view s) const noexcept {
+        uint64_t h = 14695981039346656037ull;  // FNV-1a
+        for (char16_t c : s) h = (h ^ folded(c)) * 1099511628211ull;
+        return static_cast<size_t>(h ^ (h >> 32));
+    }
+};
+struct FoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const noexcept {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (folded(a[i]) != folded(b[i])) return false;
+        return true;
+    }
+};
 
-std::u16string guidText(const GUID& g) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                  static_cast<unsigned long>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1],
-                  g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-    return {buf, buf + 36};
-}
+// The DISPIDs of one type: a member called without named arguments by its
+// name alone, one with named arguments by the member and argument names.
+// Entries stay where they are, so callers may hold on to them.
+struct TypeTable {
+    std::unordered_map<std::u16string, DISPID, FoldedHash, FoldedEqual> members;
+    std::map<std::u16string, std::vector<DISPID>> withNamedArgs;
+    // Callers name members with literals: the same address holding the same
+    // text is the same member, found again without hashing the name.
+    struct Spelling {
+        const char16_t* at = nullptr;
+        std::u16string text;
+        DISPID id = DISPID_UNKNOWN;
+    };
+    std::array<Spelling, 32> spellings;
+    Spelling& spellingSlot(std::u16string_view name) {
+        const auto at = reinterpret_cast<uintptr_t>(name.data());
+        return spellings[((at >> 1) ^ (at >> 7)) % spellings.size()];
+    }
+    size_t size() const { return members.size() + withNamedArgs.size(); }
+};
 
 struct GuidLess {
     bool operator()(const GUID& a, const GUID& b) const {
         return std::memcmp(&a, &b, sizeof(GUID)) < 0;
     }
 };
+
+// DISPIDs are a property of the type, so objects of one kind share them: a
+// cell asked for its Text costs one GetIDsOfNames for the whole export.
+std::map<GUID, TypeTable, GuidLess>& typeTables() {
+    static std::map<GUID, TypeTable, GuidLess> tables;
+    return tables;
+}
+
+// The type table of the type information an object gave last, for the next
+// object of the same kind (each contact of an export is a new wrapper): the
+// ITypeInfo is held, so its address cannot meanwhile belong to another.
+// Let go of when the last wrapper goes, and kept small, since a server may
+// hand out a fresh ITypeInfo each time.
+class KnownTypes {
+  public:
+    KnownTypes() = default;
+    KnownTypes(const KnownTypes&) = delete;
+    KnownTypes& operator=(const KnownTypes&) = delete;
+    // At unload the host may be gone: what is still held goes with the process.
+    ~KnownTypes() {
+        for (auto& k : known_) static_cast<void>(k.info.detach());
+    }
+
+    TypeTable* find(ITypeInfo* info) const {
+        for (const auto& k : known_)
+            if (k.info.get() == info) return k.table;
+        return nullptr;
+    }
+    void add(ITypeInfo* info, TypeTable* table) {
+        if (known_.size() == kMax) known_.erase(known_.begin());
+        known_.push_back({ComPtr<ITypeInfo>(info), table});
+    }
+    void clear() noexcept { known_.clear(); }
+
+  private:
+    static constexpr size_t kMax = 16;
+    struct Known {
+        ComPtr<ITypeInfo> info;
+        TypeTable* table;
+    };
+    std::vector<Known> known_;
+};
+
+KnownTypes& knownTypes() {
+    static KnownTypes known;
+    return known;
+}
+
+// Wrappers alive: with none left, no type information is held either.
+size_t liveWrappers = 0;
+
+[[noreturn]] void fail(HRESULT hr, std::u16string description = {}) {
+    if (description.empty()) description = hresultText(hr);
+    throw Error(hr, std::move(description));
+}
 
 // Receives one event interface's calls and hands them to the handler.
 class EventSink final : public IDispatch {
@@ -123,7 +207,12 @@ class EventSink final : public IDispatch {
 
 class DispatchObject final : public Object {
   public:
-    explicit DispatchObject(IDispatch* d) : dispatch_(d) {}
+    explicit DispatchObject(IDispatch* d) : dispatch_(d) { ++liveWrappers; }
+    DispatchObject(const DispatchObject&) = delete;
+    DispatchObject& operator=(const DispatchObject&) = delete;
+    ~DispatchObject() override {
+        if (--liveWrappers == 0) knownTypes().clear();
+    }
 
     IDispatch* dispatch() const { return dispatch_.get(); }
 
@@ -133,8 +222,20 @@ class DispatchObject final : public Object {
     Value call(std::u16string_view name, const Args& args) override {
         return invoke(name, args, DISPATCH_METHOD | DISPATCH_PROPERTYGET);
     }
+    void appendText(std::u16string_view name, std::u16string& out) override {
+        Variant result;
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        rawInvoke(memberId(name), DISPATCH_METHOD | DISPATCH_PROPERTYGET, none, result, name);
+        const VARIANT& v = *result.get();
+        if (V_VT(&v) == VT_BSTR) {  // the common case, copied once, straight from the BSTR
+            if (const BSTR b = V_BSTR(&v))
+                out.append(reinterpret_cast<const char16_t*>(b), SysStringLen(b));
+            return;
+        }
+        out += asString(fromVariant(v, dispatchBridge()));
+    }
     void put(std::u16string_view name, const Value& value) override {
-        const std::vector<DISPID> ids = dispids({std::u16string(name)});
+        const DISPID id = memberId(name);
         Variant arg;
         toVariant(value, *arg.get(), dispatchBridge());
         DISPID named = DISPID_PROPERTYPUT;
@@ -146,16 +247,16 @@ class DispatchObject final : public Object {
         if (V_VT(arg.get()) == VT_DISPATCH) {
             ExcepInfo excep;
             const HRESULT hr =
-                dispatch_->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
-                                  &params, ignored.put(), excep.get(), nullptr);
+                dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params,
+                                  ignored.put(), excep.get(), nullptr);
             if (hr != DISP_E_MEMBERNOTFOUND) {
                 if (FAILED(hr)) throwInvokeFailure(hr, excep, name);
                 return;
             }
-            rawInvoke(ids[0], DISPATCH_PROPERTYPUTREF, params, ignored, name);
+            rawInvoke(id, DISPATCH_PROPERTYPUTREF, params, ignored, name);
             return;
         }
-        rawInvoke(ids[0], DISPATCH_PROPERTYPUT, params, ignored, name);
+        rawInvoke(id, DISPATCH_PROPERTYPUT, params, ignored, name);
     }
 
     std::vector<Value> items() override {
@@ -236,56 +337,98 @@ class DispatchObject final : public Object {
         return info;
     }
 
-    // The object's type as the DISPID cache knows it: the type's GUID, or,
-    // for an object without type information, this object alone. The texts
-    // are kept once per type, since every cell of a sheet asks again.
-    const std::u16string& typeKey() {
-        if (typeKey_) return *typeKey_;
-        static const std::u16string own(kOwnType);
-        typeKey_ = &own;
-        if (ComPtr<ITypeInfo> info = typeInfo()) {
-            TYPEATTR* attr = nullptr;
-            if (SUCCEEDED(info->GetTypeAttr(&attr)) && attr) {
-                if (attr->guid != GUID_NULL) {
-                    static std::map<GUID, std::u16string, GuidLess> keys;
-                    auto it = keys.find(attr->guid);
-                    if (it == keys.end()) it = keys.emplace(attr->guid, guidText(attr->guid)).first;
-                    typeKey_ = &it->second;
-                }
-                info->ReleaseTypeAttr(attr);
-            }
+    // The DISPID table of the object's type: the one of the type's GUID, or,
+    // for an object without type information, this object's own.
+    TypeTable& table() {
+        if (table_) return *table_;
+        table_ = sharedTable();
+        if (!table_) {
+            own_ = std::make_unique<TypeTable>();
+            table_ = own_.get();
         }
-        return *typeKey_;
+        return *table_;
     }
 
-    // The entry stays where it is in the map, so callers may hold on to it.
-    const std::vector<DISPID>& dispids(const std::vector<std::u16string>& names) {
-        const std::u16string& type = typeKey();
-        const bool shared = type != kOwnType;
-        auto& cache = shared ? dispidCache() : ownCache_;
-        // One key buffer for every lookup: a cell's Text costs no allocation.
-        static thread_local std::u16string key;
-        dispidCacheKey(key, type, names);
-        if (auto it = cache.find(key); it != cache.end()) return it->second;
+    TypeTable* sharedTable() {
+        ComPtr<ITypeInfo> info = typeInfo();
+        if (!info) return nullptr;
+        if (TypeTable* known = knownTypes().find(info.get())) return known;
+        TypeTable* shared = nullptr;
+        TYPEATTR* attr = nullptr;
+        if (SUCCEEDED(info->GetTypeAttr(&attr)) && attr) {
+            if (attr->guid != GUID_NULL) {
+                shared = &typeTables()[attr->guid];
+                knownTypes().add(info.get(), shared);
+            }
+            info->ReleaseTypeAttr(attr);
+        }
+        return shared;
+    }
 
+    // GetIDsOfNames for the member (names[0]) and its named arguments.
+    std::vector<DISPID> askIds(const std::u16string_view* names, size_t count) {
+        std::vector<std::u16string> texts(names, names + count);  // terminated
         std::vector<LPOLESTR> raw;
-        for (const auto& n : names)
+        for (const auto& n : texts)
             raw.push_back(const_cast<LPOLESTR>(reinterpret_cast<const OLECHAR*>(n.c_str())));
-        std::vector<DISPID> ids(names.size(), DISPID_UNKNOWN);
+        std::vector<DISPID> ids(count, DISPID_UNKNOWN);
         const HRESULT hr = dispatch_->GetIDsOfNames(
             IID_NULL, raw.data(), static_cast<UINT>(raw.size()), LOCALE_USER_DEFAULT, ids.data());
         if (FAILED(hr)) {
-            std::u16string which = names[0];
-            for (size_t i = 1; i < names.size(); ++i)
-                if (ids[i] == DISPID_UNKNOWN) which += u" (argument " + names[i] + u")";
+            std::u16string which = texts[0];
+            for (size_t i = 1; i < count; ++i)
+                if (ids[i] == DISPID_UNKNOWN) which += u" (argument " + texts[i] + u")";
             fail(hr, hresultText(hr) + u": " + which);
         }
-        return cache.emplace(key, std::move(ids)).first->second;
+        return ids;
+    }
+
+    DISPID memberId(std::u16string_view name) {
+        TypeTable& t = table();
+        TypeTable::Spelling& spelling = t.spellingSlot(name);
+        if (spelling.at && spelling.at == name.data() && spelling.text == name) return spelling.id;
+        DISPID id = DISPID_UNKNOWN;
+        if (auto it = t.members.find(name); it != t.members.end()) {
+            id = it->second;
+        } else {
+            id = askIds(&name, 1)[0];
+            std::u16string key(name);
+            for (char16_t& c : key) c = folded(c);
+            t.members.emplace(std::move(key), id);
+        }
+        spelling.at = name.data();
+        spelling.text.assign(name);
+        spelling.id = id;
+        return id;
+    }
+
+    // The member's DISPID, then its named arguments' in the order of names.
+    const std::vector<DISPID>& dispids(const std::vector<std::u16string>& names) {
+        auto& cache = table().withNamedArgs;
+        std::u16string key;
+        dispidCacheKey(key, {}, names);
+        if (auto it = cache.find(key); it != cache.end()) return it->second;
+        const std::vector<std::u16string_view> views(names.begin(), names.end());
+        return cache.emplace(std::move(key), askIds(views.data(), views.size())).first->second;
     }
 
     Value invoke(std::u16string_view name, const Args& args, WORD flags) {
+        Variant result;
+        if (args.empty()) {  // a property read: no layout to work out
+            DISPPARAMS none{nullptr, nullptr, 0, 0};
+            rawInvoke(memberId(name), flags, none, result, name);
+            return fromVariant(*result.get(), dispatchBridge());
+        }
+        if (std::none_of(args.begin(), args.end(), [](const Arg& a) { return !a.name.empty(); }))
+            return invokePositional(name, args, flags, result);
         const DispatchLayout layout = layoutArgs(name, args);
-        const std::vector<DISPID>& ids = dispids(layout.names);
+        // Named arguments that are all left out leave the member alone.
+        DISPID single = DISPID_UNKNOWN;
+        std::span<const DISPID> ids(&single, 1);
+        if (layout.names.size() == 1)
+            single = memberId(name);
+        else
+            ids = dispids(layout.names);
         std::vector<Variant> slots(layout.slots.size());
         for (size_t i = 0; i < layout.slots.size(); ++i) {
             if (layout.slots[i].omitted)
@@ -300,8 +443,32 @@ class DispatchObject final : public Object {
         DISPPARAMS params{slots.empty() ? nullptr : slots[0].get(),
                           namedCount ? const_cast<DISPID*>(ids.data() + 1) : nullptr,
                           static_cast<UINT>(slots.size()), namedCount};
-        Variant result;
         rawInvoke(ids[0], flags, params, result, name);
+        return fromVariant(*result.get(), dispatchBridge());
+    }
+
+    // Item(k) of every contact: in rgvarg the arguments stand in reverse
+    // order, a left-out one keeping its slot; a few of them need no heap.
+    Value invokePositional(std::u16string_view name, const Args& args, WORD flags,
+                           Variant& result) {
+        const DISPID member = memberId(name);
+        std::array<Variant, 4> few;
+        std::vector<Variant> many;
+        Variant* slots = few.data();
+        if (args.size() > few.size()) {
+            many.resize(args.size());
+            slots = many.data();
+        }
+        for (size_t i = 0; i < args.size(); ++i) {
+            const Arg& a = args[args.size() - 1 - i];
+            if (a.omitted)
+                setMissing(*slots[i].get());
+            else
+                toVariant(a.value, *slots[i].get(), dispatchBridge());
+        }
+        static_assert(sizeof(Variant) == sizeof(VARIANT));
+        DISPPARAMS params{slots[0].get(), nullptr, static_cast<UINT>(args.size()), 0};
+        rawInvoke(member, flags, params, result, name);
         return fromVariant(*result.get(), dispatchBridge());
     }
 
@@ -324,13 +491,11 @@ class DispatchObject final : public Object {
         fail(hr, hresultText(hr) + u": " + std::u16string(name));
     }
 
+    ComPtr<IDispatch> dispatch_;
+    TypeTable* table_ = nullptr;
     // An object without type information keeps its DISPIDs to itself: its
     // address may later belong to an object of another kind.
-    static constexpr std::u16string_view kOwnType = u"(own)";
-
-    ComPtr<IDispatch> dispatch_;
-    const std::u16string* typeKey_ = nullptr;
-    std::map<std::u16string, std::vector<DISPID>> ownCache_;
+    std::unique_ptr<TypeTable> own_;
 };
 
 }  // namespace
@@ -358,6 +523,10 @@ const ObjectBridge& dispatchBridge() {
     return bridge;
 }
 
-size_t dispidCacheSize() { return dispidCache().size(); }
+size_t dispidCacheSize() {
+    size_t n = 0;
+    for (const auto& [guid, table] : typeTables()) n += table.size();
+    return n;
+}
 
 }  // namespace torva::automation::win
