@@ -5,6 +5,10 @@
 
 #include <oaidl.h>
 
+#include <nlohmann/json.hpp>
+
+#include "Scenario.h"
+
 #include "ModelObject.h"
 #include "platform/win/Com.h"
 
@@ -22,5 +26,13 @@ struct BridgeCounts {
     long getIDsOfNames = 0;
 };
 BridgeCounts bridgeCounts();
+
+// Starts the record of the add-in's calls for a run, with the run's faults
+// and Exchange's limit of open items.
+void beginJournal(const Scenario& scenario);
+// The calls so far: { object, member, occurrence, returnsObject, faulted }.
+nlohmann::ordered_json journalCalls();
+// What the add-in's event sink returned to the last event (S_OK when it did not fail).
+HRESULT lastEventReturn();
 
 }  // namespace torva::emulator
