@@ -502,7 +502,8 @@ class ModelDispatch final : public IDispatch, public IConnectionPointContainer, 
     const InjectedFault* record(const std::u16string& member, bool returnsObject) {
         RunJournal& j = journal();
         const long n = ++j.perMember[lowerCase(member)];
-        j.calls.push_back(CallRecord{object_->typeName(), member, n, returnsObject, false});
+        j.calls.push_back(
+            CallRecord{object_->typeName(), member, n, returnsObject, false, j.phase});
         for (const auto& f : j.faults)
             if (f.occurrence == n && equalsIgnoreCase(f.member, member)) {
                 j.calls.back().faulted = true;

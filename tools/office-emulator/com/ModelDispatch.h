@@ -55,6 +55,7 @@ struct CallRecord {
     long occurrence = 0;          // of this member in the run
     bool returnedObject = false;  // an object or Nothing came back
     bool faulted = false;         // an injected fault answered it
+    std::string phase;            // what the host was doing: startup, step N, shutdown
 };
 struct RunJournal {
     std::vector<InjectedFault> faults;
@@ -62,6 +63,7 @@ struct RunJournal {
     std::map<std::u16string, long> perMember;  // by lower-case name
     long openItemLimit = 0;                    // live item objects at most; 0: no limit
     HRESULT lastEventReturn = S_OK;            // what the last event sink's Invoke returned
+    std::string phase;                         // set by the host as it goes
 };
 RunJournal& journal();
 // Item objects (contacts, lists, mails) the add-in holds a COM reference to now.

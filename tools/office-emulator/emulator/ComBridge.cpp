@@ -37,11 +37,14 @@ nlohmann::ordered_json journalCalls() {
                        {"member", toUtf8(c.member)},
                        {"occurrence", c.occurrence},
                        {"returnsObject", c.returnedObject},
-                       {"faulted", c.faulted}});
+                       {"faulted", c.faulted},
+                       {"phase", c.phase}});
     return out;
 }
 
 HRESULT lastEventReturn() { return model::com::journal().lastEventReturn; }
+
+void setJournalPhase(const std::string& phase) { model::com::journal().phase = phase; }
 #else
 bool bridgeAvailable() { return false; }
 
@@ -51,6 +54,7 @@ BridgeCounts bridgeCounts() { return {}; }
 void beginJournal(const Scenario&) {}
 nlohmann::ordered_json journalCalls() { return nlohmann::ordered_json::array(); }
 HRESULT lastEventReturn() { return S_OK; }
+void setJournalPhase(const std::string&) {}
 #endif
 
 }  // namespace torva::emulator

@@ -268,16 +268,29 @@ void pumpFor(DWORD ms) {
 
 // Asks the add-in's DLL, found as COM finds it, whether it could be unloaded
 // now (DllCanUnloadNow); null when the DLL is not loaded or has no answer.
-ordered_json canUnload(const std::wstring& progId) {
+// The add-in's DLL as COM finds it: the InprocServer32 path of its class.
+std::wstring addinPath(const std::wstring& progId) {
     CLSID clsid;
-    if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) return nullptr;
+    if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) return {};
     wchar_t text[40];
     StringFromGUID2(clsid, text, 40);
     const std::wstring path = std::wstring(L"CLSID\\") + text + L"\\InprocServer32";
     win::UniqueHkey key;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return nullptr;
-    HMODULE module = GetModuleHandleW(regString(key.get(), nullptr).c_str());
+        return {};
+    return regString(key.get(), nullptr);
+}
+
+// That DLL, if it is loaded now.
+HMODULE addinModule(const std::wstring& progId) {
+    const std::wstring path = addinPath(progId);
+    return path.empty() ? nullptr : GetModuleHandleW(path.c_str());
+}
+
+// Asks the add-in's DLL whether it could be unloaded now (DllCanUnloadNow);
+// null when the DLL is not loaded or has no answer.
+ordered_json canUnload(const std::wstring& progId) {
+    HMODULE module = addinModule(progId);
     if (!module) return nullptr;
     using CanUnloadNow = HRESULT(WINAPI*)();
     // Through void* because FARPROC's signature is not the export's.
@@ -291,11 +304,26 @@ ordered_json canUnload(const std::wstring& progId) {
 
 // A real top-level window on the UI thread, as Office's main window: modal
 // add-in windows must disable it, and input to a disabled window is lost.
+// One per process, shown anew for each run: Wine takes seconds to destroy a
+// shown top-level window, which a sweep of many runs cannot afford.
 class HostWindow {
   public:
     using SecondPress = std::function<void(bool delivered)>;
-    HostWindow(const std::u16string& title, SecondPress onSecondPress)
-        : onSecondPress_(std::move(onSecondPress)) {
+    static HostWindow& forRun(const std::u16string& title, SecondPress onSecondPress) {
+        static HostWindow window;
+        window.onSecondPress_ = std::move(onSecondPress);
+        SetWindowTextW(window.window_, wide(title).c_str());
+        EnableWindow(window.window_, TRUE);
+        ShowWindow(window.window_, SW_SHOWNORMAL);
+        SetForegroundWindow(window.window_);
+        SetActiveWindow(window.window_);
+        pumpFor(0);
+        return window;
+    }
+    void endRun() { onSecondPress_ = {}; }
+
+  private:
+    HostWindow() {
         static const ATOM cls = [] {
             WNDCLASSEXW wc{};
             wc.cbSize = sizeof wc;
@@ -307,18 +335,15 @@ class HostWindow {
             return RegisterClassExW(&wc);
         }();
         if (!cls) win::throwIfFailed(HRESULT_FROM_WIN32(GetLastError()), u"RegisterClassEx");
-        window_ =
-            CreateWindowExW(0, L"TorvaOfficeEmulatorHost", wide(title).c_str(), WS_OVERLAPPEDWINDOW,
-                            40, 40, 800, 600, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+        window_ = CreateWindowExW(0, L"TorvaOfficeEmulatorHost", L"", WS_OVERLAPPEDWINDOW, 40, 40,
+                                  800, 600, nullptr, nullptr, GetModuleHandleW(nullptr), this);
         if (!window_) win::throwIfFailed(HRESULT_FROM_WIN32(GetLastError()), u"CreateWindowEx");
-        ShowWindow(window_, SW_SHOWNORMAL);
-        SetForegroundWindow(window_);
-        SetActiveWindow(window_);
-        pumpFor(0);
     }
     ~HostWindow() {
         if (window_) DestroyWindow(window_);
     }
+
+  public:
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
     HWND get() const { return window_; }
@@ -363,7 +388,8 @@ class Run {
           bars_(model::makeHostCommandBars(hostName_)),
           baseline_(*bars_),
           boxes_(s.unansweredAfterMs),
-          window_(hostName_, [this](bool delivered) { secondPress(delivered); }) {
+          window_(
+              HostWindow::forRun(hostName_, [this](bool delivered) { secondPress(delivered); })) {
         boxes_.setHostWindow(window_.get());
         model::HostOptions options;
         options.wrongApplication = s.wrongApplication;
@@ -377,6 +403,10 @@ class Run {
         else
             app_ = model::makeApplication(s.host, bars_, options);
     }
+
+    ~Run() { window_.endRun(); }
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
 
     ordered_json play() {
         emptyClipboard();
@@ -395,9 +425,14 @@ class Run {
         beginJournal(scenario_);
         for (auto& entry : registeredAddIns(hostName_)) load(std::move(entry));
         app_->explorerActive = scenario_.explorerAtStartup;
+        setJournalPhase("startup");
         for (auto& a : addins_) startUp(a);
         app_->explorerActive = true;
-        for (size_t i = 0; i < scenario_.steps.size(); ++i) perform(i, scenario_.steps[i]);
+        for (size_t i = 0; i < scenario_.steps.size(); ++i) {
+            setJournalPhase("step " + std::to_string(i));
+            perform(i, scenario_.steps[i]);
+        }
+        setJournalPhase("shutdown");
 
         ordered_json addins = ordered_json::array();
         for (auto& a : addins_)
@@ -432,6 +467,8 @@ class Run {
         const BridgeCounts counts = bridgeCounts();
         ordered_json unload = ordered_json::object();
         for (const auto& id : progIds) unload[utf8(id)] = canUnload(id);
+        // What Office does from time to time: unload what says it may go.
+        CoFreeUnusedLibrariesEx(0, 0);
         report["references"] = {
             {"outstandingAtExit", counts.outstandingReferences - outstandingBefore},
             {"addinsCanUnload", std::move(unload)}};
@@ -688,7 +725,7 @@ class Run {
     Baseline baseline_;
     std::shared_ptr<model::Application> app_;
     ModalWatch boxes_;
-    HostWindow window_;
+    HostWindow& window_;
     ChildJob children_;
     long invokeBefore_ = 0;
     long lookupsBefore_ = 0;
