@@ -33,14 +33,8 @@ constexpr std::u16string_view kListFontSizeId = u"1051";
 
 [[noreturn]] void typeMismatch() { throw Error(13, u"Type mismatch"); }
 
-// VB's error 91 for a call through Nothing: Outlook handed back no object.
-const ObjectRef& require(const ObjectRef& object) {
-    if (!object) throw Error(91, u"Object variable or With block variable not set");
-    return object;
-}
-
 ObjectRef objectOf(const ObjectRef& parent, std::u16string_view property) {
-    return require(asObject(require(parent)->get(property)));
+    return asObject(parent->get(property));
 }
 
 std::u16string trimmed(std::u16string_view text) {
@@ -226,14 +220,14 @@ bool frmSelAdrBook::init() noexcept {
     try {
         FileName.clear();
         view_->clearEntries();
-        myNamespace_ = require(asObject(require(myOutlook)->call(u"GetNamespace", {u"MAPI"})));
-        myRootFolder_ = require(asObject(objectOf(myNamespace_, u"Folders")->call(u"GetFirst")));
+        myNamespace_ = asObject(myOutlook->call(u"GetNamespace", {u"MAPI"}));
+        myRootFolder_ = asObject(objectOf(myNamespace_, u"Folders")->call(u"GetFirst"));
         for (const Value& v : objectOf(myRootFolder_, u"Folders")->items()) {
-            const ObjectRef folder = require(asObject(v));
+            const ObjectRef folder = asObject(v);
             if (asInt(folder->get(u"DefaultItemType")) == kOlContactItem)
                 view_->addEntry(asString(folder->get(u"Name")));
         }
-        const ObjectRef explorer = require(asObject(myOutlook->call(u"ActiveExplorer")));
+        const ObjectRef explorer = asObject(myOutlook->call(u"ActiveExplorer"));
         if (asInt(objectOf(explorer, u"CurrentFolder")->get(u"DefaultItemType")) ==
             kOlContactItem) {
             if (asInt(objectOf(explorer, u"Selection")->get(u"Count")) > 0) {
@@ -286,11 +280,16 @@ bool frmSelAdrBook::exportContacts() noexcept {
         if (std::fwrite("\xFF\xFE", 1, 2, file.get()) != 2) throw Error(57, u"Device I/O error");
         writeLine(file.get(), header);
 
-        auto writeItems = [&](const std::vector<Value>& items) {
-            for (const Value& v : items) {
+        // One item at a time, taken by its index and let go once its line is
+        // written: Exchange refuses a client more than a few hundred open
+        // items, so a folder's items must never be held all at once.
+        auto writeItems = [&](const ObjectRef& items) {
+            const int32_t n = asInt(items->get(u"Count"));
+            for (int32_t k = 1; k <= n; ++k) {
                 // Converting to the contact interface refuses distribution
                 // lists and other items, which ends the export.
-                const ObjectRef contact = require(asObject(v))->queryInterface(kIidContactItem);
+                const ObjectRef contact =
+                    asObject(items->call(u"Item", {k}))->queryInterface(kIidContactItem);
                 writeLine(file.get(), getContactLine(contact));
             }
         };
@@ -298,14 +297,13 @@ bool frmSelAdrBook::exportContacts() noexcept {
         for (int i = 0; i < count; ++i) {
             if (!view_->entryMarked(i)) continue;
             if (view_->itemData(i) == kSelectionEntryData) {
-                const ObjectRef explorer =
-                    require(asObject(require(myOutlook)->call(u"ActiveExplorer")));
-                writeItems(objectOf(explorer, u"Selection")->items());
+                const ObjectRef explorer = asObject(myOutlook->call(u"ActiveExplorer"));
+                writeItems(objectOf(explorer, u"Selection"));
             } else {
                 const ObjectRef folder =
-                    require(asObject(objectOf(myRootFolder_, u"Folders")
-                                         ->call(u"Item", {Value{view_->entryText(i)}})));
-                writeItems(objectOf(folder, u"Items")->items());
+                    asObject(objectOf(myRootFolder_, u"Folders")
+                                 ->call(u"Item", {Value{view_->entryText(i)}}));
+                writeItems(objectOf(folder, u"Items"));
             }
         }
         if (std::fclose(file.release()) != 0) throw Error(57, u"Device I/O error");

@@ -16,7 +16,27 @@
 namespace torva::automation {
 
 class Object;
-using ObjectRef = std::shared_ptr<Object>;
+
+// VB's error for a member reached through a reference that holds Nothing.
+inline constexpr int32_t kErrorObjectNotSet = 91;
+[[noreturn]] void throwObjectNotSet();
+
+// A counted reference to an Office object, or Nothing (null). Using it as an
+// object while it holds Nothing raises error 91, as VB does: a call site
+// cannot forget the check, and nothing is ever dereferenced through null.
+class ObjectRef : public std::shared_ptr<Object> {
+  public:
+    using std::shared_ptr<Object>::shared_ptr;
+    ObjectRef() noexcept = default;
+    ObjectRef(std::shared_ptr<Object> object) noexcept  // NOLINT: a plain reference converts
+        : std::shared_ptr<Object>(std::move(object)) {}
+
+    Object* operator->() const {
+        if (!*this) throwObjectNotSet();
+        return get();
+    }
+    Object& operator*() const { return *operator->(); }
+};
 
 struct Empty {
     bool operator==(const Empty&) const = default;

@@ -11,6 +11,10 @@ namespace {
 std::u16string ascii(const std::string& s) { return {s.begin(), s.end()}; }
 }  // namespace
 
+void throwObjectNotSet() {
+    throw torva::Error(kErrorObjectNotSet, u"Object variable or With block variable not set");
+}
+
 bool isNothing(const Value& v) {
     if (const auto* o = std::get_if<ObjectRef>(&v)) return *o == nullptr;
     return std::holds_alternative<Empty>(v);

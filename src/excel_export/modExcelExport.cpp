@@ -34,8 +34,21 @@ constexpr automation::Guid kWorksheetIid{
 [[noreturn]] void subscriptOutOfRange() { throw Error(9, u"Subscript out of range"); }
 [[noreturn]] void typeMismatch() { throw Error(13, u"Type mismatch"); }
 
-// The worksheet's Cells, asked once per export rather than once per cell.
+// The worksheet's Cells, asked once per export (at its first cell) rather
+// than once per cell.
 ObjectRef xlCells;
+
+// Every way out of an export lets go of Excel's objects: a reference kept
+// past the action would keep Excel's workbook from closing.
+struct ReleaseExcelObjects {
+    ReleaseExcelObjects() = default;
+    ReleaseExcelObjects(const ReleaseExcelObjects&) = delete;
+    ReleaseExcelObjects& operator=(const ReleaseExcelObjects&) = delete;
+    ~ReleaseExcelObjects() {
+        xlCells.reset();
+        releaseExcelReferences();
+    }
+};
 
 std::u16string trimBlanks(std::u16string text) {
     const auto first = text.find_first_not_of(u' ');
@@ -47,6 +60,7 @@ std::u16string trimBlanks(std::u16string text) {
 
 // The displayed text of a cell of xlSheet, blanks trimmed.
 std::u16string cellText(int32_t row, int32_t col) {
+    if (!xlCells) xlCells = asObject(xlSheet->get(u"Cells"));
     const ObjectRef cell = asObject(xlCells->get(u"Item", {Arg(row), Arg(col)}));
     return trimBlanks(asString(cell->get(u"Text")));
 }
@@ -213,10 +227,13 @@ std::u16string headerField(const std::u16string& text, int32_t k) {
 
 bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept {
     bool result = false;
+    const ReleaseExcelObjects release;
     try {
         xlApp = app;
-        xlSheet = asObject(xlApp->get(u"ActiveSheet"))->queryInterface(kWorksheetIid);
-        xlCells = asObject(xlSheet->get(u"Cells"));
+        // With no workbook open there is no active sheet: Nothing stays
+        // Nothing, and the selection (Nothing too) is then no range.
+        const ObjectRef sheet = asObject(xlApp->get(u"ActiveSheet"));
+        xlSheet = sheet ? sheet->queryInterface(kWorksheetIid) : nullptr;
         analyseSelection();
         const RangeBounds b = selectionBounds;
         if (!(b.lastRow - b.firstRow >= 1 && b.lastCol - b.firstCol >= 1)) {
@@ -246,7 +263,6 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
     } catch (...) {
         // Every failure ends the export silently; a begun file stays.
     }
-    xlCells.reset();
     return result;
 }
 

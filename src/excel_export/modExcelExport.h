@@ -19,9 +19,9 @@ struct RangeBounds {
     bool operator==(const RangeBounds&) const = default;
 };
 
-// Module state, shared by the analysis and the writer and kept between
-// exports for the lifetime of the add-in (one export at a time, on the
-// host's UI thread).
+// Module state, shared by the analysis and the writer (one export at a time,
+// on the host's UI thread). The analysis results stay until the next export;
+// the Excel objects are released when each export ends.
 inline constexpr int32_t kHighestFlaggedRow = 600;
 inline constexpr int32_t kColumnScanLimit = 300;  // rows a whole-column scan may reach
 inline constexpr int32_t kRowScanLimit = 250;     // columns a whole-row scan may reach
@@ -49,8 +49,8 @@ int32_t lastColumnOfRow(int32_t r);
 // false, silently or after the user's notice, otherwise.
 bool exportSelection(const std::u16string& path, const automation::ObjectRef& app) noexcept;
 
-// Lets go of xlApp and xlSheet, which an export keeps until the next one: once
-// the connection ends, holding them would keep Excel from going away.
+// Lets go of xlApp and xlSheet. Every export does so on its way out, so that
+// no Excel object outlives the action that needed it.
 void releaseExcelReferences() noexcept;
 
 // Does the user's locale read this text as a number? (VB's IsNumeric for

@@ -5,6 +5,8 @@
 #include "handoff/modIniFile.h"
 #include "host/ConnectClass.h"
 #include "platform/Platform.h"
+#include "support/Error.h"
+#include "support/modLog.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
 
@@ -60,7 +62,31 @@ void startAddInTimer(std::shared_ptr<TorvaAccessConnect> connectObject) {
             platform::setTimer(kAddInTimerEventId, kAddInTimerIntervalMs, addInTimerProc);
 }
 
-void addInTimerProc(void* window, uint32_t message, uintptr_t timerId, uint32_t timeMs) {
+namespace {
+
+// Back to Idle: the timer stops and the waiting object is let go.
+void stopAddInTimer() noexcept {
+    (void)platform::killTimer(addInTimerId);
+    addInTimerId = 0;
+    pendingConnectObject.reset();
+}
+
+// A tick that fails (no Access application after a failed connection,
+// CurrentDb refused) would fail again 20 times a second for the life of
+// Access: the wait ends at the first, with one log entry.
+void endFailedWait(const std::exception* failure) noexcept {
+    stopAddInTimer();
+    try {
+        WriteLog(u"Could not add Commandbars to Access: " +
+                     (failure ? describeFailure(*failure) : u"Unexpected failure"),
+                 LogError);
+    } catch (...) {  // no memory left for the text; the timer is stopped all the same
+    }
+}
+
+}  // namespace
+
+void addInTimerProc(void* window, uint32_t message, uintptr_t timerId, uint32_t timeMs) noexcept {
     (void)window;
     (void)message;
     (void)timerId;
@@ -69,10 +95,12 @@ void addInTimerProc(void* window, uint32_t message, uintptr_t timerId, uint32_t 
     // Held here: the installation may start the timer again and replace the
     // waiting object while it runs.
     const std::shared_ptr<TorvaAccessConnect> waiting = pendingConnectObject;
-    if (waiting->AddInTimer_Timer()) {
-        (void)platform::killTimer(addInTimerId);
-        addInTimerId = 0;
-        pendingConnectObject.reset();
+    try {
+        if (waiting->AddInTimer_Timer()) stopAddInTimer();
+    } catch (const std::exception& e) {
+        endFailedWait(&e);
+    } catch (...) {
+        endFailedWait(nullptr);
     }
 }
 

@@ -37,7 +37,9 @@ inline constexpr uint32_t kAddInTimerIntervalMs = 50;
 // next call tries again.
 void startAddInTimer(std::shared_ptr<TorvaAccessConnect> connectObject);
 // Each tick: asks the waiting object to install; once it has, the timer
-// stops and the object is let go. Its parameters are not used.
-void addInTimerProc(void* window, uint32_t message, uintptr_t timerId, uint32_t timeMs);
+// stops and the object is let go. A tick that fails stops the timer and lets
+// go of the object too, and logs the failure once; nothing leaves the
+// callback. Its parameters are not used.
+void addInTimerProc(void* window, uint32_t message, uintptr_t timerId, uint32_t timeMs) noexcept;
 
 }  // namespace torva

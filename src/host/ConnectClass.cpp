@@ -25,19 +25,6 @@ namespace {
 
 constexpr Guid kButtonEvents{0x000C0351, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr int32_t kDispIdClick = 1;
-// VB's error for a call through an object reference that holds nothing.
-constexpr int32_t kErrorObjectNotSet = 91;
-
-const ObjectRef& require(const ObjectRef& object) {
-    if (!object) throw Error(kErrorObjectNotSet, u"Object variable or With block variable not set");
-    return object;
-}
-
-std::u16string describe(const std::exception& e) {
-    if (auto* own = dynamic_cast<const Error*>(&e)) return own->description();
-    return fromUtf8(e.what());
-}
-
 }  // namespace
 
 const HostInfo kExcelHost{u"Excel",
@@ -107,11 +94,11 @@ void ConnectClass::AddinInstance_OnConnection(const ObjectRef& Application, int3
                                               const ObjectRef& AddInInst) {
     (void)ConnectMode;
     try {
-        hostInstance_ = require(Application)->queryInterface(host_.applicationIid);
+        hostInstance_ = Application->queryInterface(host_.applicationIid);
         myAddInInst = AddInInst;
     } catch (const std::exception& e) {
         // The host is never told: a failed connection only leaves a trace.
-        WriteLog(std::u16string(host_.connectionLogPrefix) + describe(e), LogError);
+        WriteLog(std::u16string(host_.connectionLogPrefix) + describeFailure(e), LogError);
     }
 }
 
@@ -134,12 +121,11 @@ void ConnectClass::myCommandbarbutton_Click() {}
 void ConnectClass::myMenuButton_Click() {}
 
 ObjectRef ConnectClass::hostCommandBars() {
-    const ObjectRef& application = require(hostInstance_);
     if (host_.commandBarsOfActiveExplorer) {
-        ObjectRef explorer = asObject(application->call(u"ActiveExplorer"));
-        return asObject(require(explorer)->get(u"CommandBars"));
+        const ObjectRef explorer = asObject(hostInstance_->call(u"ActiveExplorer"));
+        return asObject(explorer->get(u"CommandBars"));
     }
-    return asObject(application->get(u"CommandBars"));
+    return asObject(hostInstance_->get(u"CommandBars"));
 }
 
 void ConnectClass::setCommandbarbutton(ObjectRef button) {
@@ -170,9 +156,9 @@ void ConnectClass::CreateCommandBars() {
     try {
         createCommandBarsUncaught();
     } catch (const std::exception& e) {
-        WriteLog(
-            u"Could not add Commandbars to " + std::u16string(host_.name) + u": " + describe(e),
-            LogError);
+        WriteLog(u"Could not add Commandbars to " + std::u16string(host_.name) + u": " +
+                     describeFailure(e),
+                 LogError);
     }
 }
 
@@ -196,14 +182,14 @@ void ConnectClass::createCommandBarsUncaught() {
 
     commandBars = hostCommandBars();
     const std::u16string menuCaption = GetString(host_.menuCaptionId);
-    const std::u16string progId = asString(require(myAddInInst)->get(u"ProgID"));
+    const std::u16string progId = asString(myAddInInst->get(u"ProgID"));
     setMenuButton(addMenuEntry(commandBars, host_.mainMenuBarName, kToolsPopupId, menuCaption,
                                progId, host_.hostKeyword));
 
     if (host_.marksNormalTemplateSaved) {
         // Adding temporary controls marks Normal.dot changed; Word would
         // otherwise ask the user to save it at exit.
-        asObject(require(hostInstance_)->get(u"NormalTemplate"))->put(u"Saved", Value{true});
+        asObject(hostInstance_->get(u"NormalTemplate"))->put(u"Saved", Value{true});
     }
 }
 
@@ -211,11 +197,11 @@ void ConnectClass::RemoveCommandBars() {
     // Every step on its own: what is already gone must not keep the rest
     // from being removed.
     try {
-        require(myCommandbarbutton)->call(u"Delete");
+        myCommandbarbutton->call(u"Delete");
     } catch (const std::exception&) {
     }
     try {
-        require(myCommandbar)->call(u"Delete");
+        myCommandbar->call(u"Delete");
     } catch (const std::exception&) {
     }
     try {
@@ -253,7 +239,7 @@ void TorvaAccessConnect::AddinInstance_OnAddInsUpdate() { startAddInTimer(shared
 void TorvaAccessConnect::AddinInstance_OnStartupComplete() { startAddInTimer(shared_from_this()); }
 
 bool TorvaAccessConnect::AddInTimer_Timer() {
-    ObjectRef database = asObject(require(AccessInstance())->call(u"CurrentDb"));
+    ObjectRef database = asObject(AccessInstance()->call(u"CurrentDb"));
     if (!database) return false;
     // Logs its own failures; the installation is not tried again either way.
     CreateCommandBars();
@@ -268,7 +254,6 @@ void TorvaAccessConnect::RunHostAction() {
     constexpr int32_t acTable = 0;
     constexpr int32_t acQuery = 1;
     const ObjectRef access = AccessInstance();
-    require(access);
     const int32_t type = asInt(access->get(u"CurrentObjectType"));
     if (type != acTable && type != acQuery) {
         showInfoMessage(GetString(u"0934"));
@@ -276,7 +261,7 @@ void TorvaAccessConnect::RunHostAction() {
     }
     const std::u16string_view kind = type == acTable ? u"TABLE " : u"QUERY ";
     const ObjectRef database = asObject(access->call(u"CurrentDb"));
-    const std::u16string dbFile = asString(require(database)->get(u"Name"));
+    const std::u16string dbFile = asString(database->get(u"Name"));
     // Put in as it is: Access names may hold "]" and the label application
     // reads the statement as given.
     const std::u16string name = asString(access->get(u"CurrentObjectName"));

@@ -26,4 +26,9 @@ Error Error::fromHResult(int32_t hresult, std::u16string description) {
     return Error(number, hresult, std::move(description));
 }
 
+std::u16string describeFailure(const std::exception& e) {
+    if (const auto* own = dynamic_cast<const Error*>(&e)) return own->description();
+    return fromUtf8(e.what());
+}
+
 }  // namespace torva

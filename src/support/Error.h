@@ -32,4 +32,7 @@ class Error : public std::runtime_error {
     std::u16string description_;
 };
 
+// The description of any failure: an Error's own, else the exception's text.
+std::u16string describeFailure(const std::exception& e);
+
 }  // namespace torva

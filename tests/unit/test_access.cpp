@@ -248,6 +248,37 @@ TEST_F(AccessTest, FailedInstallationIsLoggedOnceAndNotRetried) {
     EXPECT_NE(log[0].find("Could not add Commandbars to Access: "), std::string::npos) << log[0];
 }
 
+TEST_F(AccessTest, AFailingTickEndsTheWaitWithOneLogEntry) {
+    // After a failed connection there is no Access to ask: every tick would
+    // fail again.
+    HostOptions wrong;
+    wrong.wrongApplication = true;
+    auto app =
+        makeAccessApplication(makeHostCommandBars(u"Access"), wrong, {}, [this] { return nowMs_; });
+    std::weak_ptr<TorvaAccessConnect> watch;
+    {
+        auto addin = connected(app);
+        watch = addin;
+        addin->AddinInstance_OnStartupComplete();
+    }
+    ASSERT_NE(logLines().back().find("Access OnConnection_ERROR: "), std::string::npos);
+    const uintptr_t id = addInTimerId;
+    ASSERT_NE(id, 0u);
+
+    EXPECT_EQ(fireTimers(), 1);
+    EXPECT_EQ(recorder().killedTimers, std::vector<uintptr_t>{id});
+    EXPECT_EQ(addInTimerId, 0u);
+    EXPECT_FALSE(pendingConnectObject);
+    EXPECT_TRUE(watch.expired()) << "the waiting reference was dropped";
+    EXPECT_EQ(fireTimers(), 0);
+    const auto log = newLogLines();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("Could not add Commandbars to Access: Object variable or With block "
+                          "variable not set"),
+              std::string::npos)
+        << log[0];
+}
+
 TEST_F(AccessTest, TickWithNothingWaitingDoesNothing) {
     auto app = access();
     addInTimerProc(nullptr, 0x113, 7, 0);

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -54,6 +55,35 @@ class AccessWithDatabase : public Application {
     ObjectRef database_;
 };
 
+// Word with no normal template to mark saved.
+class WordWithoutTemplate : public Object {
+  public:
+    WordWithoutTemplate() : Object(u"Application"), bars_(makeHostCommandBars(u"Word")) {
+        implements(applicationIid(HostKind::Word));
+        property(u"CommandBars", [this](const Params&) { return Value{bars_}; });
+        property(u"NormalTemplate", [](const Params&) { return Value{ObjectRef()}; });
+    }
+
+  private:
+    ObjectRef bars_;
+};
+
+// Command bars whose Add hands back Nothing instead of a new toolbar.
+class BarsThatAddNothing : public Object {
+  public:
+    explicit BarsThatAddNothing(ObjectRef real) : Object(u"CommandBars"), real_(std::move(real)) {
+        method(u"Item", {u"Index"}, [this](const Params& p) {
+            return real_->get(u"Item", {automation::Arg(param(p, 0))});
+        });
+        method(u"Add", {u"Name", u"Position", u"MenuBar", u"Temporary"},
+               [](const Params&) { return Value{ObjectRef()}; });
+        enumerableAs([this] { return real_->items(); });
+    }
+
+  private:
+    ObjectRef real_;
+};
+
 class Connect : public ::testing::Test {
   protected:
     void SetUp() override { folders_.emplace(); }
@@ -88,8 +118,10 @@ class Connect : public ::testing::Test {
         return std::dynamic_pointer_cast<CommandBars>(app.commandBars());
     }
     static std::shared_ptr<CommandBarPopup> toolsOf(const Application& app) {
-        auto bars = barsOf(app);
-        auto menu = bars->find(mainMenuBarName(hostName(app.host())));
+        return toolsOf(*barsOf(app), app.host());
+    }
+    static std::shared_ptr<CommandBarPopup> toolsOf(CommandBars& bars, HostKind host) {
+        auto menu = bars.find(mainMenuBarName(hostName(host)));
         for (const auto& c : menu->controls()->list())
             if (c->id() == kToolsMenuId) return std::static_pointer_cast<CommandBarPopup>(c);
         return nullptr;
@@ -102,6 +134,7 @@ class Connect : public ::testing::Test {
     std::optional<test::HostFolders> folders_;
     size_t logMark_ = 0;
     std::shared_ptr<COMAddIn> addIn_;
+    ObjectRef hostApp_;
 };
 
 }  // namespace
@@ -254,14 +287,78 @@ TEST_F(Connect, OutlookRemovesAtShutdownAndAgainAtDisconnection) {
     EXPECT_TRUE(entries(*excelApp, GetString(u"0922")).empty());
 }
 
-TEST_F(Connect, OutlookWithoutAnExplorerFailsInstallationAndRemovesSilently) {
-    auto addin = create<TorvaOutlookConnect>();
+TEST_F(Connect, NothingFromOfficeTakesTheWayOutOfWhereItHappens) {
+    struct Case {
+        const char* what;
+        std::function<std::shared_ptr<ConnectClass>()> connected;
+        bool failsToHost;    // error 91 is the start-up call's result
+        std::string logged;  // the one log entry, if any
+        bool menuEntryMade;  // the steps before the failure ran
+    };
+    const std::string notSet = "Object variable or With block variable not set";
+    const auto plain = [this](HostKind kind, ObjectRef bars, HostOptions options = {}) {
+        std::shared_ptr<ConnectClass> addin;
+        if (kind == HostKind::Excel) addin = create<TorvaExcelConnect>();
+        if (kind == HostKind::Outlook) addin = create<TorvaOutlookConnect>();
+        hostApp_ = makeApplication(kind, std::move(bars), options);
+        addin->AddinInstance_OnConnection(hostApp_, 1, addIn_);
+        return addin;
+    };
     HostOptions noExplorer;
     noExplorer.explorer = false;
-    connect(*addin, HostKind::Outlook, noExplorer);
-    EXPECT_THROW(addin->AddinInstance_OnAddInsUpdate(), torva::Error);
-    EXPECT_NO_THROW(addin->AddinInstance_OnBeginShutdown());
-    EXPECT_TRUE(newLogLines().empty());
+    const auto excelBars = makeHostCommandBars(u"Excel");
+    const Case cases[] = {
+        {"Excel without CommandBars", [&] { return plain(HostKind::Excel, nullptr); }, true, "",
+         false},
+        {"Outlook without an explorer",
+         [&] { return plain(HostKind::Outlook, makeHostCommandBars(u"Outlook"), noExplorer); },
+         true, "", false},
+        {"Access without CommandBars",
+         [&] {
+             auto addin = create<TorvaAccessConnect>();
+             auto access = std::make_shared<AccessWithDatabase>(nullptr);
+             access->open = true;
+             hostApp_ = access;
+             addin->AddinInstance_OnConnection(hostApp_, 1, addIn_);
+             return addin;
+         },
+         false, "Could not add Commandbars to Access: " + notSet, false},
+        {"Word without NormalTemplate",
+         [&] {
+             auto addin = create<TorvaWordConnect>();
+             hostApp_ = std::make_shared<WordWithoutTemplate>();
+             addin->AddinInstance_OnConnection(hostApp_, 1, addIn_);
+             return addin;
+         },
+         true, "", true},
+        {"Excel whose CommandBars.Add gives Nothing",
+         [&] { return plain(HostKind::Excel, std::make_shared<BarsThatAddNothing>(excelBars)); },
+         false, "Could not create Commandbar", true},
+    };
+    addIn_ = std::make_shared<COMAddIn>(u"TorvaAddIn.Test", u"d");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto addin = c.connected();
+        logMark_ = logLines().size();
+        int32_t number = 0;
+        try {
+            addin->AddinInstance_OnStartupComplete();
+            platform::posix::fireTimers();  // Access installs at the tick
+        } catch (const Error& e) {
+            number = e.number();
+            EXPECT_EQ(toUtf8(e.description()), notSet);
+        }
+        EXPECT_EQ(number, c.failsToHost ? 91 : 0);
+        EXPECT_EQ(addInTimerId, 0u);
+        EXPECT_EQ(static_cast<bool>(addin->menuButton()), c.menuEntryMade);
+        EXPECT_NO_THROW(addin->AddinInstance_OnBeginShutdown());
+        EXPECT_NO_THROW(addin->AddinInstance_OnDisconnection(0));
+        const auto log = newLogLines();
+        ASSERT_EQ(log.size(), c.logged.empty() ? 0u : 1u);
+        if (!c.logged.empty()) {
+            EXPECT_NE(log[0].find(c.logged), std::string::npos) << log[0];
+        }
+    }
 }
 
 TEST_F(Connect, WrongApplicationLogsOnceWithTheHostsPrefix) {

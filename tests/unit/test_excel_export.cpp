@@ -23,6 +23,15 @@ std::string exportBytes(const std::vector<std::string>& lines) {
     return bytes;
 }
 
+// Excel with every workbook closed.
+class ExcelWithoutWorkbook : public Object {
+  public:
+    ExcelWithoutWorkbook() : Object(u"Application") {
+        property(u"ActiveSheet", [](const Params&) { return Value{ObjectRef()}; });
+        property(u"Selection", [](const Params&) { return Value{ObjectRef()}; });
+    }
+};
+
 class ExcelExport : public torva::testing::SupportFolder {
   protected:
     std::shared_ptr<ExcelApplication> excel(const ExcelSetup& setup) {
@@ -74,11 +83,22 @@ TEST_F(ExcelExport, SelectionsOfOneCellRowOrColumnOrAChartGetTheNoticeAndNoFile)
     for (const auto& setup :
          {sheet(u"B5"), sheet(u"A1:D1"), sheet(u"A1:A10"), sheet(u"C:C", column(u"C", 5))}) {
         platform::posix::recorder().messageBoxes.clear();
+        const long live = counters().liveObjects;
         EXPECT_EQ(run(setup), std::nullopt);
+        EXPECT_EQ(counters().liveObjects, live) << "an Excel object outlived the export";
         EXPECT_FALSE(ok);
         ASSERT_EQ(notices(), 1u);
         EXPECT_EQ(platform::posix::recorder().messageBoxes[0].style, 64u);
     }
+
+    // No workbook open: no active sheet and no selection, so no range either.
+    platform::posix::recorder().messageBoxes.clear();
+    const long live = counters().liveObjects;
+    EXPECT_FALSE(exportSelection(path("export.tmp"), std::make_shared<ExcelWithoutWorkbook>()));
+    EXPECT_EQ(counters().liveObjects, live);
+    EXPECT_EQ(notices(), 1u);
+    EXPECT_TRUE(files().empty());
+
     ExcelSetup chart = sheet(u"A1:B2");
     chart.chartSelected = true;
     platform::posix::recorder().messageBoxes.clear();

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "automation/Automation.h"
 #include "support/Error.h"
 #include "support/Text.h"
@@ -41,4 +44,22 @@ TEST(Value, ConversionsFollowVb) {
     EXPECT_FALSE(asBool(Value{u"0"}));
     EXPECT_THROW(asInt(Value{u"twelve"}), automation::Error);
     EXPECT_THROW(asObject(Value{int32_t{1}}), automation::Error);
+}
+
+TEST(Value, NothingUsedAsAnObjectRaisesError91) {
+    using namespace automation;
+    const ObjectRef nothing = asObject(Value{Empty{}});
+    for (const auto& use : std::vector<std::function<void()>>{
+             [&] { nothing->get(u"Name"); }, [&] { (void)nothing->typeName(); },
+             [&] { (void)nothing->sameObject(*nothing); }}) {
+        try {
+            use();
+            ADD_FAILURE() << "Nothing was used as an object";
+        } catch (const torva::Error& e) {
+            EXPECT_EQ(e.number(), 91);
+            EXPECT_EQ(static_cast<uint32_t>(e.hresult()), 0x800A005Bu);
+            EXPECT_EQ(e.description(), u"Object variable or With block variable not set");
+        }
+    }
+    EXPECT_FALSE(nothing);  // holding Nothing is no error, only using it
 }

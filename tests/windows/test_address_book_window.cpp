@@ -195,6 +195,11 @@ TEST(AddressBookWindow, LayoutTextsFontsTooltipsAndTabOrder) {
                 order.push_back(GetDlgCtrlID(h));
             EXPECT_EQ(order, (std::vector<int>{win::kIdList, win::kIdLabel, win::kIdOK,
                                                win::kIdCancel, win::kIdPrivate, win::kIdBusiness}));
+            // The arrow keys move between the two options only.
+            HWND business = GetDlgItem(dialog, win::kIdBusiness);
+            HWND privat = GetDlgItem(dialog, win::kIdPrivate);
+            EXPECT_EQ(GetNextDlgGroupItem(dialog, business, FALSE), privat);
+            EXPECT_EQ(GetNextDlgGroupItem(dialog, privat, TRUE), business);
             EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, win::kIdOK)));
             EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, win::kIdCancel)));
             EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdBusiness), BM_GETCHECK, 0, 0),
@@ -259,6 +264,62 @@ TEST(AddressBookWindow, EnterPressesOnlyTheFocusedButton) {
         EXPECT_EQ(oks, button == win::kIdOK ? 1 : 0);
         EXPECT_EQ(cancels, button == win::kIdCancel ? 1 : 0);
     }
+}
+
+namespace {
+
+// A window of the dialog's thread, as the host's main window is.
+HWND makeTopLevelWindow(const wchar_t* title) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TorvaTestHost";
+    RegisterClassW(&wc);  // already there after the first call
+    return CreateWindowExW(0, L"TorvaTestHost", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
+                           300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+}  // namespace
+
+// Modal as a form is: the thread's other windows take no input while the
+// dialog is shown and are enabled again, before it hides, exactly those it
+// disabled; coming back to the dialog gives the focus back to its control.
+TEST(AddressBookWindow, ModalToTheThreadsWindowsAndKeepsItsFocus) {
+    HWND host = makeTopLevelWindow(L"Host");
+    HWND disabledBefore = makeTopLevelWindow(L"Disabled before");
+    ASSERT_TRUE(host && disabledBefore);
+    EnableWindow(disabledBefore, FALSE);
+    auto view = createAddressBookView();
+    localise(*view, false);
+    int oks = 0, cancels = 0;
+    bool checked = false;
+    showAndCheck(
+        *view,
+        [&](HWND dialog) {
+            ASSERT_NE(dialog, nullptr);
+            checked = true;
+            EXPECT_FALSE(IsWindowEnabled(host));
+            EXPECT_TRUE(IsWindowEnabled(dialog));
+            HWND cancel = GetDlgItem(dialog, win::kIdCancel);
+            SetFocus(cancel);
+            // Away to a window opened meanwhile, and back.
+            HWND other = makeTopLevelWindow(L"Other");
+            SetActiveWindow(other);
+            EXPECT_NE(GetActiveWindow(), dialog);
+            SetActiveWindow(dialog);
+            EXPECT_EQ(GetFocus(), cancel);
+            DestroyWindow(other);
+            SendMessageW(cancel, BM_CLICK, 0, 0);
+        },
+        &oks, &cancels);
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_TRUE(IsWindowEnabled(host));
+    EXPECT_EQ(GetActiveWindow(), host) << "enabled only after the dialog was hidden";
+    EXPECT_FALSE(IsWindowEnabled(disabledBefore))
+        << "enabled although the dialog did not disable it";
+    DestroyWindow(disabledBefore);
+    DestroyWindow(host);
 }
 
 TEST(AddressBookWindow, RightToLeftAndTheCloseBoxPressNothing) {

@@ -1,6 +1,7 @@
 // The IDispatch backend against the model shown through COM: every call
 // below crosses GetIDsOfNames/Invoke twice (DispatchObject -> ModelDispatch).
 #include <windows.h>
+#include <ocidl.h>
 
 #include <gtest/gtest.h>
 
@@ -198,20 +199,93 @@ TEST_F(AutomationOverCom, ClickReachesTheHandlerWithCtrlAndCancelDefault) {
     EXPECT_THROW(o->subscribe(kRange, [](int32_t, std::vector<Value>&) {}), automation::Error);
 }
 
-TEST_F(AutomationOverCom, AFailingHandlerFailsTheSourcesCallOnly) {
-    auto button = std::make_shared<Button>();
-    ObjectRef o = throughCom(button);
+namespace {
+
+// An event source that keeps the sink it is given, so that the test calls
+// the sink as Office does, with or without somewhere to put an error.
+class SinkCatcher final : public IDispatch,
+                          public IConnectionPointContainer,
+                          public IConnectionPoint {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IDispatch) *out = static_cast<IDispatch*>(this);
+        if (iid == IID_IConnectionPointContainer)
+            *out = static_cast<IConnectionPointContainer*>(this);
+        if (iid == IID_IConnectionPoint) *out = static_cast<IConnectionPoint*>(this);
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    // Lives on the test's stack.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID, IConnectionPoint** point) override {
+        *point = this;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* s, DWORD* cookie) override {
+        *cookie = 1;
+        return s->QueryInterface(IID_IDispatch, sink.putVoid());
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD) override {
+        sink.reset();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+
+    ComPtr<IDispatch> sink;
+};
+
+}  // namespace
+
+// A failing Click goes back to the source as an automation server reports
+// a failure: DISP_E_EXCEPTION with the error in EXCEPINFO (the VB-style
+// HRESULT and the description); with no EXCEPINFO, the HRESULT itself.
+TEST_F(AutomationOverCom, AFailingClickIsADispatchExceptionWithItsDescription) {
+    SinkCatcher source;
+    ObjectRef o = automation::win::wrapDispatch(&source);
     auto sub = o->subscribe(kButtonEvents, [](int32_t, std::vector<Value>&) {
         throw torva::Error(torva::kErrorHandOffWrite, u"hand-off refused");
     });
-    std::vector<Value> args{Value{ObjectRef(button)}, Value{false}};
-    try {
-        button->fire(kButtonEvents, 1, args);
-        FAIL() << "the handler's failure did not reach the source";
-    } catch (const automation::Error& e) {
-        EXPECT_EQ(e.hresult(), static_cast<int32_t>(0x800A001B));
-        EXPECT_EQ(e.description(), u"hand-off refused");
-    }
+    ASSERT_TRUE(source.sink);
+    VARIANT_BOOL cancelDefault = VARIANT_FALSE;
+    VARIANT args[2];  // reversed: CancelDefault, then Ctrl
+    V_VT(&args[0]) = VT_BOOL | VT_BYREF;
+    V_BOOLREF(&args[0]) = &cancelDefault;
+    V_VT(&args[1]) = VT_DISPATCH;
+    V_DISPATCH(&args[1]) = &source;
+    DISPPARAMS params{args, nullptr, 2, 0};
+
+    torva::win::ExcepInfo excep;
+    EXPECT_EQ(source.sink->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                                  nullptr, excep.get(), nullptr),
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(static_cast<uint32_t>(excep.get()->scode), 0x800A001Bu);
+    EXPECT_EQ(excep.description(), u"hand-off refused");
+
+    EXPECT_EQ(source.sink->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                                  nullptr, nullptr, nullptr),
+              static_cast<HRESULT>(0x800A001Bu));
+    sub.reset();
+    EXPECT_FALSE(source.sink) << "unsubscribing ends the connection";
 }
 
 TEST_F(AutomationOverCom, NamesAreResolvedOncePerTypeAndMember) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <exception>
 #include <map>
+#include <vector>
 
 #include "platform/win/Handle.h"
 #include "support/Error.h"
@@ -66,6 +67,7 @@ class AddressBookWindow final : public AddressBookView {
     // Windows keeps a DLL's window classes after the DLL is unloaded, with a
     // window procedure that no longer exists: the class goes with the window.
     ~AddressBookWindow() override {
+        enableOtherWindows();
         tooltip_.reset();
         window_.reset();
         UnregisterClassW(kClassName, codeModule());
@@ -132,6 +134,9 @@ class AddressBookWindow final : public AddressBookView {
     void showModal(const std::function<void()>& onOK,
                    const std::function<void()>& onCancel) override;
     void hide() override {
+        // The host's windows first: Windows then activates one of them when
+        // the dialog goes, as it does for any modal form.
+        enableOtherWindows();
         ShowWindow(window_.get(), SW_HIDE);
         shown_ = false;
     }
@@ -145,6 +150,8 @@ class AddressBookWindow final : public AddressBookView {
     }
     void applyFont(Ctl ctl);
     void placeControls();
+    void disableOtherWindows();
+    void enableOtherWindows() noexcept;
 
     int dpi_ = systemDpi();
     UniqueWindow window_;
@@ -154,6 +161,10 @@ class AddressBookWindow final : public AddressBookView {
     bool transparentLabel_ = false;
     bool shown_ = false;
     std::function<void()> onOK_, onCancel_;
+    // The thread's windows this dialog disabled while shown, and no others.
+    std::vector<HWND> disabled_;
+    // The control that had the focus when the dialog was last deactivated.
+    HWND lastFocus_ = nullptr;
 };
 
 LRESULT CALLBACK windowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept;
@@ -199,8 +210,10 @@ AddressBookWindow::AddressBookWindow() {
                 s |= SS_LEFT | SS_NOTIFY;
                 break;
             case CtlKind::ListBox:
+                // First in the tab order, so it closes the option group that
+                // ends the order: arrow keys stay between the two options.
                 cls = L"LISTBOX";
-                s |= WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_EXTENDEDSEL | LBS_NOTIFY |
+                s |= WS_GROUP | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_EXTENDEDSEL | LBS_NOTIFY |
                      LBS_NOINTEGRALHEIGHT;
                 break;
             case CtlKind::Option:
@@ -328,14 +341,46 @@ void AddressBookWindow::setIcon(std::span<const uint8_t> ico) {
     icon_ = std::move(icon);
 }
 
+struct OtherWindowsSearch {
+    HWND dialog;
+    std::vector<HWND>* found;
+};
+
+BOOL CALLBACK collectOtherWindow(HWND h, LPARAM lp) noexcept {
+    auto* s = reinterpret_cast<OtherWindowsSearch*>(lp);
+    try {
+        if (h != s->dialog && GetWindow(h, GW_OWNER) != s->dialog && IsWindowVisible(h) &&
+            IsWindowEnabled(h))
+            s->found->push_back(h);
+    } catch (...) {  // no memory: that window stays enabled
+    }
+    return TRUE;
+}
+
+// Modal as a form is modal: every other enabled window of the thread (the
+// host's windows among them) takes no input while the dialog is shown.
+void AddressBookWindow::disableOtherWindows() {
+    OtherWindowsSearch search{window_.get(), &disabled_};
+    EnumThreadWindows(GetCurrentThreadId(), collectOtherWindow, reinterpret_cast<LPARAM>(&search));
+    for (HWND h : disabled_) EnableWindow(h, FALSE);
+}
+
+void AddressBookWindow::enableOtherWindows() noexcept {
+    for (HWND h : disabled_)
+        if (IsWindow(h)) EnableWindow(h, TRUE);
+    disabled_.clear();
+}
+
 void AddressBookWindow::showModal(const std::function<void()>& onOK,
                                   const std::function<void()>& onCancel) {
     onOK_ = onOK;
     onCancel_ = onCancel;
     shown_ = true;
+    lastFocus_ = item(Ctl::lbBooks);
+    disableOtherWindows();
     ShowWindow(window_.get(), SW_SHOW);
     SetForegroundWindow(window_.get());
-    SetFocus(item(Ctl::lbBooks));
+    SetFocus(lastFocus_);
     MSG msg;
     while (shown_) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
@@ -391,6 +436,17 @@ LRESULT AddressBookWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             if (transparentLabel_ && reinterpret_cast<HWND>(lp) == item(Ctl::lblAdressbooks)) {
                 SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+            }
+            break;
+        case WM_ACTIVATE:
+            // The focus goes back to the control that had it, not to the
+            // dialog itself, when the user comes back from another window.
+            if (LOWORD(wp) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd, focus)) lastFocus_ = focus;
+            } else if (lastFocus_ && IsChild(hwnd, lastFocus_)) {
+                SetFocus(lastFocus_);
+                return 0;
             }
             break;
         case WM_CLOSE:

@@ -103,14 +103,17 @@ class EventSink final : public IDispatch {
     }
 
   private:
+    // As an automation server reports a failure: with somewhere to put it,
+    // the error travels in EXCEPINFO (the caller frees its strings) and the
+    // call says DISP_E_EXCEPTION; without, the bare HRESULT is all there is.
     static HRESULT report(HRESULT hr, const std::u16string& text, EXCEPINFO* excep) noexcept {
-        if (excep) {
-            *excep = EXCEPINFO{};
-            excep->scode = hr;
-            excep->bstrDescription = SysAllocStringLen(
-                reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
-        }
-        return hr;
+        if (!excep) return hr;
+        *excep = EXCEPINFO{};
+        excep->scode = hr;
+        excep->bstrSource = SysAllocString(L"TorvaAddIn");
+        excep->bstrDescription = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
+                                                   static_cast<UINT>(text.size()));
+        return DISP_E_EXCEPTION;
     }
 
     ULONG refs_ = 1;

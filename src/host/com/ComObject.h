@@ -14,6 +14,16 @@ namespace torva::com {
 
 std::atomic<long>& moduleCount() noexcept;
 
+// Holds the module for as long as it lives: what it is part of keeps
+// DllCanUnloadNow at S_FALSE.
+class ModuleReference {
+  public:
+    ModuleReference() noexcept { ++moduleCount(); }
+    ModuleReference(const ModuleReference&) noexcept { ++moduleCount(); }
+    ModuleReference& operator=(const ModuleReference&) noexcept = default;
+    ~ModuleReference() { --moduleCount(); }
+};
+
 // Derived supplies `void* interfaceFor(REFIID)` returning the interface
 // pointer for an IID it implements, or nullptr.
 template <typename Derived, typename... Interfaces>

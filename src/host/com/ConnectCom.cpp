@@ -57,13 +57,20 @@ HRESULT toCom(const automation::ObjectRef& object, IDispatch** out) {
     return *out ? S_OK : E_NOINTERFACE;
 }
 
+// The portable object can outlive its COM wrapper: the Access start-up timer
+// holds it while it waits for a database. It counts in the module count
+// itself (released last, after the object), so that COM cannot unload the
+// DLL under a timer whose next tick would run freed code.
+template <typename Portable>
+struct CountedPortable final : ModuleReference, Portable {};
+
 // What the four classes share: IUnknown, IDispatch over the default
 // interface, IDTExtensibility2 and ISupportErrorInfo.
 template <typename Derived, typename Portable, typename DefaultInterface>
 class ConnectCom
     : public ComObject<Derived, DefaultInterface, win::IDTExtensibility2, ISupportErrorInfo> {
   public:
-    ConnectCom() : portable_(std::make_shared<Portable>()) {
+    ConnectCom() : portable_(std::make_shared<CountedPortable<Portable>>()) {
         win::ComPtr<ITypeLib> library;
         win::throwIfFailed(LoadTypeLibEx(win::wide(modulePath()), REGKIND_NONE, library.put()));
         win::throwIfFailed(library->GetTypeInfoOfGuid(__uuidof(DefaultInterface), typeInfo_.put()));

@@ -41,7 +41,11 @@ int fireTimers() {
     for (size_t i = 0; i < count; ++i) {
         const TimerCall t = recorder().timers[i];
         if (t.killed) continue;
-        t.proc(nullptr, kWmTimer, t.id, ++tickTime);
+        // As the system's callback: nothing thrown by the procedure leaves it.
+        try {
+            t.proc(nullptr, kWmTimer, t.id, ++tickTime);
+        } catch (...) {
+        }
         ++fired;
     }
     return fired;
