@@ -264,17 +264,17 @@ long& foreignTimerTicks() {
 bool outsideEmulator(const void* code) {
     HMODULE m = nullptr;
     return !code ||
-           !GetModuleHandleExW(
-               GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-               static_cast<LPCWSTR>(code), &m) ||
+           !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                   GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                               static_cast<LPCWSTR>(code), &m) ||
            m != GetModuleHandleW(nullptr);
 }
 
 void countTimer(const MSG& msg) {
-    const void* code = msg.lParam ? reinterpret_cast<const void*>(msg.lParam)
-                       : msg.hwnd ? reinterpret_cast<const void*>(
-                                        GetWindowLongPtrW(msg.hwnd, GWLP_WNDPROC))
-                                  : nullptr;
+    const void* code =
+        msg.lParam ? reinterpret_cast<const void*>(msg.lParam)
+        : msg.hwnd ? reinterpret_cast<const void*>(GetWindowLongPtrW(msg.hwnd, GWLP_WNDPROC))
+                   : nullptr;
     if (outsideEmulator(code)) ++foreignTimerTicks();
 }
 
