@@ -93,8 +93,15 @@ HRESULT hand(I* self, void** out) {
     return S_OK;
 }
 
-HRESULT failure(const torva::Error& e, EXCEPINFO* excep, std::u16string_view source) {
-    if (!excep || isDispatchCode(e.hresult())) return e.hresult();
+// A fault a scenario injects: it comes through DISP_E_EXCEPTION, whatever its code.
+class InjectedFailure : public automation::Error {
+  public:
+    using automation::Error::Error;
+};
+
+HRESULT failure(const torva::Error& e, EXCEPINFO* excep, std::u16string_view source,
+                bool injected = false) {
+    if (!excep || (isDispatchCode(e.hresult()) && !injected)) return e.hresult();
     *excep = EXCEPINFO{};
     excep->scode = e.hresult();
     excep->bstrSource = Bstr(source).detach();
@@ -106,6 +113,8 @@ template <class F>
 HRESULT guarded(EXCEPINFO* excep, std::u16string_view source, F&& body) noexcept {
     try {
         return body();
+    } catch (const InjectedFailure& e) {
+        return failure(e, excep, source, true);
     } catch (const torva::Error& e) {
         return failure(e, excep, source);
     } catch (const std::exception& e) {
@@ -512,7 +521,7 @@ class ModelDispatch final : public IDispatch, public IConnectionPointContainer, 
         return nullptr;
     }
     [[noreturn]] static void fault(const InjectedFault& f) {
-        throw automation::Error(f.hresult, f.description);
+        throw InjectedFailure(f.hresult, f.description);
     }
 
     static std::u16string text(const OLECHAR* s) {
