@@ -19,7 +19,8 @@ inline constexpr int32_t msoButtonIconAndCaption = 3;
 
 // The add-in's toolbar (named by string "0900"), found or added.
 automation::ObjectRef getAddinCommandBar(const automation::ObjectRef& commandBars);
-// The toolbar's button with this caption, found or added with the icon.
+// The toolbar's button with this caption, found or added with the icon;
+// either way it carries the button's own Tag.
 automation::ObjectRef getAddinButton(const automation::ObjectRef& bar, std::u16string_view caption,
                                      std::u16string_view tooltip);
 // The popup of type 10 with that control ID on the named bar, or nullptr.

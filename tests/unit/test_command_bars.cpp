@@ -1,6 +1,8 @@
 // The command-bar model and modOffice's installer procedures on it.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "CommandBars.h"
 #include "host/modOffice.h"
 #include "platform/posix/Recorder.h"
@@ -140,6 +142,35 @@ TEST_F(CommandBarsTest, ClickSendsTheButtonAndCancelDefaultToEverySubscriber) {
     EXPECT_EQ(seen.size(), 2u);
 }
 
+TEST_F(CommandBarsTest, ClickReachesEveryLiveControlOfTheSameTagOrUntaggedId) {
+    // Untagged custom buttons (Id 1) on two bars and in a popup, one that is
+    // deleted, a built-in untagged one (Id 2) and two tagged ones.
+    auto standard = bars->find(u"Standard")->controls();
+    auto a = addButton(*standard, u"A");
+    auto b = addButton(*tools->controls(), u"B");
+    auto gone = addButton(*standard, u"Gone");
+    auto spelling = std::static_pointer_cast<CommandBarButton>(tools->controls()->list().at(0));
+    auto t1 = addButton(*standard, u"T1");
+    auto t2 = addButton(*tools->controls(), u"T2");
+    t1->put(u"Tag", Value{u"X"});
+    t2->put(u"Tag", Value{u"X"});
+    std::map<std::u16string, int> heard;
+    std::vector<automation::Subscription> subs;
+    for (const auto& button : {a, b, gone, spelling, t1, t2}) {
+        subs.push_back(button->subscribe(
+            kIidCommandBarButtonEvents,
+            [&heard, name = button->caption()](int32_t, std::vector<Value>&) { ++heard[name]; }));
+    }
+    gone->remove();
+    a->click();
+    EXPECT_EQ(heard, (std::map<std::u16string, int>{{u"A", 1}, {u"B", 1}}));
+    t2->click();
+    EXPECT_EQ(heard, (std::map<std::u16string, int>{{u"A", 1}, {u"B", 1}, {u"T1", 1}, {u"T2", 1}}));
+    spelling->click();
+    EXPECT_EQ(heard[u"&Spelling..."], 1);
+    EXPECT_EQ(heard[u"A"], 1);
+}
+
 TEST_F(CommandBarsTest, GetAddinButtonTakesOnlyAButtonWithTheExactCaption) {
     auto bar = bars->add(u"Tb", kMsoBarTop, false, true);
     auto popup = bar->controls()->add(kMsoControlPopup, 1);
@@ -161,14 +192,19 @@ TEST_F(CommandBarsTest, GetAddinButtonTakesOnlyAButtonWithTheExactCaption) {
     EXPECT_EQ(button->face()->width, 16);
     EXPECT_EQ(button->face()->height, 16);
 
-    // Found again: unchanged, even when the user restyled it meanwhile.
+    EXPECT_EQ(button->tag(), u"ZEBRO.BUTTON");
+
+    // Found again: unchanged, even when the user restyled it meanwhile, but
+    // tagged again (an earlier version left it untagged).
     made->put(u"Style", Value{int32_t(0)});
+    made->put(u"Tag", Value{u""});
     platform::posix::recorder().clipboard.reset();
     ObjectRef again = getAddinButton(bar, u"Labels", u"Other tooltip");
     EXPECT_TRUE(again->sameObject(*made));
     EXPECT_EQ(button->style(), 0);
     EXPECT_EQ(button->tooltipText(), u"Print labels");
     EXPECT_FALSE(platform::posix::recorder().clipboard) << "the face was pasted again";
+    EXPECT_EQ(button->tag(), u"ZEBRO.BUTTON");
     // Another caption makes a second button beside the first.
     ObjectRef second = getAddinButton(bar, u"Labels 2", u"t");
     EXPECT_FALSE(second->sameObject(*made));

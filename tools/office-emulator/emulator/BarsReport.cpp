@@ -38,6 +38,7 @@ ordered_json controlJson(const model::CommandBarControl& c) {
     j["type"] = c.controlType();
     j["id"] = c.id();
     j["caption"] = toUtf8(c.caption());
+    j["tag"] = toUtf8(c.tag());
     j["tooltip"] = toUtf8(c.tooltipText());
     auto button = dynamic_cast<const model::CommandBarButton*>(&c);
     j["style"] = button ? ordered_json(button->style()) : ordered_json(nullptr);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <fstream>
 #include <sstream>
@@ -447,6 +448,7 @@ class Run {
           hostName_(model::hostName(s.host)),
           menuBar_(model::mainMenuBarName(hostName_)),
           bars_(model::makeHostCommandBars(hostName_)),
+          foreign_(addForeignControls(*bars_, s.foreignControls)),
           baseline_(*bars_),
           boxes_(s.unansweredAfterMs),
           window_(
@@ -466,6 +468,22 @@ class Run {
     }
 
     ~Run() { window_.endRun(); }
+
+    // Before the baseline: like the host's own, they are not the add-in's.
+    static std::vector<std::shared_ptr<model::CommandBarButton>> addForeignControls(
+        model::CommandBars& bars, const std::vector<ForeignControl>& controls) {
+        std::vector<std::shared_ptr<model::CommandBarButton>> out;
+        for (const auto& c : controls) {
+            auto bar = bars.find(c.bar);
+            if (!bar) throw Error::fromHResult(E_INVALIDARG, u"no bar " + c.bar);
+            auto button = std::static_pointer_cast<model::CommandBarButton>(
+                bar->controls()->add(model::kMsoControlButton));
+            button->setCaption(c.caption);
+            button->put(u"Tag", model::Value{c.tag});
+            out.push_back(std::move(button));
+        }
+        return out;
+    }
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
 
@@ -485,6 +503,15 @@ class Run {
         ticksBefore_ = foreignTimerTicks();
         lookupsBefore_ = bridgeCounts().getIDsOfNames;
         beginJournal(scenario_);
+        for (const auto& button : foreign_) {
+            const std::string caption = toUtf8(button->caption());
+            foreignClicks_[caption] = 0;
+            foreignSinks_.push_back(
+                button->subscribe(model::kIidCommandBarButtonEvents,
+                                  [this, caption](int32_t dispid, std::vector<model::Value>&) {
+                                      if (dispid == model::kDispIdClick) ++foreignClicks_[caption];
+                                  }));
+        }
         for (auto& entry : registeredAddIns(hostName_)) load(std::move(entry));
         app_->explorerActive = scenario_.explorerAtStartup;
         setJournalPhase("startup");
@@ -524,6 +551,7 @@ class Run {
         report["hostCallFailures"] = failures_;
         report["stepProblems"] = problems_;
         report["snapshots"] = snapshots_;
+        report["foreignClicks"] = ordered_json(foreignClicks_);
         // What the add-in still holds once it was released and the host let go of its own.
         exposed_.clear();
         const BridgeCounts counts = bridgeCounts();
@@ -557,7 +585,7 @@ class Run {
     void secondPress(bool delivered) {
         for (auto& d : boxes_.seenDialogs())
             if (d.secondPress == "pending") d.secondPress = delivered ? "delivered" : "blocked";
-        if (delivered) click(scenario_.steps.size(), step::Click::Button);
+        if (delivered) click(scenario_.steps.size(), step::Click{step::Click::Button, {}});
     }
 
     // One call into the add-in; a failure is noted, never thrown.
@@ -684,16 +712,25 @@ class Run {
         problems_.push_back({{"step", step}, {"problem", std::move(what)}});
     }
 
-    void click(size_t index, step::Click::Target target) {
+    std::shared_ptr<model::CommandBarButton> foreignButton(const std::u16string& caption) const {
+        for (const auto& b : foreign_)
+            if (b->caption() == caption && !b->deleted()) return b;
+        return nullptr;
+    }
+
+    void click(size_t index, const step::Click& what) {
         auto bars = app_->commandBars();
         auto* commandBars = dynamic_cast<model::CommandBars*>(bars.get());
         std::shared_ptr<model::CommandBarButton> button;
-        if (commandBars)
-            button = target == step::Click::Button ? findToolbarButton(*commandBars, baseline_)
-                                                   : findMenuEntry(*commandBars, menuBar_);
+        if (what.target == step::Click::Foreign)
+            button = foreignButton(what.caption);
+        else if (commandBars)
+            button = what.target == step::Click::Button ? findToolbarButton(*commandBars, baseline_)
+                                                        : findMenuEntry(*commandBars, menuBar_);
         if (!button) {
-            problem(index, target == step::Click::Button ? "no toolbar button to click"
-                                                         : "no Tools-menu entry to click");
+            problem(index, what.target == step::Click::Button ? "no toolbar button to click"
+                           : what.target == step::Click::Menu ? "no Tools-menu entry to click"
+                                                              : "no foreign control to click");
             return;
         }
         const size_t dialogsBefore = boxes_.seenDialogs().size();
@@ -713,7 +750,7 @@ class Run {
     void perform(size_t index, const Step& s) {
         using step::HostCall;
         if (auto* c = std::get_if<step::Click>(&s)) {
-            click(index, c->target);
+            click(index, *c);
         } else if (auto* call = std::get_if<step::Call>(&s)) {
             switch (call->call) {
                 case HostCall::AddInsUpdate:
@@ -752,7 +789,8 @@ class Run {
                                        {"toolsMenu", toolsMenu()},
                                        {"addinsCanUnload", std::move(unload)},
                                        {"invoke", bridgeCounts().invoke - invokeBefore_},
-                                       {"timerTicks", foreignTimerTicks() - ticksBefore_}};
+                                       {"timerTicks", foreignTimerTicks() - ticksBefore_},
+                                       {"foreignClicks", ordered_json(foreignClicks_)}};
         }
     }
 
@@ -814,6 +852,9 @@ class Run {
     std::u16string hostName_;
     std::u16string menuBar_;
     std::shared_ptr<model::CommandBars> bars_;
+    std::vector<std::shared_ptr<model::CommandBarButton>> foreign_;
+    std::vector<automation::Subscription> foreignSinks_;
+    std::map<std::string, long> foreignClicks_;
     Baseline baseline_;
     std::shared_ptr<model::Application> app_;
     ModalWatch boxes_;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 
+#include "CommandBars.h"
 #include "base/Text.h"
 
 namespace torva::emulator {
@@ -11,8 +12,9 @@ namespace torva::emulator {
 namespace {
 using nlohmann::json;
 
-constexpr std::array kTopLevel = {"host",   "wrongApplication", "stringTable", "excel",
-                                  "access", "outlook",          "steps",       "faults"};
+constexpr std::array kTopLevel = {"host",  "wrongApplication", "stringTable",
+                                  "excel", "access",           "outlook",
+                                  "steps", "faults",           "foreignControls"};
 constexpr std::array kMessageBoxAnswers = {"OK", "Cancel", "Yes", "No", "Abort", "Retry", "Ignore"};
 constexpr std::array kDialogPresses = {"OK", "Cancel", "close"};
 constexpr std::array kDialogOptions = {"business", "private"};
@@ -349,7 +351,8 @@ Fault faultOf(const json& v, const std::string& field) {
     return fault;
 }
 
-Step parseStep(const json& v, const std::string& field) {
+Step parseStep(const json& v, const std::string& field,
+               const std::vector<ForeignControl>& foreign) {
     if (!v.is_object() || v.size() != 1)
         throw ScenarioError(field, "expected an object with exactly one field");
     // The only field, by name: the iteration proxy is a temporary.
@@ -357,8 +360,18 @@ Step parseStep(const json& v, const std::string& field) {
     const json& value = v.begin().value();
     const std::string f = field + "." + key;
     if (key == "click") {
-        const std::string target = choice(value, f, std::array{"button", "menu"});
-        return step::Click{target == "button" ? step::Click::Button : step::Click::Menu};
+        const std::string target = text(value, f);
+        if (target == "button") return step::Click{step::Click::Button, {}};
+        if (target == "menu") return step::Click{step::Click::Menu, {}};
+        const std::string prefix = "foreign:";
+        if (target.starts_with(prefix)) {
+            std::u16string caption = fromUtf8(target.substr(prefix.size()));
+            if (std::none_of(foreign.begin(), foreign.end(),
+                             [&](const ForeignControl& c) { return c.caption == caption; }))
+                throw ScenarioError(f, "no foreign control with that caption");
+            return step::Click{step::Click::Foreign, std::move(caption)};
+        }
+        throw ScenarioError(f, "expected button, menu or foreign:CAPTION");
     }
     if (key == "addInsUpdate") return hostCall(step::HostCall::AddInsUpdate, value, f);
     if (key == "startupComplete") return hostCall(step::HostCall::StartupComplete, value, f);
@@ -384,6 +397,31 @@ Step parseStep(const json& v, const std::string& field) {
         return step::Snapshot{std::move(label)};
     }
     throw ScenarioError(f, "unknown step");
+}
+ForeignControl foreignControl(const json& v, const std::string& field, model::HostKind host) {
+    if (!v.is_object()) throw ScenarioError(field, "expected an object");
+    ForeignControl c;
+    bool hasBar = false, hasCaption = false;
+    for (const auto& [key, value] : v.items()) {
+        const std::string f = field + "." + key;
+        if (key == "bar") {
+            c.bar = fromUtf8(text(value, f));
+            if (!model::makeHostCommandBars(model::hostName(host))->find(c.bar))
+                throw ScenarioError(f, "the host has no bar of that name");
+            hasBar = true;
+        } else if (key == "caption") {
+            c.caption = fromUtf8(text(value, f));
+            if (c.caption.empty()) throw ScenarioError(f, "expected a caption");
+            hasCaption = true;
+        } else if (key == "tag") {
+            c.tag = fromUtf8(text(value, f));
+        } else {
+            throw ScenarioError(f, "unknown field");
+        }
+    }
+    if (!hasBar) throw ScenarioError(field + ".bar", "missing");
+    if (!hasCaption) throw ScenarioError(field + ".caption", "missing");
+    return c;
 }
 }  // namespace
 
@@ -449,11 +487,26 @@ Scenario parseScenario(const std::string& utf8Json) {
             s.faults.push_back(faultOf(faults[i], "faults[" + std::to_string(i) + "]"));
     }
 
+    if (root.contains("foreignControls")) {
+        const json& foreign = root["foreignControls"];
+        if (!foreign.is_array()) throw ScenarioError("foreignControls", "expected a list");
+        for (size_t i = 0; i < foreign.size(); ++i) {
+            const std::string f = "foreignControls[" + std::to_string(i) + "]";
+            auto c = foreignControl(foreign[i], f, s.host);
+            // The report counts clicks by caption.
+            for (const auto& other : s.foreignControls)
+                if (other.caption == c.caption)
+                    throw ScenarioError(f + ".caption", "already taken by another");
+            s.foreignControls.push_back(std::move(c));
+        }
+    }
+
     if (root.contains("steps")) {
         const json& steps = root["steps"];
         if (!steps.is_array()) throw ScenarioError("steps", "expected a list");
         for (size_t i = 0; i < steps.size(); ++i)
-            s.steps.push_back(parseStep(steps[i], "steps[" + std::to_string(i) + "]"));
+            s.steps.push_back(
+                parseStep(steps[i], "steps[" + std::to_string(i) + "]", s.foreignControls));
     }
     return s;
 }

@@ -31,7 +31,8 @@ class ScenarioError : public std::runtime_error {
 
 namespace step {
 struct Click {
-    enum Target { Button, Menu } target;
+    enum Target { Button, Menu, Foreign } target;
+    std::u16string caption;  // Foreign: which of the scenario's foreign controls
 };
 enum class HostCall { AddInsUpdate, StartupComplete, BeginShutdown, Disconnect, Connect };
 struct Call {
@@ -59,6 +60,14 @@ struct ClickWhileDialog {};
 using Step = std::variant<step::Click, step::Call, step::Wait, step::MessageBoxAnswer,
                           step::DialogAnswer, step::Snapshot, step::ClickWhileDialog>;
 
+// A button of another add-in on one of the host's bars, with a sink of the
+// emulator's own that counts its clicks.
+struct ForeignControl {
+    std::u16string bar;
+    std::u16string caption;
+    std::u16string tag;
+};
+
 // The n-th call of a member in the run fails, or gives Nothing.
 struct Fault {
     std::u16string member;
@@ -83,6 +92,7 @@ struct Scenario {
     long openItemLimit = 0;          // 0: no limit
     model::OutlookSetup outlookSetup;
     std::vector<Fault> faults;
+    std::vector<ForeignControl> foreignControls;
     std::vector<Step> steps;
     // Not read from the file: a message box or dialog nobody answers is
     // closed after this long (shorter when many runs are swept).

@@ -176,8 +176,17 @@ CommandBarButton::CommandBarButton(int32_t id, bool temporary,
 }
 
 bool CommandBarButton::click() {
-    std::vector<Value> args{Value{ObjectRef(shared_from_this())}, Value{false}};
-    fire(kIidCommandBarButtonEvents, kDispIdClick, args);
+    auto self = std::static_pointer_cast<CommandBarButton>(shared_from_this());
+    std::vector<std::shared_ptr<CommandBarButton>> targets{self};
+    auto parent = this->parent();
+    if (auto owner = parent ? parent->owner_.lock() : nullptr) {
+        targets.clear();
+        for (auto& b : owner->buttons())
+            if (b->tag() == tag() && (!tag().empty() || b->id() == id()))
+                targets.push_back(std::move(b));
+    }
+    std::vector<Value> args{Value{ObjectRef(self)}, Value{false}};
+    for (const auto& b : targets) b->fire(kIidCommandBarButtonEvents, kDispIdClick, args);
     return toBool(args[1]);
 }
 
@@ -187,6 +196,7 @@ CommandBarPopup::CommandBarPopup(int32_t id, bool temporary,
                                  std::weak_ptr<CommandBarControls> parent)
     : CommandBarControl(u"CommandBarPopup", kMsoControlPopup, id, temporary, std::move(parent)),
       controls_(std::make_shared<CommandBarControls>()) {
+    if (auto list = this->parent()) controls_->owner_ = list->owner_;
     implements(kIidCommandBarPopup);
     property(u"Controls", [this](const Params&) {
         alive();
@@ -259,6 +269,7 @@ CommandBar::CommandBar(std::u16string name, int32_t type, bool temporary,
       temporary_(temporary),
       controls_(std::make_shared<CommandBarControls>()),
       owner_(std::move(owner)) {
+    controls_->owner_ = owner_;
     implements(kIidCommandBar);
     property(
         u"Name",
@@ -350,6 +361,24 @@ std::shared_ptr<CommandBar> CommandBars::add(std::u16string name, int32_t positi
     bar->position_ = position;
     bars_.push_back(bar);
     return bar;
+}
+
+namespace {
+void collectButtons(const CommandBarControls& controls,
+                    std::vector<std::shared_ptr<CommandBarButton>>& out) {
+    for (const auto& c : controls.list()) {
+        if (auto b = std::dynamic_pointer_cast<CommandBarButton>(c))
+            out.push_back(std::move(b));
+        else if (auto p = std::dynamic_pointer_cast<CommandBarPopup>(c))
+            collectButtons(*p->controls(), out);
+    }
+}
+}  // namespace
+
+std::vector<std::shared_ptr<CommandBarButton>> CommandBars::buttons() const {
+    std::vector<std::shared_ptr<CommandBarButton>> out;
+    for (const auto& bar : bars_) collectButtons(*bar->controls(), out);
+    return out;
 }
 
 std::shared_ptr<CommandBar> CommandBars::find(std::u16string_view name) const {

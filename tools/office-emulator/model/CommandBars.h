@@ -71,6 +71,7 @@ class CommandBarControl : public Object {
     CommandBarControl(std::u16string typeName, int32_t type, int32_t id, bool temporary,
                       std::weak_ptr<CommandBarControls> parent);
     void alive() const;
+    std::shared_ptr<CommandBarControls> parent() const { return parent_.lock(); }
 
   private:
     friend class CommandBarControls;
@@ -90,7 +91,9 @@ class CommandBarButton : public CommandBarControl {
     bool hasFace() const { return face_.has_value(); }
     std::optional<ClipboardPicture> face() const { return face_; }
     // What the user's click does: Click(Ctrl, CancelDefault) to every
-    // subscriber; returns CancelDefault as they left it.
+    // subscriber of every live control that Office takes for the same one:
+    // the same Tag, or with no Tag the same Id (1 for every custom button).
+    // Ctrl is the pressed control; returns CancelDefault as they left it.
     bool click();
 
   private:
@@ -119,7 +122,11 @@ class CommandBarControls : public Object {
 
   private:
     friend class CommandBarControl;
+    friend class CommandBarButton;
+    friend class CommandBarPopup;
+    friend class CommandBar;
     std::vector<std::shared_ptr<CommandBarControl>> controls_;
+    std::weak_ptr<CommandBars> owner_;  // the bars this list is on, for routing a Click
 };
 
 class CommandBar : public Object {
@@ -156,6 +163,9 @@ class CommandBars : public Object {
     // Item by name (without regard to case, as Office) or nullptr.
     std::shared_ptr<CommandBar> find(std::u16string_view name) const;
     const std::vector<std::shared_ptr<CommandBar>>& list() const { return bars_; }
+
+    // Every live button on every bar, popups included.
+    std::vector<std::shared_ptr<CommandBarButton>> buttons() const;
 
   private:
     friend class CommandBar;
