@@ -150,11 +150,13 @@ def main(build, work):
                   len(again["launches"]) == 1, again["launches"])
         quiet(run, "again", again)
 
-    # The action: a table by button and by menu entry.
+    # The action: a table by button and by menu entry, after another add-in's
+    # button that starts nothing.
     table = run.play("table")
     if table:
         launches = table["launches"]
         run.check("table: two clicks, two launches", len(launches) == 2, launches)
+        run.check_foreign("table", table, 2)
         for n, launch in enumerate(launches):
             run.check(f"table: launch {n} hands over the table",
                       launch["handoff"] == handoff("TABLE Orders", "SELECT * FROM [Orders]"),

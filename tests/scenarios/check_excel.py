@@ -7,7 +7,7 @@ export file and the stand-in's record of the launch.
 import base64
 import sys
 
-from scenario_run import Run, strings
+from scenario_run import FOREIGN, PRESS_FOREIGN, Run, strings
 
 
 TEXT = strings()
@@ -33,10 +33,13 @@ def data_of(launch):
 def main(build, work):
     run = Run(build, work)
 
-    # The block A1:B2, by button and by menu entry: the exact file, two launches.
-    r = run.play("block", excel("A1:B2", {"A1": "Name", "A2": "x"},
-                                steps=[{"click": "button"}, {"click": "menu"}]))
+    # The block A1:B2, by button and by menu entry: the exact file, two
+    # launches; another add-in's button pressed first starts none.
+    block = excel("A1:B2", {"A1": "Name", "A2": "x"},
+                  steps=PRESS_FOREIGN + [{"click": "button"}, {"click": "menu"}])
+    r = run.play("block", dict(block, foreignControls=FOREIGN))
     if r:
+        run.check_foreign("block", r, 2)
         expected = bytes.fromhex(
             "FF FE 4E 00 61 00 6D 00 65 00 09 00 42 00 0D 00 0A 00 78 00 09 00 0D 00 0A 00")
         launches = r["launches"]

@@ -8,7 +8,7 @@ unload; Word's clicks launch the stand-in with run mode 2.
 """
 import sys
 
-from scenario_run import Run, strings
+from scenario_run import FOREIGN, PRESS_FOREIGN, Run, strings
 
 TEXT = strings()
 
@@ -32,7 +32,8 @@ def scenario(host):
         s["steps"].append({"wait": 300})
     s["steps"].append({"snapshot": "again"})
     if host == "Word":
-        s["steps"] += [{"click": "button"}, {"click": "menu"}]
+        s["foreignControls"] = FOREIGN
+        s["steps"] += PRESS_FOREIGN + [{"click": "button"}, {"click": "menu"}]
     return s
 
 
@@ -78,6 +79,7 @@ def main(build, work):
             continue
         check_host(run, host, r)
         if host == "Word":
+            run.check_foreign("Word", r, 2)
             launches = r["launches"]
             run.check("Word: button and menu entry each launch once", len(launches) == 2,
                       launches)

@@ -10,7 +10,7 @@ import importlib
 import os
 import sys
 
-from scenario_run import ROOT, Run, strings
+from scenario_run import FOREIGN, PRESS_FOREIGN, ROOT, Run, strings
 
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 encode_strings = importlib.import_module("encode-strings")
@@ -105,11 +105,14 @@ def main(build, work):
     selected = TEXT["0962"]
 
     # OK with business addresses: folder entry and selection entry marked.
+    # Another add-in's button pressed first opens no dialog and starts nothing.
     r = run.play("business", {
-        "host": "Outlook", "outlook": outlook(),
-        "steps": [{"dialog": {"select": [0, 2], "option": "business", "press": "OK"}},
-                  {"click": "button"}]})
+        "host": "Outlook", "outlook": outlook(), "foreignControls": FOREIGN,
+        "steps": PRESS_FOREIGN + [
+            {"dialog": {"select": [0, 2], "option": "business", "press": "OK"}},
+            {"click": "button"}]})
     if r:
+        run.check_foreign("business", r, 1)
         d = r["dialogs"]
         run.check("business: the top contact folders of the first store, then the selection",
                   len(d) == 1 and d[0]["entries"] == ["Kontakte", "Kunden", selected], d)
@@ -130,10 +133,11 @@ def main(build, work):
 
     # OK with private addresses, by the menu entry.
     r = run.play("private", {
-        "host": "Outlook", "outlook": outlook(),
+        "host": "Outlook", "outlook": outlook(), "foreignControls": FOREIGN,
         "steps": [{"dialog": {"select": [1], "option": "private", "press": "OK"}},
                   {"click": "menu"}]})
     if r:
+        run.check_foreign("private", r, 1, pressed=False)
         data = launched_file(r)
         want = contact_file([LEA], private=True)
         run.check("private: 10 columns, Outlook's no-date birthday, exact bytes", data == want,

@@ -17,6 +17,12 @@ def strings(name="de.txt"):
     return table
 
 
+# Another add-in's untagged button on the host's main toolbar, and its press
+# with a snapshot right after it.
+FOREIGN = [{"bar": "Standard", "caption": "Other", "tag": ""}]
+PRESS_FOREIGN = [{"click": "foreign:Other"}, {"snapshot": "foreign"}]
+
+
 class Run:
     def __init__(self, build, work, scenarios=None):
         self.build, self.work, self.scenarios = build, work, scenarios
@@ -43,6 +49,19 @@ class Run:
     def check(self, name, ok, detail=""):
         print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))
         (self.passed if ok else self.failed).append(name)
+
+    def check_foreign(self, name, r, launches, pressed=True):
+        """The foreign button's press (if PRESS_FOREIGN came first) reached
+        only its own sink and launched nothing; ours never reached it."""
+        clicks = {"Other": 1 if pressed else 0}
+        if pressed:
+            snap = r["snapshots"].get("foreign")
+            self.check(f"{name}: pressing the foreign button counts one foreign click",
+                       snap is not None and snap["foreignClicks"] == clicks, snap)
+        self.check(f"{name}: only our {launches} presses launch",
+                   len(r["launches"]) == launches, r["launches"])
+        self.check(f"{name}: our presses leave the foreign count unchanged",
+                   r["foreignClicks"] == clicks, r["foreignClicks"])
 
     def result(self):
         print(f"{len(self.passed)} passed, {len(self.failed)} failed")
