@@ -37,7 +37,10 @@ TEST(EmulatorScenario, ReadsHostOptionsAndEveryKindOfStep) {
                    { "disconnect": true }, { "connect": true }, { "wait": 250 },
                    { "messageBox": "Cancel" },
                    { "dialog": { "select": [0, 2], "option": "private", "press": "close" } },
-                   { "snapshot": "after" }, { "clickWhileDialog": "button" } ] })");
+                   { "snapshot": "after" }, { "clickWhileDialog": "button" },
+                   { "click": "foreign:Other" } ],
+        "foreignControls": [ { "bar": "standard", "caption": "Other", "tag": "" },
+                             { "bar": "Menu Bar", "caption": "Mine", "tag": "M" } ] })");
     EXPECT_EQ(s.host, model::HostKind::Outlook);
     EXPECT_TRUE(s.wrongApplication);
     EXPECT_EQ(s.stringTable, "C:\\t\\Torva.Sys");
@@ -55,8 +58,13 @@ TEST(EmulatorScenario, ReadsHostOptionsAndEveryKindOfStep) {
     EXPECT_FALSE(s.faults[1].nothing);
     EXPECT_EQ(static_cast<uint32_t>(s.faults[1].hresult), 0x800A001Bu);
     EXPECT_EQ(s.faults[1].description, u"Nein");
-    ASSERT_EQ(s.steps.size(), 12u);
+    ASSERT_EQ(s.steps.size(), 13u);
     EXPECT_TRUE(std::holds_alternative<step::ClickWhileDialog>(s.steps[11]));
+    EXPECT_EQ(std::get<step::Click>(s.steps[12]).target, step::Click::Foreign);
+    EXPECT_EQ(std::get<step::Click>(s.steps[12]).caption, u"Other");
+    ASSERT_EQ(s.foreignControls.size(), 2u);
+    EXPECT_EQ(s.foreignControls[1].bar, u"Menu Bar");
+    EXPECT_EQ(s.foreignControls[1].tag, u"M");
     EXPECT_EQ(std::get<step::Click>(s.steps[0]).target, step::Click::Menu);
     EXPECT_EQ(std::get<step::Click>(s.steps[1]).target, step::Click::Button);
     const step::HostCall calls[] = {step::HostCall::AddInsUpdate, step::HostCall::StartupComplete,
@@ -137,6 +145,19 @@ TEST(EmulatorScenario, AProblemNamesItsField) {
               "outlook.openItemLimit");
     EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "clickWhileDialog": "menu" } ] })"),
               "steps[0].clickWhileDialog");
+    // Foreign controls: on a bar the host has, each caption once, and a
+    // click names one of them.
+    EXPECT_EQ(fieldOf(R"({ "host": "Word", "foreignControls": [ { "bar": "Worksheet Menu Bar",
+              "caption": "A" } ] })"),
+              "foreignControls[0].bar");
+    EXPECT_EQ(fieldOf(R"({ "host": "Word", "foreignControls": [ { "bar": "Standard" } ] })"),
+              "foreignControls[0].caption");
+    EXPECT_EQ(fieldOf(R"({ "host": "Word", "foreignControls": [
+              { "bar": "Standard", "caption": "A" }, { "bar": "Menu Bar", "caption": "A" } ] })"),
+              "foreignControls[1].caption");
+    EXPECT_EQ(fieldOf(R"({ "host": "Word", "foreignControls": [
+              { "bar": "Standard", "caption": "A" } ], "steps": [ { "click": "foreign:B" } ] })"),
+              "steps[0].click");
 }
 
 namespace {
