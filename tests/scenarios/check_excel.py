@@ -54,16 +54,41 @@ def main(build, work):
         run.check("block: nothing left referenced", r["references"]["outstandingAtExit"] == 0,
                   r["references"])
 
-    # Selections the export turns down with the notice.
-    for name, selection in [("cell", "B5"), ("row", "A1:D1"), ("column", "A1:A10"),
-                            ("chart", {"kind": "chart"})]:
-        r = run.play(name, excel(selection, {"A1": "h"}))
+    # Selections the export turns down with the notice; with no workbook open
+    # the selection is Nothing, which is no range either. Every such path lets
+    # go of what it took from Excel.
+    no_workbook = {"host": "Excel", "excel": {"workbook": None}, "steps": [{"click": "button"}]}
+    for name, scenario in [("cell", excel("B5", {"A1": "h"})),
+                           ("row", excel("A1:D1", {"A1": "h"})),
+                           ("column", excel("A1:A10", {"A1": "h"})),
+                           ("chart", excel({"kind": "chart"}, {"A1": "h"})),
+                           ("noworkbook", no_workbook)]:
+        r = run.play(name, scenario)
         if r:
             boxes = r["messageBoxes"]
             run.check(f"{name}: notice 0923 titled 2300",
                       [(b["title"], b["text"], b["style"]) for b in boxes]
                       == [(TEXT["2300"], TEXT["0923"], 64)], boxes)
-            run.check(f"{name}: nothing started", r["launches"] == [], r["launches"])
+            run.check(f"{name}: nothing started, nothing failed or logged",
+                      (r["launches"], r["hostCallFailures"], r["log"]) == ([], [], []),
+                      (r["launches"], r["hostCallFailures"], r["log"]))
+            run.check(f"{name}: nothing left referenced, the DLL can unload",
+                      r["references"]["outstandingAtExit"] == 0
+                      and all(r["references"]["addinsCanUnload"].values()), r["references"])
+
+    # A failing Excel call in the click goes back to Excel as the click's
+    # failure, through DISP_E_EXCEPTION with its description.
+    r = run.play("failedclick", dict(excel("A1:B2", {"A1": "h"}), faults=[
+        {"member": "Selection", "occurrence": 1,
+         "fail": {"hresult": "0x800A001B", "description": "Kein Papier"}}]))
+    if r:
+        run.check("failedclick: Click failed with error 27 through DISP_E_EXCEPTION",
+                  [(f["call"], f["hresult"], f.get("returned"), f["description"])
+                   for f in r["hostCallFailures"]]
+                  == [("Click", "0x800A001B", "0x80020009", "Kein Papier")], r["hostCallFailures"])
+        run.check("failedclick: nothing started, nothing left referenced",
+                  r["launches"] == [] and r["references"]["outstandingAtExit"] == 0,
+                  (r["launches"], r["references"]))
 
     # Turned down silently.
     for name, scenario in [("wholesheet", excel("A:XFD", {"A1": "h", "B1": "i", "A2": "x"})),

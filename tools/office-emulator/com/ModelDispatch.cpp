@@ -5,16 +5,15 @@
 
 #include <map>
 #include <memory>
+#include <string>
+#include <type_traits>
+#include <variant>
 
-#include "automation/DispatchPacking.h"
-#include "automation/win/DispatchObject.h"
+#include "support/Text.h"
 
 namespace torva::model::com {
 
 using automation::Arg;
-using automation::win::fromVariant;
-using automation::win::isMissing;
-using automation::win::toVariant;
 using torva::win::Bstr;
 using torva::win::fromGuid;
 using torva::win::toGuid;
@@ -24,6 +23,37 @@ ComCounters& comCounters() {
     static ComCounters c;
     return c;
 }
+
+RunJournal& journal() {
+    static RunJournal j;
+    return j;
+}
+
+namespace {
+long& liveItemCount() {
+    static long n = 0;
+    return n;
+}
+
+// What Exchange answers in online mode past its limit of open items.
+constexpr int32_t kMapiTooBig = static_cast<int32_t>(0x80040305);
+constexpr char16_t kTooManyItems[] =
+    u"Your server administrator has limited the number of items you can open "
+    u"simultaneously. Try closing messages you have opened or removing attachments and "
+    u"images from unsent messages you are composing.";
+
+// Codes the type information itself answers with: they come back as they
+// are, without EXCEPINFO, as from a real dispinterface.
+bool isDispatchCode(HRESULT hr) { return (static_cast<uint32_t>(hr) & 0xFFFF0000u) == 0x80020000u; }
+
+std::u16string lowerCase(std::u16string s) {
+    for (auto& c : s)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    return s;
+}
+}  // namespace
+
+long liveItems() { return liveItemCount(); }
 
 namespace {
 
@@ -64,7 +94,7 @@ HRESULT hand(I* self, void** out) {
 }
 
 HRESULT failure(const torva::Error& e, EXCEPINFO* excep, std::u16string_view source) {
-    if (!excep) return e.hresult();
+    if (!excep || isDispatchCode(e.hresult())) return e.hresult();
     *excep = EXCEPINFO{};
     excep->scode = e.hresult();
     excep->bstrSource = Bstr(source).detach();
@@ -213,7 +243,7 @@ class ModelEnum final : public IEnumVARIANT, public Counted {
             ULONG n = 0;
             for (; n < count && at_ < items_->size(); ++n, ++at_) {
                 VariantInit(&out[n]);
-                toVariant((*items_)[at_], out[n], modelBridge());
+                putValue((*items_)[at_], out[n]);
             }
             if (fetched) *fetched = n;
             return n == count ? S_OK : S_FALSE;
@@ -260,7 +290,7 @@ void fireInto(IDispatch* sink, int32_t dispid, std::vector<Value>& args) {
         VARIANT& slot = rgvarg[n - 1 - i];
         VariantInit(&slot);
         VARIANT& value = *storage[i].get();
-        toVariant(args[i], value, modelBridge());
+        putValue(args[i], value);
         if (V_VT(&value) == VT_DISPATCH) {
             V_VT(&slot) = VT_DISPATCH;
             V_DISPATCH(&slot) = V_DISPATCH(&value);  // borrowed from storage
@@ -278,14 +308,16 @@ void fireInto(IDispatch* sink, int32_t dispid, std::vector<Value>& args) {
     UINT argErr = 0;
     const HRESULT hr = sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
                                     result.get(), excep.get(), &argErr);
+    journal().lastEventReturn = hr;
     if (FAILED(hr)) {
-        const HRESULT real = hr == DISP_E_EXCEPTION ? excep.hresult(hr) : hr;
+        // EXCEPINFO means something only when the sink said DISP_E_EXCEPTION.
+        if (hr != DISP_E_EXCEPTION) throw automation::Error(hr, torva::win::hresultText(hr));
+        const HRESULT real = excep.hresult(hr);
         std::u16string text = excep.description();
         throw automation::Error(real, text.empty() ? torva::win::hresultText(real) : text);
     }
     for (size_t i = 0; i < n; ++i)
-        if (V_VT(storage[i].get()) != VT_DISPATCH)
-            args[i] = fromVariant(*storage[i].get(), modelBridge());
+        if (V_VT(storage[i].get()) != VT_DISPATCH) args[i] = valueOf(*storage[i].get());
 }
 
 class ModelDispatch final : public IDispatch, public IConnectionPointContainer, public Counted {
@@ -293,10 +325,12 @@ class ModelDispatch final : public IDispatch, public IConnectionPointContainer, 
     explicit ModelDispatch(std::shared_ptr<Object> object) : object_(std::move(object)) {
         adapters()[object_.get()] = this;
         adaptersByInterface()[static_cast<IDispatch*>(this)] = this;
+        if (object_->isOpenItem()) ++liveItemCount();
     }
     ~ModelDispatch() override {
         adapters().erase(object_.get());
         adaptersByInterface().erase(static_cast<IDispatch*>(this));
+        if (object_->isOpenItem()) --liveItemCount();
     }
     const std::shared_ptr<Object>& object() const { return object_; }
 
@@ -360,23 +394,41 @@ class ModelDispatch final : public IDispatch, public IConnectionPointContainer, 
         if (!params) params = &none;
         if (result) VariantInit(result);
         return guarded(excep, object_->typeName(), [&]() -> HRESULT {
-            if (dispid == DISPID_NEWENUM) return newEnum(result);
+            if (params->cNamedArgs > params->cArgs) return E_INVALIDARG;
+            if (dispid == DISPID_NEWENUM) {
+                if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)))
+                    return DISP_E_MEMBERNOTFOUND;
+                if (params->cArgs) return DISP_E_BADPARAMCOUNT;
+                if (!object_->enumerable()) return DISP_E_MEMBERNOTFOUND;
+                if (const InjectedFault* f = record(u"_NewEnum", false); f && !f->nothing)
+                    fault(*f);
+                return newEnum(result);
+            }
             const Object::Member* m = object_->findMember(static_cast<int32_t>(dispid));
             if (!m) return DISP_E_MEMBERNOTFOUND;
-            if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-                for (UINT k = 0; k < params->cNamedArgs; ++k)
-                    if (params->rgdispidNamedArgs[k] == DISPID_PROPERTYPUT) {
-                        object_->put(m->name, fromVariant(params->rgvarg[k], modelBridge()));
-                        return S_OK;
-                    }
-                return DISP_E_PARAMNOTFOUND;
+            // The kind of call must be one the member is declared for, as
+            // a type library's dispinterface checks it.
+            if (flags & DISPATCH_PROPERTYPUTREF) return DISP_E_MEMBERNOTFOUND;
+            if (flags & DISPATCH_PROPERTYPUT) {
+                if (!m->put) return DISP_E_MEMBERNOTFOUND;
+                if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+                if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+                    return DISP_E_PARAMNOTFOUND;
+                const Value v = valueOf(params->rgvarg[0]);
+                if (const InjectedFault* f = record(m->name, false); f && !f->nothing) fault(*f);
+                m->put(v);
+                return S_OK;
             }
+            const WORD wanted = m->isMethod ? WORD{DISPATCH_METHOD} : WORD{DISPATCH_PROPERTYGET};
+            if (!(flags & wanted)) return DISP_E_MEMBERNOTFOUND;
+            if (params->cArgs > m->params.size()) return DISP_E_BADPARAMCOUNT;
+            // Arguments come last to first; named ones lead the array.
             automation::Args args;
-            for (size_t slot : automation::positionalSlots(params->cArgs, params->cNamedArgs)) {
-                const VARIANT& v = params->rgvarg[slot];
-                args.push_back(isMissing(v) ? Arg::missing() : Arg(fromVariant(v, modelBridge())));
+            for (UINT k = params->cArgs; k-- > params->cNamedArgs;) {
+                const VARIANT& v = params->rgvarg[k];
+                args.push_back(isMissing(v) ? Arg::missing() : Arg(valueOf(v)));
             }
-            for (UINT slot = 0; slot < params->cNamedArgs && slot < params->cArgs; ++slot) {
+            for (UINT slot = 0; slot < params->cNamedArgs; ++slot) {
                 const VARIANT& v = params->rgvarg[slot];
                 const DISPID id = params->rgdispidNamedArgs[slot];
                 if (id < 0 || static_cast<size_t>(id) >= m->params.size()) {
@@ -384,11 +436,23 @@ class ModelDispatch final : public IDispatch, public IConnectionPointContainer, 
                     return DISP_E_PARAMNOTFOUND;
                 }
                 if (!isMissing(v))
-                    args.push_back(Arg::named(m->params[static_cast<size_t>(id)],
-                                              fromVariant(v, modelBridge())));
+                    args.push_back(Arg::named(m->params[static_cast<size_t>(id)], valueOf(v)));
+            }
+            const size_t at = journal().calls.size();
+            if (const InjectedFault* f = record(m->name, false)) {
+                if (f->nothing) {
+                    journal().calls[at].returnedObject = true;
+                    if (result) {
+                        V_VT(result) = VT_DISPATCH;
+                        V_DISPATCH(result) = nullptr;
+                    }
+                    return S_OK;
+                }
+                fault(*f);
             }
             const Value value = object_->get(m->name, args);
-            if (result) toVariant(value, *result, modelBridge());
+            journal().calls[at].returnedObject = std::holds_alternative<ObjectRef>(value);
+            if (result) putValue(value, *result);
             return S_OK;
         });
     }
@@ -428,6 +492,29 @@ class ModelDispatch final : public IDispatch, public IConnectionPointContainer, 
     }
 
   private:
+    static bool isMissing(const VARIANT& v) {
+        const VARIANT& d =
+            V_VT(&v) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(&v) ? *V_VARIANTREF(&v) : v;
+        return V_VT(&d) == VT_ERROR && V_ERROR(&d) == DISP_E_PARAMNOTFOUND;
+    }
+
+    // Notes the call; the fault that answers it, if any.
+    const InjectedFault* record(const std::u16string& member, bool returnsObject) {
+        RunJournal& j = journal();
+        const long n = ++j.perMember[lowerCase(member)];
+        j.calls.push_back(
+            CallRecord{object_->typeName(), member, n, returnsObject, false, j.phase});
+        for (const auto& f : j.faults)
+            if (f.occurrence == n && equalsIgnoreCase(f.member, member)) {
+                j.calls.back().faulted = true;
+                return &f;
+            }
+        return nullptr;
+    }
+    [[noreturn]] static void fault(const InjectedFault& f) {
+        throw automation::Error(f.hresult, f.description);
+    }
+
     static std::u16string text(const OLECHAR* s) {
         return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : std::u16string();
     }
@@ -510,19 +597,153 @@ std::shared_ptr<Object> modelOf(IDispatch* dispatch) {
     return it == adaptersByInterface().end() ? nullptr : it->second->object();
 }
 
-const automation::win::ObjectBridge& modelBridge() {
-    static const automation::win::ObjectBridge bridge{
-        [](const ObjectRef& o) -> ComPtr<IDispatch> {
-            if (auto model = std::dynamic_pointer_cast<Object>(o)) return dispatchFor(model);
-            if (auto d = automation::win::dispatchOf(o)) return d;
-            throw automation::Error(automation::kDispETypeMismatch,
-                                    u"Object cannot be shown to COM");
+namespace {
+[[noreturn]] void mismatch(VARTYPE vt) {
+    throw automation::Error(
+        automation::kDispETypeMismatch,
+        u"Type mismatch (VARIANT type " + torva::fromUtf8(std::to_string(vt)) + u")");
+}
+
+// A COM object that is not one of the model's, as the add-in published it
+// (COMAddIn.Object): the emulator never calls into it, it only keeps it.
+class ForeignObject final : public automation::Object {
+  public:
+    explicit ForeignObject(IDispatch* d) : dispatch_(d) {}
+    IDispatch* dispatch() const { return dispatch_.get(); }
+    Value get(std::u16string_view, const automation::Args&) override { refuse(); }
+    void put(std::u16string_view, const Value&) override { refuse(); }
+    Value call(std::u16string_view, const automation::Args&) override { refuse(); }
+    std::vector<Value> items() override { refuse(); }
+    std::u16string typeName() override { return u"Object"; }
+    ObjectRef queryInterface(const automation::Guid&) override { refuse(); }
+    automation::Subscription subscribe(const automation::Guid&, automation::EventHandler) override {
+        refuse();
+    }
+    bool sameObject(automation::Object& other) override {
+        auto* o = dynamic_cast<ForeignObject*>(&other);
+        return o && identity(o->dispatch()) == identity(dispatch());
+    }
+
+  private:
+    [[noreturn]] static void refuse() {
+        throw automation::Error(E_NOTIMPL, u"The emulator does not call the add-in's objects");
+    }
+    static IUnknown* identity(IDispatch* d) {
+        ComPtr<IUnknown> u;
+        if (!d || FAILED(d->QueryInterface(IID_IUnknown, u.putVoid()))) return nullptr;
+        return u.get();  // the identity outlives this reference: the caller holds d
+    }
+    ComPtr<IDispatch> dispatch_;
+};
+
+Value objectOf(IDispatch* d) {
+    if (!d) return Value{ObjectRef{}};
+    if (auto model = modelOf(d)) return Value{ObjectRef(model)};
+    return Value{ObjectRef(std::make_shared<ForeignObject>(d))};
+}
+}  // namespace
+
+Value valueOf(const VARIANT& v) {
+    const VARTYPE vt = V_VT(&v);
+    if (vt == (VT_VARIANT | VT_BYREF)) {
+        if (!V_VARIANTREF(&v)) mismatch(vt);
+        return valueOf(*V_VARIANTREF(&v));
+    }
+    const bool ref = (vt & VT_BYREF) != 0;
+    if (ref && !V_BYREF(&v)) mismatch(vt);
+    switch (vt & ~VT_BYREF) {
+        case VT_EMPTY:
+            if (ref) mismatch(vt);
+            return Value{automation::Empty{}};
+        case VT_NULL:
+            if (ref) mismatch(vt);
+            return Value{automation::Null{}};
+        case VT_I2:
+            return Value{static_cast<int32_t>(ref ? *V_I2REF(&v) : V_I2(&v))};
+        case VT_I4:
+            return Value{static_cast<int32_t>(ref ? *V_I4REF(&v) : V_I4(&v))};
+        case VT_INT:
+            return Value{static_cast<int32_t>(ref ? *V_INTREF(&v) : V_INT(&v))};
+        case VT_UI1:
+            return Value{static_cast<int32_t>(ref ? *V_UI1REF(&v) : V_UI1(&v))};
+        case VT_R4:
+            return Value{static_cast<double>(ref ? *V_R4REF(&v) : V_R4(&v))};
+        case VT_R8:
+            return Value{ref ? *V_R8REF(&v) : V_R8(&v)};
+        case VT_CY: {
+            const CY cy = ref ? *V_CYREF(&v) : V_CY(&v);
+            return Value{static_cast<double>(cy.int64) / 10000.0};
+        }
+        case VT_DATE:
+            return Value{automation::Date{ref ? *V_DATEREF(&v) : V_DATE(&v)}};
+        case VT_BOOL:
+            return Value{(ref ? *V_BOOLREF(&v) : V_BOOL(&v)) != VARIANT_FALSE};
+        case VT_BSTR: {
+            BSTR b = ref ? *V_BSTRREF(&v) : V_BSTR(&v);
+            return Value{b ? std::u16string(reinterpret_cast<const char16_t*>(b), SysStringLen(b))
+                           : std::u16string()};
+        }
+        case VT_DISPATCH:
+            return objectOf(ref ? *V_DISPATCHREF(&v) : V_DISPATCH(&v));
+        case VT_UNKNOWN: {
+            IUnknown* u = ref ? *V_UNKNOWNREF(&v) : V_UNKNOWN(&v);
+            if (!u) return Value{ObjectRef{}};
+            ComPtr<IDispatch> d;
+            if (FAILED(u->QueryInterface(IID_IDispatch, d.putVoid()))) mismatch(vt);
+            return objectOf(d.get());
+        }
+        default:
+            mismatch(vt);
+    }
+}
+
+void putValue(const Value& value, VARIANT& out) {
+    std::visit(
+        [&](const auto& x) {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, automation::Empty>) {
+                V_VT(&out) = VT_EMPTY;
+            } else if constexpr (std::is_same_v<T, automation::Null>) {
+                V_VT(&out) = VT_NULL;
+            } else if constexpr (std::is_same_v<T, bool>) {
+                V_VT(&out) = VT_BOOL;
+                V_BOOL(&out) = x ? VARIANT_TRUE : VARIANT_FALSE;
+            } else if constexpr (std::is_same_v<T, int32_t>) {
+                V_VT(&out) = VT_I4;
+                V_I4(&out) = x;
+            } else if constexpr (std::is_same_v<T, double>) {
+                V_VT(&out) = VT_R8;
+                V_R8(&out) = x;
+            } else if constexpr (std::is_same_v<T, automation::Date>) {
+                V_VT(&out) = VT_DATE;
+                V_DATE(&out) = x.oleDate;
+            } else if constexpr (std::is_same_v<T, std::u16string>) {
+                BSTR b = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(x.data()),
+                                           static_cast<UINT>(x.size()));
+                if (!b) throw automation::Error(E_OUTOFMEMORY, u"Out of memory");
+                V_VT(&out) = VT_BSTR;
+                V_BSTR(&out) = b;
+            } else {
+                IDispatch* d = nullptr;
+                if (!x) {
+                } else if (auto model = std::dynamic_pointer_cast<Object>(x)) {
+                    const long limit = journal().openItemLimit;
+                    if (limit > 0 && model->isOpenItem() && !adapters().count(model.get()) &&
+                        liveItemCount() >= limit)
+                        throw automation::Error(kMapiTooBig, kTooManyItems);
+                    d = dispatchFor(model).detach();
+                } else if (auto* foreign = dynamic_cast<ForeignObject*>(x.get())) {
+                    d = foreign->dispatch();
+                    d->AddRef();
+                } else {
+                    throw automation::Error(automation::kDispETypeMismatch,
+                                            u"Object cannot be shown to COM");
+                }
+                V_VT(&out) = VT_DISPATCH;
+                V_DISPATCH(&out) = d;
+            }
         },
-        [](IDispatch* d) -> ObjectRef {
-            if (auto model = modelOf(d)) return model;
-            return automation::win::wrapDispatch(d);
-        }};
-    return bridge;
+        value);
 }
 
 size_t liveAdapters() { return adapters().size(); }

@@ -6,6 +6,8 @@
 #include "ModelDispatch.h"
 #endif
 
+#include "support/Text.h"
+
 namespace torva::emulator {
 
 #if defined(TORVA_HAVE_MODEL_COM)
@@ -19,12 +21,40 @@ BridgeCounts bridgeCounts() {
     const auto& c = model::com::comCounters();
     return {c.outstandingReferences, c.invoke, c.getIDsOfNames};
 }
+
+void beginJournal(const Scenario& scenario) {
+    auto& j = model::com::journal();
+    j = model::com::RunJournal{};
+    for (const auto& f : scenario.faults)
+        j.faults.push_back({f.member, f.occurrence, f.nothing, f.hresult, f.description});
+    j.openItemLimit = scenario.openItemLimit;
+}
+
+nlohmann::ordered_json journalCalls() {
+    auto out = nlohmann::ordered_json::array();
+    for (const auto& c : model::com::journal().calls)
+        out.push_back({{"object", toUtf8(c.object)},
+                       {"member", toUtf8(c.member)},
+                       {"occurrence", c.occurrence},
+                       {"returnsObject", c.returnedObject},
+                       {"faulted", c.faulted},
+                       {"phase", c.phase}});
+    return out;
+}
+
+HRESULT lastEventReturn() { return model::com::journal().lastEventReturn; }
+
+void setJournalPhase(const std::string& phase) { model::com::journal().phase = phase; }
 #else
 bool bridgeAvailable() { return false; }
 
 win::ComPtr<IDispatch> expose(const model::ObjectRef&) { return nullptr; }
 
 BridgeCounts bridgeCounts() { return {}; }
+void beginJournal(const Scenario&) {}
+nlohmann::ordered_json journalCalls() { return nlohmann::ordered_json::array(); }
+HRESULT lastEventReturn() { return S_OK; }
+void setJournalPhase(const std::string&) {}
 #endif
 
 }  // namespace torva::emulator

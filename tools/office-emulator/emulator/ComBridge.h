@@ -5,6 +5,10 @@
 
 #include <oaidl.h>
 
+#include <nlohmann/json.hpp>
+
+#include "Scenario.h"
+
 #include "ModelObject.h"
 #include "platform/win/Com.h"
 
@@ -22,5 +26,15 @@ struct BridgeCounts {
     long getIDsOfNames = 0;
 };
 BridgeCounts bridgeCounts();
+
+// Starts the record of the add-in's calls for a run, with the run's faults
+// and Exchange's limit of open items.
+void beginJournal(const Scenario& scenario);
+// Marks the calls that follow: "startup", "step 3", "shutdown".
+void setJournalPhase(const std::string& phase);
+// The calls so far: { object, member, occurrence, returnsObject, faulted, phase }.
+nlohmann::ordered_json journalCalls();
+// What the add-in's event sink returned to the last event (S_OK when it did not fail).
+HRESULT lastEventReturn();
 
 }  // namespace torva::emulator

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -27,7 +29,6 @@ namespace {
 using nlohmann::ordered_json;
 using win::ComPtr;
 
-constexpr unsigned kUnansweredAfterMs = 5000;
 constexpr DWORD kLaunchesSettleMs = 10000;  // longest wait for started programs to finish
 constexpr DWORD kLoadBehaviorStartup = 3;
 
@@ -267,16 +268,29 @@ void pumpFor(DWORD ms) {
 
 // Asks the add-in's DLL, found as COM finds it, whether it could be unloaded
 // now (DllCanUnloadNow); null when the DLL is not loaded or has no answer.
-ordered_json canUnload(const std::wstring& progId) {
+// The add-in's DLL as COM finds it: the InprocServer32 path of its class.
+std::wstring addinPath(const std::wstring& progId) {
     CLSID clsid;
-    if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) return nullptr;
+    if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) return {};
     wchar_t text[40];
     StringFromGUID2(clsid, text, 40);
     const std::wstring path = std::wstring(L"CLSID\\") + text + L"\\InprocServer32";
     win::UniqueHkey key;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return nullptr;
-    HMODULE module = GetModuleHandleW(regString(key.get(), nullptr).c_str());
+        return {};
+    return regString(key.get(), nullptr);
+}
+
+// That DLL, if it is loaded now.
+HMODULE addinModule(const std::wstring& progId) {
+    const std::wstring path = addinPath(progId);
+    return path.empty() ? nullptr : GetModuleHandleW(path.c_str());
+}
+
+// Asks the add-in's DLL whether it could be unloaded now (DllCanUnloadNow);
+// null when the DLL is not loaded or has no answer.
+ordered_json canUnload(const std::wstring& progId) {
+    HMODULE module = addinModule(progId);
     if (!module) return nullptr;
     using CanUnloadNow = HRESULT(WINAPI*)();
     // Through void* because FARPROC's signature is not the export's.
@@ -285,6 +299,76 @@ ordered_json canUnload(const std::wstring& progId) {
     if (!entry) return nullptr;
     return entry() == S_OK;
 }
+
+// --- the host's main window ---------------------------------------------
+
+// A real top-level window on the UI thread, as Office's main window: modal
+// add-in windows must disable it, and input to a disabled window is lost.
+// One per process, shown anew for each run: Wine takes seconds to destroy a
+// shown top-level window, which a sweep of many runs cannot afford.
+class HostWindow {
+  public:
+    using SecondPress = std::function<void(bool delivered)>;
+    static HostWindow& forRun(const std::u16string& title, SecondPress onSecondPress) {
+        static HostWindow window;
+        window.onSecondPress_ = std::move(onSecondPress);
+        SetWindowTextW(window.window_, wide(title).c_str());
+        EnableWindow(window.window_, TRUE);
+        ShowWindow(window.window_, SW_SHOWNORMAL);
+        SetForegroundWindow(window.window_);
+        SetActiveWindow(window.window_);
+        pumpFor(0);
+        return window;
+    }
+    void endRun() { onSecondPress_ = {}; }
+
+  private:
+    HostWindow() {
+        static const ATOM cls = [] {
+            WNDCLASSEXW wc{};
+            wc.cbSize = sizeof wc;
+            wc.lpfnWndProc = proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+            wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+            wc.lpszClassName = L"TorvaOfficeEmulatorHost";
+            return RegisterClassExW(&wc);
+        }();
+        if (!cls) win::throwIfFailed(HRESULT_FROM_WIN32(GetLastError()), u"RegisterClassEx");
+        window_ = CreateWindowExW(0, L"TorvaOfficeEmulatorHost", L"", WS_OVERLAPPEDWINDOW, 40, 40,
+                                  800, 600, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+        if (!window_) win::throwIfFailed(HRESULT_FROM_WIN32(GetLastError()), u"CreateWindowEx");
+    }
+    ~HostWindow() {
+        if (window_) DestroyWindow(window_);
+    }
+
+  public:
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+    HWND get() const { return window_; }
+    bool enabled() const { return IsWindowEnabled(window_) != FALSE; }
+    bool active() const { return GetActiveWindow() == window_; }
+
+  private:
+    static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_NCCREATE) {
+            auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
+            SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+        if (msg == ModalWatch::kSecondPress && self) {
+            // Stands for a mouse click on the toolbar: a disabled window takes no input.
+            const bool delivered = IsWindowEnabled(w) != FALSE;
+            if (self->onSecondPress_) self->onSecondPress_(delivered);
+            return 0;
+        }
+        if (msg == WM_CLOSE) return 0;  // the run ends the host, not the user
+        return DefWindowProcW(w, msg, wp, lp);
+    }
+    SecondPress onSecondPress_;
+    HWND window_ = nullptr;
+};
 
 // --- one run -------------------------------------------------------------
 
@@ -303,7 +387,10 @@ class Run {
           menuBar_(model::mainMenuBarName(hostName_)),
           bars_(model::makeHostCommandBars(hostName_)),
           baseline_(*bars_),
-          boxes_(kUnansweredAfterMs) {
+          boxes_(s.unansweredAfterMs),
+          window_(
+              HostWindow::forRun(hostName_, [this](bool delivered) { secondPress(delivered); })) {
+        boxes_.setHostWindow(window_.get());
         model::HostOptions options;
         options.wrongApplication = s.wrongApplication;
         options.explorer = s.outlookExplorer;
@@ -317,6 +404,10 @@ class Run {
             app_ = model::makeApplication(s.host, bars_, options);
     }
 
+    ~Run() { window_.endRun(); }
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
     ordered_json play() {
         emptyClipboard();
         model::setClipboardSource(clipboardBitmap);
@@ -328,9 +419,20 @@ class Run {
         DeleteFileW(launches.c_str());
         SetEnvironmentVariableW(L"TORVA_LAUNCH_RECORD", launches.c_str());
 
+        const long outstandingBefore = bridgeCounts().outstandingReferences;
+        invokeBefore_ = bridgeCounts().invoke;
+        lookupsBefore_ = bridgeCounts().getIDsOfNames;
+        beginJournal(scenario_);
         for (auto& entry : registeredAddIns(hostName_)) load(std::move(entry));
+        app_->explorerActive = scenario_.explorerAtStartup;
+        setJournalPhase("startup");
         for (auto& a : addins_) startUp(a);
-        for (size_t i = 0; i < scenario_.steps.size(); ++i) perform(i, scenario_.steps[i]);
+        app_->explorerActive = true;
+        for (size_t i = 0; i < scenario_.steps.size(); ++i) {
+            setJournalPhase("step " + std::to_string(i));
+            perform(i, scenario_.steps[i]);
+        }
+        setJournalPhase("shutdown");
 
         ordered_json addins = ordered_json::array();
         for (auto& a : addins_)
@@ -339,6 +441,7 @@ class Run {
                               {"connected", a.connected}});
         std::vector<std::wstring> progIds;
         for (auto& a : addins_) progIds.push_back(a.entry.progId);
+        app_->explorerActive = scenario_.explorerAtShutdown;
         for (auto& a : addins_) shutDown(a);
         addins_.clear();
         pumpFor(0);
@@ -364,10 +467,15 @@ class Run {
         const BridgeCounts counts = bridgeCounts();
         ordered_json unload = ordered_json::object();
         for (const auto& id : progIds) unload[utf8(id)] = canUnload(id);
-        report["references"] = {{"outstandingAtExit", counts.outstandingReferences},
-                                {"addinsCanUnload", std::move(unload)}};
-        report["automationCalls"] = {{"invoke", counts.invoke},
-                                     {"getIDsOfNames", counts.getIDsOfNames}};
+        // What Office does from time to time: unload what says it may go.
+        CoFreeUnusedLibrariesEx(0, 0);
+        report["references"] = {
+            {"outstandingAtExit", counts.outstandingReferences - outstandingBefore},
+            {"addinsCanUnload", std::move(unload)}};
+        report["automationCalls"] = {{"invoke", counts.invoke - invokeBefore_},
+                                     {"getIDsOfNames", counts.getIDsOfNames - lookupsBefore_}};
+        report["calls"] = journalCalls();
+        report["hostWindow"] = {{"enabled", window_.enabled()}};
         if (auto* access = dynamic_cast<model::AccessApplication*>(app_.get()))
             report["access"] = {{"currentDbCalls", access->currentDbCalls()}};
         DeleteFileW(launches.c_str());
@@ -375,9 +483,19 @@ class Run {
     }
 
   private:
-    void failed(const char* call, HRESULT hr, std::u16string description) {
-        failures_.push_back(
-            {{"call", call}, {"hresult", hex(hr)}, {"description", toUtf8(description)}});
+    void failed(const char* call, HRESULT hr, std::u16string description,
+                std::optional<HRESULT> returned = std::nullopt) {
+        ordered_json f = {
+            {"call", call}, {"hresult", hex(hr)}, {"description", toUtf8(description)}};
+        // For an event: what the sink's Invoke itself returned.
+        if (returned) f["returned"] = hex(*returned);
+        failures_.push_back(std::move(f));
+    }
+
+    void secondPress(bool delivered) {
+        for (auto& d : boxes_.seenDialogs())
+            if (d.secondPress == "pending") d.secondPress = delivered ? "delivered" : "blocked";
+        if (delivered) click(scenario_.steps.size(), step::Click::Button);
     }
 
     // One call into the add-in; a failure is noted, never thrown.
@@ -495,12 +613,18 @@ class Run {
                                                          : "no Tools-menu entry to click");
             return;
         }
+        const size_t dialogsBefore = boxes_.seenDialogs().size();
         try {
             button->click();
         } catch (const Error& e) {
-            failed("Click", e.hresult(), e.description());
+            failed("Click", e.hresult(), e.description(), lastEventReturn());
         }
         pumpFor(0);
+        auto& dialogs = boxes_.seenDialogs();
+        for (size_t i = dialogsBefore; i < dialogs.size(); ++i) {
+            dialogs[i].hostEnabledAfter = window_.enabled();
+            dialogs[i].hostActiveAfter = window_.active();
+        }
     }
 
     void perform(size_t index, const Step& s) {
@@ -535,6 +659,8 @@ class Run {
             boxes_.queueAnswer(m->press);
         } else if (auto* d = std::get_if<step::DialogAnswer>(&s)) {
             boxes_.queueDialogAnswer({d->select, d->option, d->press});
+        } else if (std::holds_alternative<step::ClickWhileDialog>(s)) {
+            boxes_.queueSecondPress();
         } else if (auto* snap = std::get_if<step::Snapshot>(&s)) {
             snapshots_[snap->label] = {{"commandBars", commandBars()}, {"toolsMenu", toolsMenu()}};
         }
@@ -569,18 +695,25 @@ class Run {
         for (const auto& d : boxes_.seenDialogs()) {
             ordered_json entries = ordered_json::array();
             for (const auto& e : d.entries) entries.push_back(toUtf8(e));
-            out.push_back({{"title", toUtf8(d.title)},
-                           {"entries", std::move(entries)},
-                           {"okEnabled", d.okEnabled},
-                           {"optionsEnabled", d.optionsEnabled},
-                           {"businessChecked", d.businessChecked},
-                           {"rightToLeft", d.rightToLeft},
-                           {"hasIcon", d.hasIcon},
-                           {"selectedAtOpen", d.selectedAtOpen},
-                           {"selected", d.selected},
-                           {"option", d.option},
-                           {"pressed", d.pressed},
-                           {"answered", d.answered}});
+            out.push_back(
+                {{"title", toUtf8(d.title)},
+                 {"entries", std::move(entries)},
+                 {"okEnabled", d.okEnabled},
+                 {"optionsEnabled", d.optionsEnabled},
+                 {"businessChecked", d.businessChecked},
+                 {"rightToLeft", d.rightToLeft},
+                 {"hasIcon", d.hasIcon},
+                 {"selectedAtOpen", d.selectedAtOpen},
+                 {"selected", d.selected},
+                 {"option", d.option},
+                 {"pressed", d.pressed},
+                 {"answered", d.answered},
+                 {"hostWindow",
+                  {{"disabledWhileShown", d.hostDisabledWhileShown},
+                   {"enabledAfter", d.hostEnabledAfter},
+                   {"activeAfter", d.hostActiveAfter},
+                   {"secondPress", d.secondPress.empty() ? ordered_json(nullptr)
+                                                         : ordered_json(d.secondPress)}}}});
         }
         return out;
     }
@@ -592,7 +725,10 @@ class Run {
     Baseline baseline_;
     std::shared_ptr<model::Application> app_;
     ModalWatch boxes_;
+    HostWindow& window_;
     ChildJob children_;
+    long invokeBefore_ = 0;
+    long lookupsBefore_ = 0;
     std::vector<AddIn> addins_;
     std::vector<ComPtr<IDispatch>> exposed_;
     ordered_json failures_ = ordered_json::array();

@@ -191,6 +191,13 @@ void ModalWatch::answerDialog(HWND dialog, const DialogAnswer* answer) {
     seen.hasIcon = SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0) != 0 &&
                    SendMessageW(dialog, WM_GETICON, ICON_BIG, 0) != 0;
     seen.answered = answer != nullptr;
+    seen.hostDisabledWhileShown = host_ && !IsWindowEnabled(host_);
+    if (secondPressQueued_ && host_) {
+        // Ahead of the answer: the host window handles it while the dialog is still up.
+        secondPressQueued_ = false;
+        seen.secondPress = "pending";
+        PostMessageW(host_, kSecondPress, 0, 0);
+    }
     auto marked = [&] {
         std::vector<int> out;
         for (int i = 0; i < count; ++i)

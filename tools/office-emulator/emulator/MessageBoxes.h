@@ -26,6 +26,14 @@ struct SeenDialog {
     std::string option;         // the option checked then: business, private or none
     std::string pressed;        // OK, Cancel or close
     bool answered = false;
+    // The host's main window: disabled while the dialog was shown, and
+    // enabled and active again once the press that opened it returned.
+    bool hostDisabledWhileShown = false;
+    bool hostEnabledAfter = false;
+    bool hostActiveAfter = false;
+    // A second press tried through the host window while the dialog was
+    // shown: "" (none), "blocked" or "delivered".
+    std::string secondPress;
 };
 
 struct DialogAnswer {
@@ -54,7 +62,13 @@ class ModalWatch {
     const std::vector<SeenMessageBox>& seen() const { return seen_; }
     // The answer for the next address-book dialog.
     void queueDialogAnswer(DialogAnswer answer) { dialogAnswers_.push_back(std::move(answer)); }
+    std::vector<SeenDialog>& seenDialogs() { return seenDialogs_; }
     const std::vector<SeenDialog>& seenDialogs() const { return seenDialogs_; }
+    // The host's main window, watched while dialogs are shown.
+    void setHostWindow(HWND host) { host_ = host; }
+    // While the next dialog is shown, the host window gets kSecondPress posted.
+    void queueSecondPress() { secondPressQueued_ = true; }
+    static constexpr UINT kSecondPress = WM_APP + 17;
 
   private:
     static LRESULT CALLBACK cbtProc(int code, WPARAM wp, LPARAM lp);
@@ -72,6 +86,8 @@ class ModalWatch {
         std::optional<DialogAnswer> dialog;  // the address book's answer, if any
     };
     HHOOK hook_ = nullptr;
+    HWND host_ = nullptr;
+    bool secondPressQueued_ = false;
     unsigned unansweredAfterMs_;
     std::deque<std::string> answers_;
     std::vector<Pending> pending_;

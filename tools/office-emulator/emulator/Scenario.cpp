@@ -12,7 +12,7 @@ namespace {
 using nlohmann::json;
 
 constexpr std::array kTopLevel = {"host",   "wrongApplication", "stringTable", "excel",
-                                  "access", "outlook",          "steps"};
+                                  "access", "outlook",          "steps",       "faults"};
 constexpr std::array kMessageBoxAnswers = {"OK", "Cancel", "Yes", "No", "Abort", "Retry", "Ignore"};
 constexpr std::array kDialogPresses = {"OK", "Cancel", "close"};
 constexpr std::array kDialogOptions = {"business", "private"};
@@ -90,8 +90,16 @@ model::ExcelSetup excelSetup(const json& excel) {
     setup.selection = u"A1";  // where a fresh workbook has it
     if (!excel.is_object()) return setup;
     for (const auto& [key, value] : excel.items())
-        if (key != "activeSheet" && key != "selection")
+        if (key != "activeSheet" && key != "selection" && key != "workbook")
             throw ScenarioError("excel." + key, "unknown field");
+    if (excel.contains("workbook")) {
+        if (!excel["workbook"].is_null())
+            throw ScenarioError("excel.workbook", "expected null (no workbook open)");
+        if (excel.contains("activeSheet") || excel.contains("selection"))
+            throw ScenarioError("excel.workbook",
+                                "no workbook open has no active sheet or selection");
+        setup.noWorkbook = true;
+    }
     if (excel.contains("activeSheet")) {
         const json& sheet = excel["activeSheet"];
         if (!sheet.is_object()) throw ScenarioError("excel.activeSheet", "expected an object");
@@ -266,6 +274,8 @@ model::OutlookSetup outlookSetup(const json& outlook) {
                 }
                 setup.stores.push_back(std::move(store));
             }
+        } else if (key == "explorerAt" || key == "openItemLimit") {
+            continue;  // read with the scenario's other Outlook states
         } else if (key == "explorer") {
             if (value.is_null()) continue;
             if (!value.is_object()) throw ScenarioError(f, "expected an object or null");
@@ -289,6 +299,54 @@ model::OutlookSetup outlookSetup(const json& outlook) {
         }
     }
     return setup;
+}
+
+int32_t hresultOf(const json& v, const std::string& field) {
+    const std::string t = text(v, field);
+    unsigned long n = 0;
+    char rest = 0;
+    if (t.size() != 10 || std::sscanf(t.c_str(), "0x%8lx%c", &n, &rest) != 1 ||
+        (n & 0x80000000ul) == 0)
+        throw ScenarioError(field, "expected a failing HRESULT as 0x8XXXXXXX");
+    return static_cast<int32_t>(n);
+}
+
+Fault faultOf(const json& v, const std::string& field) {
+    if (!v.is_object()) throw ScenarioError(field, "expected an object");
+    Fault fault;
+    bool fails = false;
+    for (const auto& [key, value] : v.items()) {
+        const std::string f = field + "." + key;
+        if (key == "member") {
+            fault.member = fromUtf8(text(value, f));
+            if (fault.member.empty()) throw ScenarioError(f, "expected a member name");
+        } else if (key == "occurrence") {
+            if (!value.is_number_integer() || value.get<long long>() < 1 ||
+                value.get<long long>() > 1000000)
+                throw ScenarioError(f, "expected a call number from 1");
+            fault.occurrence = static_cast<long>(value.get<long long>());
+        } else if (key == "nothing") {
+            if (!flag(value, f)) throw ScenarioError(f, "expected true");
+            fault.nothing = true;
+        } else if (key == "fail") {
+            if (!value.is_object() || !value.contains("hresult"))
+                throw ScenarioError(f, R"(expected { "hresult": "0x8...", "description": "..." })");
+            for (const auto& [k, x] : value.items()) {
+                if (k == "hresult")
+                    fault.hresult = hresultOf(x, f + ".hresult");
+                else if (k == "description")
+                    fault.description = fromUtf8(text(x, f + ".description"));
+                else
+                    throw ScenarioError(f + "." + k, "unknown field");
+            }
+            fails = true;
+        } else {
+            throw ScenarioError(f, "unknown field");
+        }
+    }
+    if (fault.member.empty()) throw ScenarioError(field + ".member", "missing");
+    if (fails == fault.nothing) throw ScenarioError(field, "expected either fail or nothing");
+    return fault;
 }
 
 Step parseStep(const json& v, const std::string& field) {
@@ -316,6 +374,10 @@ Step parseStep(const json& v, const std::string& field) {
     }
     if (key == "messageBox") return step::MessageBoxAnswer{choice(value, f, kMessageBoxAnswers)};
     if (key == "dialog") return dialogAnswer(value, f);
+    if (key == "clickWhileDialog") {
+        if (text(value, f) != "button") throw ScenarioError(f, "expected \"button\"");
+        return step::ClickWhileDialog{};
+    }
     if (key == "snapshot") {
         std::string label = text(value, f);
         if (label.empty()) throw ScenarioError(f, "expected a label that is not empty");
@@ -361,6 +423,31 @@ Scenario parseScenario(const std::string& utf8Json) {
         s.outlookExplorer = !explorer.is_null();
     }
     s.outlookSetup = outlookSetup(s.outlook);
+    if (s.outlook.is_object() && s.outlook.contains("explorerAt")) {
+        const json& at = s.outlook["explorerAt"];
+        if (!at.is_object()) throw ScenarioError("outlook.explorerAt", "expected an object");
+        for (const auto& [key, value] : at.items()) {
+            const std::string f = "outlook.explorerAt." + key;
+            if (key == "startup")
+                s.explorerAtStartup = flag(value, f);
+            else if (key == "shutdown")
+                s.explorerAtShutdown = flag(value, f);
+            else
+                throw ScenarioError(f, "unknown field");
+        }
+    }
+    if (s.outlook.is_object() && s.outlook.contains("openItemLimit")) {
+        const json& n = s.outlook["openItemLimit"];
+        if (!n.is_number_integer() || n.get<long long>() < 1 || n.get<long long>() > 100000)
+            throw ScenarioError("outlook.openItemLimit", "expected a number of items from 1");
+        s.openItemLimit = static_cast<long>(n.get<long long>());
+    }
+    if (root.contains("faults")) {
+        const json& faults = root["faults"];
+        if (!faults.is_array()) throw ScenarioError("faults", "expected a list");
+        for (size_t i = 0; i < faults.size(); ++i)
+            s.faults.push_back(faultOf(faults[i], "faults[" + std::to_string(i) + "]"));
+    }
 
     if (root.contains("steps")) {
         const json& steps = root["steps"];

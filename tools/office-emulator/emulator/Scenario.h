@@ -51,10 +51,22 @@ struct DialogAnswer {
 struct Snapshot {
     std::string label;
 };
+// A second press of the button through the host window while the next
+// address-book dialog is shown.
+struct ClickWhileDialog {};
 }  // namespace step
 
 using Step = std::variant<step::Click, step::Call, step::Wait, step::MessageBoxAnswer,
-                          step::DialogAnswer, step::Snapshot>;
+                          step::DialogAnswer, step::Snapshot, step::ClickWhileDialog>;
+
+// The n-th call of a member in the run fails, or gives Nothing.
+struct Fault {
+    std::u16string member;
+    long occurrence = 1;
+    bool nothing = false;
+    int32_t hresult = 0;
+    std::u16string description;
+};
 
 struct Scenario {
     model::HostKind host = model::HostKind::Excel;
@@ -66,8 +78,15 @@ struct Scenario {
     model::AccessSetup accessSetup;
     nlohmann::json outlook;  // null when absent
     bool outlookExplorer = true;
+    bool explorerAtStartup = true;   // ActiveExplorer gives it while the add-in starts
+    bool explorerAtShutdown = true;  // and while it shuts down
+    long openItemLimit = 0;          // 0: no limit
     model::OutlookSetup outlookSetup;
+    std::vector<Fault> faults;
     std::vector<Step> steps;
+    // Not read from the file: a message box or dialog nobody answers is
+    // closed after this long (shorter when many runs are swept).
+    unsigned unansweredAfterMs = 5000;
 };
 
 // Throws ScenarioError for anything that does not fit.

@@ -4,10 +4,6 @@
 
 namespace torva::model {
 
-using automation::asBool;
-using automation::asInt;
-using automation::asString;
-
 namespace {
 
 // Office's answer to a bad index, a taken name or a control that is gone.
@@ -39,7 +35,7 @@ ClipboardSource& clipboardSource() {
     throw automation::Error(kEInvalidArg, std::move(text));
 }
 
-std::u16string textOf(const Value& v) { return asString(v); }
+std::u16string textOf(const Value& v) { return toText(v); }
 
 // Item(Index): a 1-based number, or a name matched by the given rule.
 template <class List, class NameOf>
@@ -50,7 +46,7 @@ auto itemOf(const List& list, const Value& index, NameOf nameOf) -> typename Lis
             if (equalsIgnoreCase(nameOf(*entry), name)) return entry;
         invalid(u"Invalid procedure call or argument");
     }
-    const int32_t n = asInt(index);
+    const int32_t n = toInt(index);
     if (n < 1 || static_cast<size_t>(n) > list.size()) invalid(u"Invalid index");
     return list[static_cast<size_t>(n - 1)];
 }
@@ -117,7 +113,7 @@ CommandBarControl::CommandBarControl(std::u16string typeName, int32_t type, int3
         },
         [this](const Value& v) {
             alive();
-            visible_ = asBool(v);
+            visible_ = toBool(v);
         },
         {}, kDispVisible);
     method(
@@ -155,7 +151,7 @@ CommandBarButton::CommandBarButton(int32_t id, bool temporary,
         },
         [this](const Value& v) {
             alive();
-            style_ = asInt(v);
+            style_ = toInt(v);
         },
         {}, kDispStyle);
     property(
@@ -182,7 +178,7 @@ CommandBarButton::CommandBarButton(int32_t id, bool temporary,
 bool CommandBarButton::click() {
     std::vector<Value> args{Value{ObjectRef(shared_from_this())}, Value{false}};
     fire(kIidCommandBarButtonEvents, kDispIdClick, args);
-    return asBool(args[1]);
+    return toBool(args[1]);
 }
 
 // --- CommandBarPopup -----------------------------------------------------
@@ -213,12 +209,12 @@ CommandBarControls::CommandBarControls() : Object(u"CommandBarControls") {
     method(
         u"Add", {u"Type", u"Id", u"Parameter", u"Before", u"Temporary"},
         [this](const Params& p) {
-            const int32_t type = asInt(paramOr(p, 0, Value{kMsoControlButton}));
-            const int32_t id = asInt(paramOr(p, 1, Value{int32_t(1)}));
+            const int32_t type = toInt(paramOr(p, 0, Value{kMsoControlButton}));
+            const int32_t id = toInt(paramOr(p, 1, Value{int32_t(1)}));
             std::optional<int32_t> before;
-            if (p.size() > 3 && p[3]) before = asInt(*p[3]);
-            auto control = add(type, id, asBool(paramOr(p, 4, Value{false})), before);
-            if (p.size() > 2 && p[2]) control->parameter_ = asString(*p[2]);
+            if (p.size() > 3 && p[3]) before = toInt(*p[3]);
+            auto control = add(type, id, toBool(paramOr(p, 4, Value{false})), before);
+            if (p.size() > 2 && p[2]) control->parameter_ = toText(*p[2]);
             return Value{ObjectRef(control)};
         },
         kDispControlsAdd);
@@ -272,7 +268,7 @@ CommandBar::CommandBar(std::u16string name, int32_t type, bool temporary,
         },
         [this](const Value& v) {
             alive();
-            name_ = asString(v);
+            name_ = toText(v);
         });
     property(
         u"Visible",
@@ -282,7 +278,7 @@ CommandBar::CommandBar(std::u16string name, int32_t type, bool temporary,
         },
         [this](const Value& v) {
             alive();
-            visible_ = asBool(v);
+            visible_ = toBool(v);
         });
     property(u"Temporary", [this](const Params&) {
         alive();
@@ -331,10 +327,10 @@ CommandBars::CommandBars() : Object(u"CommandBars") {
     method(
         u"Add", {u"Name", u"Position", u"MenuBar", u"Temporary"},
         [this](const Params& p) {
-            return Value{ObjectRef(add(asString(paramOr(p, 0, Value{std::u16string()})),
-                                       asInt(paramOr(p, 1, Value{kMsoBarTop})),
-                                       asBool(paramOr(p, 2, Value{false})),
-                                       asBool(paramOr(p, 3, Value{false}))))};
+            return Value{ObjectRef(add(toText(paramOr(p, 0, Value{std::u16string()})),
+                                       toInt(paramOr(p, 1, Value{kMsoBarTop})),
+                                       toBool(paramOr(p, 2, Value{false})),
+                                       toBool(paramOr(p, 3, Value{false}))))};
         },
         kDispBarsAdd);
     enumerableAs([this] { return valuesOf(bars_); });

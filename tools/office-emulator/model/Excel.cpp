@@ -9,8 +9,6 @@ namespace torva::model {
 
 namespace {
 
-using automation::asInt;
-
 std::u16string number(int32_t n) {
     const std::string s = std::to_string(n);
     return {s.begin(), s.end()};
@@ -156,7 +154,7 @@ Range::Range(std::shared_ptr<Worksheet> sheet, std::vector<CellRect> areas)
     property(
         u"Address",
         [this](const Params& p) {
-            return Value{address(asInt(paramOr(p, 2, int32_t{kXlA1})) == kXlR1C1)};
+            return Value{address(toInt(paramOr(p, 2, int32_t{kXlA1})) == kXlR1C1)};
         },
         {}, {u"RowAbsolute", u"ColumnAbsolute", u"ReferenceStyle", u"External", u"RelativeTo"},
         0xEC);
@@ -168,8 +166,8 @@ Range::Range(std::shared_ptr<Worksheet> sheet, std::vector<CellRect> areas)
         u"Item",
         [this](const Params& p) {
             const CellRect& a = areas_.front();
-            const int32_t row = a.firstRow + asInt(param(p, 0)) - 1;
-            const int32_t col = a.firstCol + asInt(param(p, 1)) - 1;
+            const int32_t row = a.firstRow + toInt(param(p, 0)) - 1;
+            const int32_t col = a.firstCol + toInt(param(p, 1)) - 1;
             if (row < 1 || row > kExcelRows || col < 1 || col > kExcelColumns)
                 throw automation::Error(automation::kEFail,
                                         u"Application-defined or object-defined error");
@@ -222,7 +220,7 @@ Areas::Areas(std::shared_ptr<Worksheet> sheet, std::vector<CellRect> areas)
     property(
         u"Item",
         [this](const Params& p) {
-            const int32_t i = asInt(param(p, 0));
+            const int32_t i = toInt(param(p, 0));
             if (i < 1 || i > static_cast<int32_t>(areas_.size()))
                 throw automation::Error(automation::kEFail,
                                         u"Application-defined or object-defined error");
@@ -256,7 +254,9 @@ std::shared_ptr<ExcelApplication> makeExcelApplication(ObjectRef commandBars,
                                                        const ExcelSetup& setup) {
     ObjectRef sheet;
     ObjectRef selection;
-    if (setup.chartSheet) {
+    if (setup.noWorkbook) {
+        // ActiveSheet and Selection are Nothing then.
+    } else if (setup.chartSheet) {
         sheet = std::make_shared<ChartSheet>(setup.sheetName);
         selection = std::make_shared<ChartObject>();
     } else {

@@ -111,6 +111,7 @@ struct ExcelSetup {
     std::vector<std::pair<std::u16string, std::u16string>> cells;  // A1 name, text
     std::u16string selection;                                      // A1 style
     bool chartSelected = false;
+    bool noWorkbook = false;  // Excel with no workbook open: no sheet, no selection
 };
 std::shared_ptr<ExcelApplication> makeExcelApplication(ObjectRef commandBars,
                                                        const HostOptions& options,

@@ -55,7 +55,7 @@ Template::Template() : Object(u"Template") {
     property(
         u"Saved", [this](const Params&) { return Value{saved}; },
         [this](const Value& v) {
-            saved = automation::asBool(v);
+            saved = toBool(v);
             ++savedWrites;
         });
 }
@@ -74,7 +74,8 @@ Application::Application(HostKind host, ObjectRef commandBars, const HostOptions
     if (host == HostKind::Outlook) {
         if (options.explorer) explorer_ = std::make_shared<Explorer>(std::move(commandBars));
         method(
-            u"ActiveExplorer", {}, [this](const Params&) { return objectValue(explorer_); },
+            u"ActiveExplorer", {},
+            [this](const Params&) { return objectValue(explorerActive ? explorer_ : nullptr); },
             kDispidActiveExplorer);
     } else {
         commandBars_ = std::move(commandBars);
@@ -100,14 +101,14 @@ COMAddIn::COMAddIn(std::u16string progId, std::u16string description)
     : Object(u"COMAddIn"), progId_(std::move(progId)), description_(std::move(description)) {
     property(
         u"Description", [this](const Params&) { return Value{description_}; },
-        [this](const Value& v) { description_ = automation::asString(v); });
+        [this](const Value& v) { description_ = toText(v); });
     property(u"ProgID", [this](const Params&) { return Value{progId_}; });
     property(
         u"Connect", [this](const Params&) { return Value{connected}; },
-        [this](const Value& v) { connected = automation::asBool(v); });
+        [this](const Value& v) { connected = toBool(v); });
     property(
         u"Object", [this](const Params&) { return objectValue(object); },
-        [this](const Value& v) { object = automation::asObject(v); });
+        [this](const Value& v) { object = toObject(v); });
 }
 
 }  // namespace torva::model

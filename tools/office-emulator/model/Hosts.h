@@ -61,6 +61,9 @@ class Application : public Object {
     std::shared_ptr<Template> normalTemplate() const { return normalTemplate_; }
     // Outlook only; null when it runs without an explorer.
     std::shared_ptr<Explorer> explorer() const { return explorer_; }
+    // Outlook only: false while ActiveExplorer gives Nothing although the
+    // explorer exists, as during Outlook's start-up and shutdown.
+    bool explorerActive = true;
 
   protected:
     // A host model with a richer explorer (Outlook's folders) puts its own.

@@ -1,6 +1,9 @@
 #include "ModelObject.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "support/Text.h"
 
@@ -152,6 +155,85 @@ Value param(const Params& p, size_t i) {
 
 Value paramOr(const Params& p, size_t i, Value fallback) {
     return (i < p.size() && p[i]) ? *p[i] : std::move(fallback);
+}
+
+namespace {
+constexpr int32_t kTypeMismatch = static_cast<int32_t>(0x80020005);
+constexpr int32_t kOverflow = static_cast<int32_t>(0x8002000A);
+
+[[noreturn]] void typeMismatch() { throw automation::Error(kTypeMismatch, u"Type mismatch"); }
+
+std::u16string trimmed(const std::u16string& s) {
+    size_t a = 0, b = s.size();
+    while (a < b && (s[a] == u' ' || s[a] == u'\t')) ++a;
+    while (b > a && (s[b - 1] == u' ' || s[b - 1] == u'\t')) --b;
+    return s.substr(a, b - a);
+}
+
+// A number as text in the invariant form ("12", "-3.5", "1e3"); nothing else.
+double numberIn(const std::u16string& text) {
+    const std::u16string t = trimmed(text);
+    if (t.empty() || t.size() > 64) typeMismatch();
+    std::string narrow;
+    for (char16_t c : t) {
+        if (!((c >= u'0' && c <= u'9') || c == u'-' || c == u'+' || c == u'.' || c == u'e' ||
+              c == u'E'))
+            typeMismatch();
+        narrow.push_back(static_cast<char>(c));
+    }
+    double d = 0;
+    int used = 0;
+    if (std::sscanf(narrow.c_str(), "%lf%n", &d, &used) != 1 ||
+        used != static_cast<int>(narrow.size()))
+        typeMismatch();
+    return d;
+}
+
+int32_t roundedInt(double d) {
+    const double r = std::nearbyint(d);  // ties to even, as OLE rounds
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw automation::Error(kOverflow, u"Overflow");
+    return static_cast<int32_t>(r);
+}
+}  // namespace
+
+std::u16string toText(const Value& v) {
+    if (std::holds_alternative<automation::Empty>(v)) return {};
+    if (auto* s = std::get_if<std::u16string>(&v)) return *s;
+    if (auto* b = std::get_if<bool>(&v)) return *b ? u"True" : u"False";
+    if (auto* i = std::get_if<int32_t>(&v)) return fromUtf8(std::to_string(*i));
+    if (auto* d = std::get_if<double>(&v)) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.15g", *d);
+        return fromUtf8(buf);
+    }
+    typeMismatch();
+}
+
+int32_t toInt(const Value& v) {
+    if (std::holds_alternative<automation::Empty>(v)) return 0;
+    if (auto* i = std::get_if<int32_t>(&v)) return *i;
+    if (auto* b = std::get_if<bool>(&v)) return *b ? -1 : 0;
+    if (auto* d = std::get_if<double>(&v)) return roundedInt(*d);
+    if (auto* s = std::get_if<std::u16string>(&v)) return roundedInt(numberIn(*s));
+    typeMismatch();
+}
+
+bool toBool(const Value& v) {
+    if (std::holds_alternative<automation::Empty>(v)) return false;
+    if (auto* b = std::get_if<bool>(&v)) return *b;
+    if (auto* i = std::get_if<int32_t>(&v)) return *i != 0;
+    if (auto* d = std::get_if<double>(&v)) return *d != 0;
+    if (auto* s = std::get_if<std::u16string>(&v)) {
+        if (equalsIgnoreCase(trimmed(*s), u"True")) return true;
+        if (equalsIgnoreCase(trimmed(*s), u"False")) return false;
+        return numberIn(*s) != 0;
+    }
+    typeMismatch();
+}
+
+ObjectRef toObject(const Value& v) {
+    if (auto* o = std::get_if<ObjectRef>(&v)) return *o;
+    typeMismatch();
 }
 
 }  // namespace torva::model

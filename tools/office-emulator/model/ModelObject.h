@@ -51,6 +51,8 @@ class Object : public automation::Object, public std::enable_shared_from_this<Ob
     automation::Subscription subscribe(const Guid& eventIid,
                                        automation::EventHandler handler) override;
     bool sameObject(automation::Object& other) override { return this == &other; }
+    // An Outlook item: Exchange counts the ones a client holds open.
+    virtual bool isOpenItem() const { return false; }
 
     // Raises an event to every subscriber of that event interface.
     void fire(const Guid& eventIid, int32_t dispid, std::vector<Value>& args);
@@ -105,5 +107,14 @@ class Object : public automation::Object, public std::enable_shared_from_this<Ob
 Value param(const Params& p, size_t i);  // throws when left out
 Value paramOr(const Params& p, size_t i, Value fallback);
 bool equalsIgnoreCase(std::u16string_view a, std::u16string_view b);
+
+// What Office makes of an argument declared with a type, as OLE Automation's
+// coercion does it (banker's rounding, "True"/"False", overflow and type
+// mismatch errors). The model's own, not the add-in's conversions, so that
+// the same conversion fault cannot hide on both sides.
+std::u16string toText(const Value& v);
+int32_t toInt(const Value& v);
+bool toBool(const Value& v);
+ObjectRef toObject(const Value& v);
 
 }  // namespace torva::model

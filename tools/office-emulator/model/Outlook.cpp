@@ -12,7 +12,7 @@ Value objectValue(ObjectRef o) { return Value{std::move(o)}; }
 }
 
 Value indexed(const std::vector<ObjectRef>& items, const Value& index) {
-    const int32_t i = automation::asInt(index);
+    const int32_t i = toInt(index);
     if (i < 1 || static_cast<size_t>(i) > items.size())
         throw automation::Error(automation::kEFail, u"Array index out of bounds.");
     return objectValue(items[static_cast<size_t>(i - 1)]);
@@ -167,7 +167,7 @@ OutlookApplication::OutlookApplication(ObjectRef commandBars, const HostOptions&
         namespace_->stores()->list.push_back(top);
     }
     method(u"GetNamespace", {u"Type"}, [this](const Params& p) {
-        if (!equalsIgnoreCase(automation::asString(param(p, 0)), u"MAPI"))
+        if (!equalsIgnoreCase(toText(param(p, 0)), u"MAPI"))
             throw automation::Error(automation::kEFail, u"Unknown namespace type");
         return objectValue(namespace_);
     });

@@ -77,6 +77,7 @@ class Folders : public Object {
 class ContactItem : public Object {
   public:
     ContactItem(std::map<std::u16string, std::u16string> text, double birthday);
+    bool isOpenItem() const override { return true; }
 
   private:
     std::map<std::u16string, std::u16string> text_;
@@ -87,6 +88,7 @@ class ContactItem : public Object {
 class OtherItem : public Object {
   public:
     OtherItem(ItemKind kind, std::map<std::u16string, std::u16string> text);
+    bool isOpenItem() const override { return true; }
 
   private:
     std::map<std::u16string, std::u16string> text_;
