@@ -27,8 +27,16 @@ def main(path):
         print(f'   Tools menu: "{entry["caption"]}", OnAction {entry["onAction"]}, Tag {entry["tag"]}')
     for box in report.get("messageBoxes", []):
         print(f'   message box "{box["title"]}": {box["text"]}')
+    for dialog in report.get("dialogs", []):
+        host = dialog.get("hostWindow", {})
+        print(f'   dialog "{dialog["title"]}", {dialog["pressed"]}; host window '
+              f'{"disabled" if host.get("disabledWhileShown") else "ENABLED"} while shown, '
+              f'{"enabled" if host.get("enabledAfter") else "DISABLED"} after'
+              + (f', second press {host["secondPress"]}' if host.get("secondPress") else ""))
     for failure in report.get("hostCallFailures", []):
-        print(f'   host call {failure["call"]} failed: {failure["hresult"]} {failure["description"]}')
+        returned = f' (returned {failure["returned"]})' if "returned" in failure else ""
+        print(f'   host call {failure["call"]} failed: {failure["hresult"]} '
+              f'{failure["description"]}{returned}')
     launches = report.get("launches", [])
     if not launches:
         print("   (no launch)")
@@ -43,6 +51,9 @@ def main(path):
             print(f'== export file {launch["dataFile"]} ({len(raw)} bytes, UTF-16LE, BOM {raw[:2].hex(" ").upper()}):')
             table(raw[2:].decode("utf-16-le"))
     print(f'   references outstanding at exit: {report["references"]["outstandingAtExit"]}')
+    calls = report.get("calls", [])
+    faulted = [f'{c["object"]}.{c["member"]}#{c["occurrence"]}' for c in calls if c["faulted"]]
+    print(f'   {len(calls)} automation calls' + (f', faulted: {", ".join(faulted)}' if faulted else ""))
 
 
 if __name__ == "__main__":

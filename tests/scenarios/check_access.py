@@ -75,7 +75,50 @@ def main(build, work):
                   installed(later["snapshots"]["opened"]), later["snapshots"]["opened"])
         run.check("later: polled more than once", later["access"]["currentDbCalls"] > 1,
                   later["access"])
+        # The waiting object is a live reference: COM must not unload the DLL under the timer.
+        run.check("later: the DLL cannot unload while the timer waits",
+                  later["snapshots"]["empty"]["addinsCanUnload"] == {PROG_ID: False},
+                  later["snapshots"]["empty"])
+        run.check("later: and can once Access let go of the add-in",
+                  later["references"]["addinsCanUnload"] == {PROG_ID: True}, later["references"])
         quiet(run, "later", later)
+
+    # A failing Access call in the click goes back to Access as the click's
+    # failure: DISP_E_EXCEPTION with the error (27) and its description.
+    failing = run.play("failed-click", {
+        "host": "Access", "access": {"database": "C:\\data\\shop.accdb",
+                                     "currentObject": {"type": 0, "name": "Orders"}},
+        "faults": [{"member": "CurrentObjectType", "occurrence": 1,
+                    "fail": {"hresult": "0x800A001B", "description": "Gerät nicht bereit"}}],
+        "steps": [{"wait": 300}, {"click": "button"}]})
+    if failing:
+        run.check("failed click: Click failed with error 27 through DISP_E_EXCEPTION",
+                  [(f["call"], f["hresult"], f.get("returned"), f["description"])
+                   for f in failing["hostCallFailures"]]
+                  == [("Click", "0x800A001B", "0x80020009", "Gerät nicht bereit")],
+                  failing["hostCallFailures"])
+        run.check("failed click: nothing started, nothing left referenced",
+                  failing["launches"] == [] and failing["references"]["outstandingAtExit"] == 0,
+                  (failing["launches"], failing["references"]))
+
+    # A failed connection: its own entry, one entry from the first tick, then no more ticks.
+    failed = run.play("failed-connection")
+    if failed:
+        log = [line.split(" ### ", 1)[-1] for line in failed["log"]]
+        run.check("failed: the connection's entry, then one from the first tick",
+                  len(log) == 2 and log[0].startswith("Access OnConnection_ERROR: ")
+                  and log[1].startswith("Could not add Commandbars to Access: "), failed["log"])
+        first, later_ = failed["snapshots"]["first"], failed["snapshots"]["later"]
+        run.check("failed: the timer ticked, then stopped",
+                  first["timerTicks"] >= 1 and later_["timerTicks"] == first["timerTicks"],
+                  (first["timerTicks"], later_["timerTicks"]))
+        run.check("failed: nothing installed, nothing failed back to Access",
+                  nothing_shown(later_) and failed["hostCallFailures"] == [],
+                  (later_, failed["hostCallFailures"]))
+        run.check("failed: nothing left referenced, the DLL can unload",
+                  failed["references"]["outstandingAtExit"] == 0
+                  and failed["references"]["addinsCanUnload"] == {PROG_ID: True},
+                  failed["references"])
 
     # Never opened: only CurrentDb per tick, from one timer despite two more starts.
     short, long_ = run.play("never-opened-short"), run.play("never-opened-long")

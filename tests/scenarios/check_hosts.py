@@ -88,6 +88,24 @@ def main(build, work):
                           "DBCONNECT=\r\nDBSQL=\r\n"
                           and launch["directory"].endswith("\\scenario-addin")
                           and launch["dataFileBase64"] is None, launch)
+    # Word whose NormalTemplate is Nothing: each installation fails back to
+    # Word with error 91, and Word keeps running to its shutdown.
+    r = run.play("word-no-template", {
+        "host": "Word", "faults": [{"member": "NormalTemplate", "occurrence": n, "nothing": True}
+                                   for n in (1, 2)],
+        "steps": [{"click": "button"}]})
+    if r:
+        run.check("Word without NormalTemplate: both installations fail back with error 91",
+                  [(f["call"], f["hresult"]) for f in r["hostCallFailures"]]
+                  == [("OnAddInsUpdate", "0x800A005B"), ("OnStartupComplete", "0x800A005B")],
+                  r["hostCallFailures"])
+        run.check("Word without NormalTemplate: still connected, the button still launches, "
+                  "nothing logged",
+                  [a["connected"] for a in r["addins"]] == [True] and len(r["launches"]) == 1
+                  and r["log"] == [], (r["addins"], r["launches"], r["log"]))
+        run.check("Word without NormalTemplate: nothing left referenced, the DLL can unload",
+                  r["references"]["outstandingAtExit"] == 0
+                  and all(r["references"]["addinsCanUnload"].values()), r["references"])
     return run.result()
 
 

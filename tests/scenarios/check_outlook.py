@@ -171,7 +171,8 @@ def main(build, work):
     # Cancel, then the close box, then OK: each click opens the dialog afresh.
     r = run.play("cancel-close-ok", {
         "host": "Outlook", "outlook": outlook(),
-        "steps": [{"dialog": {"select": [0], "press": "Cancel"}}, {"click": "button"},
+        "steps": [{"clickWhileDialog": "button"},
+                  {"dialog": {"select": [0], "press": "Cancel"}}, {"click": "button"},
                   {"dialog": {"select": [0], "press": "close"}}, {"click": "button"},
                   {"dialog": {"select": [1], "press": "OK"}}, {"click": "button"}]})
     if r:
@@ -181,6 +182,15 @@ def main(build, work):
         run.check("again: each opened afresh, first entry marked and business preset",
                   all(d["businessChecked"] and d["selectedAtOpen"] == [0] for d in r["dialogs"]),
                   r["dialogs"])
+        # Modal to Outlook: its window takes no press while the dialog is up,
+        # and is enabled and active again however the dialog ends.
+        run.check("again: Outlook's window disabled while shown, enabled and active after",
+                  [(d["hostWindow"]["disabledWhileShown"], d["hostWindow"]["enabledAfter"],
+                    d["hostWindow"]["activeAfter"]) for d in r["dialogs"]]
+                  == [(True, True, True)] * 3, [d["hostWindow"] for d in r["dialogs"]])
+        run.check("again: the second press through Outlook's window did not get through",
+                  [d["hostWindow"]["secondPress"] for d in r["dialogs"]]
+                  == ["blocked", None, None], [d["hostWindow"] for d in r["dialogs"]])
         run.check("again: only the OK launched, with the third dialog's choice",
                   launched_file(r) == contact_file([LEA], private=False), r["launches"])
         quiet(run, "again", r)
@@ -215,8 +225,44 @@ def main(build, work):
     if r:
         run.check("broken: no dialog, no launch", r["dialogs"] == [] and r["launches"] == [],
                   (r["dialogs"], r["launches"]))
-        run.check("broken: the click fails back to Outlook",
-                  [f["call"] for f in r["hostCallFailures"]] == ["Click"], r["hostCallFailures"])
+        run.check("broken: the click fails back to Outlook through DISP_E_EXCEPTION",
+                  [(f["call"], f.get("returned")) for f in r["hostCallFailures"]]
+                  == [("Click", "0x80020009")], r["hostCallFailures"])
+
+    # Outlook without an explorer while it starts: both installations fail
+    # back to Outlook; a later one installs; a shutdown without an explorer
+    # takes away what it can without a word.
+    o = outlook()
+    o["explorerAt"] = {"startup": False, "shutdown": False}
+    r = run.play("no-explorer", {"host": "Outlook", "outlook": o,
+                                 "steps": [{"addInsUpdate": True}, {"snapshot": "installed"}]})
+    if r:
+        run.check("no explorer: both start-up installations fail back with error 91",
+                  [(f["call"], f["hresult"]) for f in r["hostCallFailures"]]
+                  == [("OnAddInsUpdate", "0x800A005B"), ("OnStartupComplete", "0x800A005B")],
+                  r["hostCallFailures"])
+        run.check("no explorer: installed once the explorer is there",
+                  len(r["snapshots"]["installed"]["commandBars"]) == 1,
+                  r["snapshots"]["installed"])
+        run.check("no explorer: shutdown fails nothing back, logs nothing, leaves nothing held",
+                  r["log"] == [] and r["references"]["outstandingAtExit"] == 0
+                  and all(r["references"]["addinsCanUnload"].values()), r)
+
+    # Exchange online lets a client hold 250 items open: a folder of 2,000
+    # contacts still exports whole, one item at a time.
+    many = [{"kind": "contact", "FirstName": f"Vorname{n}", "LastName": f"Name{n}"}
+            for n in range(2000)]
+    o = outlook(kontakte=many, selection=())
+    o["openItemLimit"] = 250
+    r = run.play("exchange-limit", {
+        "host": "Outlook", "outlook": o,
+        "steps": [{"dialog": {"select": [0], "press": "OK"}}, {"click": "button"}]})
+    if r:
+        data = launched_file(r)
+        want = contact_file(many, private=False)
+        run.check("exchange: all 2,000 contacts exported and launched", data == want,
+                  (len(data or b""), len(want), r["hostCallFailures"]))
+        quiet(run, "exchange", r)
 
     return run.result()
 

@@ -28,13 +28,17 @@ TEST(EmulatorScenario, ReadsHostOptionsAndEveryKindOfStep) {
     const Scenario s = parseScenario(R"({
         "host": "Outlook", "wrongApplication": true, "stringTable": "C:\\t\\Torva.Sys",
         "tempFolder": "C:\\users\\Łukasz\\Temp",
-        "outlook": { "stores": [], "explorer": null },
+        "outlook": { "stores": [], "explorer": null, "openItemLimit": 250,
+                     "explorerAt": { "shutdown": false } },
+        "faults": [ { "member": "ActiveExplorer", "occurrence": 2, "nothing": true },
+                    { "member": "Item", "fail": { "hresult": "0x800A001B",
+                                                  "description": "Nein" } } ],
         "steps": [ { "click": "menu" }, { "click": "button" }, { "addInsUpdate": true },
                    { "startupComplete": true }, { "beginShutdown": true },
                    { "disconnect": true }, { "connect": true }, { "wait": 250 },
                    { "messageBox": "Cancel" },
                    { "dialog": { "select": [0, 2], "option": "private", "press": "close" } },
-                   { "snapshot": "after" } ] })");
+                   { "snapshot": "after" }, { "clickWhileDialog": "button" } ] })");
     EXPECT_EQ(s.host, model::HostKind::Outlook);
     EXPECT_TRUE(s.wrongApplication);
     EXPECT_EQ(s.stringTable, "C:\\t\\Torva.Sys");
@@ -42,7 +46,19 @@ TEST(EmulatorScenario, ReadsHostOptionsAndEveryKindOfStep) {
     EXPECT_FALSE(s.outlookExplorer);
     EXPECT_TRUE(s.outlook.is_object());
     EXPECT_TRUE(s.excel.is_null());
-    ASSERT_EQ(s.steps.size(), 11u);
+    EXPECT_EQ(s.openItemLimit, 250);
+    EXPECT_TRUE(s.explorerAtStartup);
+    EXPECT_FALSE(s.explorerAtShutdown);
+    ASSERT_EQ(s.faults.size(), 2u);
+    EXPECT_EQ(s.faults[0].member, u"ActiveExplorer");
+    EXPECT_EQ(s.faults[0].occurrence, 2);
+    EXPECT_TRUE(s.faults[0].nothing);
+    EXPECT_EQ(s.faults[1].occurrence, 1);  // the first call when not given
+    EXPECT_FALSE(s.faults[1].nothing);
+    EXPECT_EQ(static_cast<uint32_t>(s.faults[1].hresult), 0x800A001Bu);
+    EXPECT_EQ(s.faults[1].description, u"Nein");
+    ASSERT_EQ(s.steps.size(), 12u);
+    EXPECT_TRUE(std::holds_alternative<step::ClickWhileDialog>(s.steps[11]));
     EXPECT_EQ(std::get<step::Click>(s.steps[0]).target, step::Click::Menu);
     EXPECT_EQ(std::get<step::Click>(s.steps[1]).target, step::Click::Button);
     const step::HostCall calls[] = {step::HostCall::AddInsUpdate, step::HostCall::StartupComplete,
@@ -104,6 +120,25 @@ TEST(EmulatorScenario, AProblemNamesItsField) {
     EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "snapshot": "" } ] })"),
               "steps[0].snapshot");
     EXPECT_EQ(fieldOf(R"({ "host": "Excel", "stringTable": "" })"), "stringTable");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "faults": {} })"), "faults");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "faults": [ { "occurrence": 1, "nothing": true } ] })"),
+              "faults[0].member");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "faults": [ { "member": "A", "nothing": true,
+              "fail": { "hresult": "0x80004005" } } ] })"),
+              "faults[0]");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "faults": [ { "member": "A", "occurrence": 0,
+              "nothing": true } ] })"),
+              "faults[0].occurrence");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "faults": [ { "member": "A",
+              "fail": { "hresult": "0x0000000A" } } ] })"),
+              "faults[0].fail.hresult");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "excel": { "workbook": {} } })"), "excel.workbook");
+    EXPECT_EQ(fieldOf(R"({ "host": "Outlook", "outlook": { "explorerAt": { "start": false } } })"),
+              "outlook.explorerAt.start");
+    EXPECT_EQ(fieldOf(R"({ "host": "Outlook", "outlook": { "openItemLimit": 0 } })"),
+              "outlook.openItemLimit");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "clickWhileDialog": "menu" } ] })"),
+              "steps[0].clickWhileDialog");
     // The emulator's process takes it as its temp folder: relative or with a
     // trailing separator it would not be the path the add-in sees.
     EXPECT_EQ(fieldOf(R"({ "host": "Excel", "tempFolder": "Temp\\Torva" })"), "tempFolder");

@@ -14,7 +14,7 @@ class Probe : public Object {
     Probe() : Object(u"Probe") {
         property(
             u"Caption", [this](const Params&) { return Value{caption}; },
-            [this](const Value& v) { caption = automation::asString(v); });
+            [this](const Value& v) { caption = toText(v); });
         method(u"Add", {u"Type", u"Id", u"Parameter", u"Before", u"Temporary"},
                [this](const Params& p) {
                    last = p;
@@ -43,7 +43,7 @@ TEST(ModelObject, NamedAndOmittedArgumentsLandInTheirPlaces) {
 TEST(ModelObject, PropertiesAreFoundWithoutRegardToCaseAndUnknownNamesFail) {
     auto probe = std::make_shared<Probe>();
     probe->put(u"CAPTION", Value{u"x"});
-    EXPECT_EQ(automation::asString(probe->get(u"caption")), u"x");
+    EXPECT_EQ(toText(probe->get(u"caption")), u"x");
     EXPECT_THROW(probe->get(u"Missing"), automation::Error);
     EXPECT_THROW(probe->items(), automation::Error);
 }
@@ -77,4 +77,36 @@ TEST(ModelObject, QueryInterfaceAnswersOnlyWhatTheObjectOffers) {
     } catch (const automation::Error& e) {
         EXPECT_EQ(e.hresult(), automation::kENoInterface);
     }
+}
+
+// What Office makes of an argument declared with a type: the emulator's own
+// coercion, so that a conversion fault on the add-in's side shows.
+TEST(ModelObject, ArgumentsAreCoercedAsOfficeCoercesThem) {
+    using automation::Empty;
+    using automation::Null;
+    EXPECT_EQ(toInt(Value{2.5}), 2);  // ties to even
+    EXPECT_EQ(toInt(Value{3.5}), 4);
+    EXPECT_EQ(toInt(Value{true}), -1);
+    EXPECT_EQ(toInt(Value{std::u16string(u" 12 ")}), 12);
+    EXPECT_EQ(toInt(Value{Empty{}}), 0);
+    EXPECT_EQ(toText(Value{int32_t{-7}}), u"-7");
+    EXPECT_EQ(toText(Value{false}), u"False");
+    EXPECT_EQ(toText(Value{0.5}), u"0.5");
+    EXPECT_TRUE(toBool(Value{std::u16string(u"true")}));
+    EXPECT_FALSE(toBool(Value{std::u16string(u"0")}));
+    EXPECT_TRUE(toBool(Value{int32_t{2}}));
+    EXPECT_EQ(toObject(Value{ObjectRef{}}), nullptr);  // Nothing is an object
+    const auto code = [](auto f) {
+        try {
+            f();
+        } catch (const automation::Error& e) {
+            return static_cast<uint32_t>(e.hresult());
+        }
+        return 0u;
+    };
+    EXPECT_EQ(code([] { toInt(Value{std::u16string(u"12a")}); }), 0x80020005u);
+    EXPECT_EQ(code([] { toInt(Value{3e10}); }), 0x8002000Au);
+    EXPECT_EQ(code([] { toText(Value{Null{}}); }), 0x80020005u);
+    EXPECT_EQ(code([] { toObject(Value{int32_t{1}}); }), 0x80020005u);
+    EXPECT_EQ(code([] { toBool(Value{std::u16string(u"ja")}); }), 0x80020005u);
 }

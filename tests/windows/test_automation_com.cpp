@@ -22,12 +22,17 @@ constexpr automation::Guid kButtonEvents{0x000C0351, 0, 0, {0xC0, 0, 0, 0, 0, 0,
 
 class Control : public model::Object {
   public:
+    std::u16string caption;
     Control() : Object(u"CommandBarButton") {
         method(u"Add", {u"Type", u"Id", u"Parameter"},
                [](const Params& p) { return Value{int32_t(p.size())}; });
         method(u"Boom", {}, [](const Params&) -> Value {
             throw automation::Error(automation::kEFail, u"boom");
         });
+        property(
+            u"Caption", [this](const Params&) { return Value{caption}; },
+            [this](const Value& v) { caption = model::toText(v); });
+        property(u"Id", [](const Params&) { return Value{int32_t(7)}; });
         sourceOf(kButtonEvents);
         enumerableAs([] {
             return std::vector<Value>{Value{int32_t(1)}, Value{int32_t(2)}, Value{int32_t(3)}};
@@ -193,6 +198,75 @@ TEST(ModelDispatchRaw, NamesParametersAndFailuresAsOfficeReportsThem) {
     EXPECT_EQ(
         d->Invoke(0x7777, IID_NULL, 0, DISPATCH_METHOD, &none, result.put(), nullptr, nullptr),
         DISP_E_MEMBERNOTFOUND);
+}
+
+// Office's type information refuses a call of the wrong kind or with too
+// many arguments before the member runs, and leaves EXCEPINFO alone then;
+// an injected fault answers the member's n-th call.
+TEST(ModelDispatchRaw, WrongKindsAndCountsFailAsTypeInformationDoes) {
+    auto control = std::make_shared<Control>();
+    ComPtr<IDispatch> d = model::com::dispatchFor(control);
+    const DISPID add = control->findMember(u"Add")->dispid;
+    const DISPID caption = control->findMember(u"Caption")->dispid;
+    const DISPID id = control->findMember(u"Id")->dispid;
+    Variant args[4];
+    for (auto& a : args) {
+        V_VT(a.get()) = VT_I4;
+        V_I4(a.get()) = 1;
+    }
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS none{nullptr, nullptr, 0, 0}, four{args[0].get(), nullptr, 4, 0},
+        put{args[0].get(), &putId, 1, 1};
+    struct Case {
+        DISPID member;
+        WORD flags;
+        DISPPARAMS* params;
+        HRESULT expected;
+    } cases[] = {
+        {add, DISPATCH_PROPERTYGET, &none, DISP_E_MEMBERNOTFOUND},
+        {add, DISPATCH_METHOD, &four, DISP_E_BADPARAMCOUNT},
+        {add, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, S_OK},
+        {caption, DISPATCH_METHOD, &none, DISP_E_MEMBERNOTFOUND},
+        {caption, DISPATCH_PROPERTYGET, &four, DISP_E_BADPARAMCOUNT},
+        {caption, DISPATCH_PROPERTYPUTREF, &put, DISP_E_MEMBERNOTFOUND},
+        {caption, DISPATCH_PROPERTYPUT, &none, DISP_E_BADPARAMCOUNT},
+        {caption, DISPATCH_PROPERTYPUT, &put, S_OK},
+        {id, DISPATCH_PROPERTYPUT, &put, DISP_E_MEMBERNOTFOUND},
+    };
+    for (const auto& c : cases) {
+        ExcepInfo excep;
+        Variant result;
+        EXPECT_EQ(
+            d->Invoke(c.member, IID_NULL, 0, c.flags, c.params, result.get(), excep.get(), nullptr),
+            c.expected)
+            << c.member << " flags " << c.flags;
+        EXPECT_EQ(excep.description(), u"");
+    }
+    EXPECT_EQ(control->caption, u"1");
+
+    auto& journal = model::com::journal();
+    journal = {};
+    journal.faults.push_back({u"caption", 2, false, static_cast<int32_t>(0x800A001B), u"Nein"});
+    journal.faults.push_back({u"Id", 1, true, 0, {}});
+    ExcepInfo excep;
+    Variant result;
+    EXPECT_EQ(d->Invoke(caption, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.get(),
+                        excep.get(), nullptr),
+              S_OK);
+    EXPECT_EQ(d->Invoke(caption, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.put(),
+                        excep.get(), nullptr),
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(excep.hresult(S_OK), static_cast<HRESULT>(0x800A001B));
+    EXPECT_EQ(excep.description(), u"Nein");
+    EXPECT_EQ(
+        d->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.put(), nullptr, nullptr),
+        S_OK);
+    EXPECT_TRUE(V_VT(result.get()) == VT_DISPATCH && V_DISPATCH(result.get()) == nullptr);
+    ASSERT_EQ(journal.calls.size(), 3u);
+    EXPECT_EQ(journal.calls[1].member, u"Caption");
+    EXPECT_TRUE(journal.calls[1].faulted && journal.calls[2].faulted &&
+                journal.calls[2].returnedObject);
+    journal = {};
 }
 
 TEST(ModelDispatchRaw, EnumeratorWalksSkipsAndClones) {

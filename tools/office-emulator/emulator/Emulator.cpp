@@ -263,11 +263,38 @@ ordered_json launchRecords(const std::wstring& path) {
 
 // --- the message loop ----------------------------------------------------
 
+// Timer messages that went to code outside the emulator (the add-in's
+// timers), so that a run can tell a timer that still ticks from one that stopped.
+long& foreignTimerTicks() {
+    static long n = 0;
+    return n;
+}
+
+// Code whose module is not the emulator's (an unknown window procedure
+// handle counts as outside too).
+bool outsideEmulator(const void* code) {
+    HMODULE m = nullptr;
+    return !code ||
+           !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                   GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                               static_cast<LPCWSTR>(code), &m) ||
+           m != GetModuleHandleW(nullptr);
+}
+
+void countTimer(const MSG& msg) {
+    const void* code =
+        msg.lParam ? reinterpret_cast<const void*>(msg.lParam)
+        : msg.hwnd ? reinterpret_cast<const void*>(GetWindowLongPtrW(msg.hwnd, GWLP_WNDPROC))
+                   : nullptr;
+    if (outsideEmulator(code)) ++foreignTimerTicks();
+}
+
 void pumpFor(DWORD ms) {
     const DWORD end = GetTickCount() + ms;
     for (;;) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_TIMER) countTimer(msg);
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
@@ -433,6 +460,7 @@ class Run {
 
         const long outstandingBefore = bridgeCounts().outstandingReferences;
         invokeBefore_ = bridgeCounts().invoke;
+        ticksBefore_ = foreignTimerTicks();
         lookupsBefore_ = bridgeCounts().getIDsOfNames;
         beginJournal(scenario_);
         for (auto& entry : registeredAddIns(hostName_)) load(std::move(entry));
@@ -675,7 +703,14 @@ class Run {
         } else if (std::holds_alternative<step::ClickWhileDialog>(s)) {
             boxes_.queueSecondPress();
         } else if (auto* snap = std::get_if<step::Snapshot>(&s)) {
-            snapshots_[snap->label] = {{"commandBars", commandBars()}, {"toolsMenu", toolsMenu()}};
+            // Also what DllCanUnloadNow says now and how many calls the add-in made so far.
+            ordered_json unload = ordered_json::object();
+            for (const auto& a : addins_) unload[utf8(a.entry.progId)] = canUnload(a.entry.progId);
+            snapshots_[snap->label] = {{"commandBars", commandBars()},
+                                       {"toolsMenu", toolsMenu()},
+                                       {"addinsCanUnload", std::move(unload)},
+                                       {"invoke", bridgeCounts().invoke - invokeBefore_},
+                                       {"timerTicks", foreignTimerTicks() - ticksBefore_}};
         }
     }
 
@@ -741,6 +776,7 @@ class Run {
     HostWindow& window_;
     ChildJob children_;
     long invokeBefore_ = 0;
+    long ticksBefore_ = 0;
     long lookupsBefore_ = 0;
     std::vector<AddIn> addins_;
     std::vector<ComPtr<IDispatch>> exposed_;
