@@ -14,6 +14,9 @@ namespace torva {
 namespace {
 constexpr int kShowNormal = 1;               // SW_SHOWNORMAL
 constexpr uint32_t kInformationOkOnly = 64;  // MB_OK | MB_ICONINFORMATION
+
+// A path as the narrow shell call takes it, short where the code page fails.
+std::string ansiPath(std::u16string_view path) { return platform::toAnsi(AnsiSafePath(path)); }
 }  // namespace
 
 // --- Launcher -------------------------------------------------------------
@@ -30,14 +33,14 @@ void launchLabelApplication(int32_t runMode, std::u16string_view dbFile,
     const std::string parameters = platform::toAnsi(handOffName);
     if (FileExists(mainExecutable)) {
         // 4. Main start, in the add-in folder
-        (void)platform::shellExecute("open", platform::toAnsi(mainExecutable), parameters,
-                                     platform::toAnsi(addinFolder), kShowNormal);
+        (void)platform::shellExecute("open", ansiPath(mainExecutable), parameters,
+                                     ansiPath(addinFolder), kShowNormal);
     } else {
         // 5. The development layout; deliberately not checked, the shell's
         // failure is as silent as its success
         const std::u16string testFolder = addinFolder + u"\\..\\testexe";
-        (void)platform::shellExecute("open", platform::toAnsi(testFolder + u"\\plakora.exe"),
-                                     parameters, platform::toAnsi(testFolder), kShowNormal);
+        (void)platform::shellExecute("open", ansiPath(testFolder + u"\\plakora.exe"), parameters,
+                                     ansiPath(testFolder), kShowNormal);
     }
     // 6. Result ignored
 }

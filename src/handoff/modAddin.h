@@ -10,6 +10,7 @@ namespace torva {
 // Writes a fresh hand-off file and starts plakora.exe with its bare name as the
 // whole command line; does not wait. Throws torva::Error 27 (from the hand-off
 // file), in which case nothing is started. The shell's answer is not examined.
+// The executable and its folder go to the shell as AnsiSafePath gives them.
 void launchLabelApplication(int32_t runMode, std::u16string_view dbFile,
                             std::u16string_view dbConnect, std::u16string_view dbSql);
 

@@ -25,13 +25,14 @@ std::u16string decimalText(int32_t n) {
 
 void writeHandOffFile(std::u16string_view name, int32_t runMode, std::u16string_view dbFile,
                       std::u16string_view dbConnect, std::u16string_view dbSql) {
-    // 1. Full path
-    const std::u16string path = WorkingFolder + u"\\" + std::u16string(name);
+    // 1. Full path; both paths go through the ANSI code page, so a folder it
+    // cannot spell is given in its short form (WorkingFolder stays long)
+    const std::u16string path = AnsiSafePath(WorkingFolder) + u"\\" + std::u16string(name);
     // 2. Run mode as text
     const std::u16string runModeText = decimalText(runMode);
     // 3./4. Four keys in order; an exception ends the file where it stands
     writeIniValue(kSection, u"RUNMODE", runModeText, path);
-    writeIniValue(kSection, u"DBFILE", dbFile, path);
+    writeIniValue(kSection, u"DBFILE", AnsiSafePath(dbFile), path);
     writeIniValue(kSection, u"DBCONNECT", dbConnect, path);
     writeIniValue(kSection, u"DBSQL", dbSql, path);
 }

@@ -11,6 +11,8 @@ namespace torva {
 // Writes the whole hand-off file WorkingFolder + "\" + name: section PLAKORA,
 // keys RUNMODE, DBFILE, DBCONNECT, DBSQL in this order. Throws torva::Error 27
 // at the first key that cannot be written; the keys after it are not tried.
+// The folder and DBFILE are paths: where the ANSI code page cannot spell one,
+// its short form is used (see AnsiSafePath).
 void writeHandOffFile(std::u16string_view name, int32_t runMode, std::u16string_view dbFile,
                       std::u16string_view dbConnect, std::u16string_view dbSql);
 

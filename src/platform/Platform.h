@@ -67,6 +67,10 @@ void deleteFile(std::u16string_view path);
 void appendToFile(std::u16string_view path, std::string_view bytes);
 // The folder that holds the loaded add-in module, without trailing separator.
 std::u16string moduleFolder();
+// The short (8.3) form of an existing file's or folder's path; empty, not an
+// error, when the system has none for it (no such path, or 8.3 names off on
+// its volume).
+std::u16string shortPath(std::u16string_view path);
 
 // --- Clock --------------------------------------------------------------
 struct LocalTime {

@@ -34,4 +34,18 @@ void RemoveFile(std::u16string_view path) noexcept {
     }
 }
 
+bool AnsiCanSpell(std::u16string_view text) {
+    // The conversion's "default character used" flag misses best-fit
+    // look-alikes (a plain L for the Polish barred one): only the way back
+    // shows them.
+    return platform::fromAnsi(platform::toAnsi(text)) == text;
+}
+
+std::u16string AnsiSafePath(std::u16string_view path) {
+    if (AnsiCanSpell(path)) return std::u16string(path);
+    std::u16string shortForm = platform::shortPath(path);
+    if (shortForm.empty() || !AnsiCanSpell(shortForm)) return std::u16string(path);
+    return shortForm;
+}
+
 }  // namespace torva

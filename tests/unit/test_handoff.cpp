@@ -213,6 +213,43 @@ TEST_F(HandOff, FailedHandOffStartsNothing) {
     EXPECT_TRUE(shellCalls().empty());
 }
 
+TEST_F(HandOff, FoldersTheCodePageCannotSpellGoToNarrowCallsInShortForm) {
+    // A user's folder with the add-in and the working folder inside, and an
+    // ASCII alias for it standing in for its 8.3 name.
+    const fs::path user = root_ / u8"\u0141ukasz \u017B\u00F3\u0142\u0107";
+    const fs::path alias = root_ / "_UKA~1EP";
+    fs::create_directories(user / "Temp");
+    fs::create_directories(user / "addin");
+    fs::create_directory_symlink(user, alias);
+    writeFile(user / "addin" / "plakora.exe", "MZ");
+    writeFile(user / "Temp" / "rad0E1F2.tmp", "Name\tOrt\r\n");
+    const auto windows = [](const fs::path& p) { return fromUtf8(p.string()); };
+    auto& shortForms = platform::posix::recorder().shortPaths;
+    for (const char* part : {"Temp", "addin", "addin\\plakora.exe", "Temp\\rad0E1F2.tmp"})
+        shortForms[windows(user) + u"\\" + fromUtf8(part)] =
+            windows(alias) + u"\\" + fromUtf8(part);
+    WorkingFolder = windows(user) + u"\\Temp";
+    platform::posix::recorder().moduleFolder = windows(user) + u"\\addin";
+
+    launchLabelApplication(3, WorkingFolder + u"\\rad0E1F2.tmp", u"", u"");
+
+    ASSERT_EQ(shellCalls().size(), 1u);
+    const auto& call = shellCalls()[0];
+    EXPECT_EQ(call.file, alias.string() + "\\addin\\plakora.exe");
+    EXPECT_EQ(call.directory, alias.string() + "\\addin");
+    // Written through the short form, found under the long one.
+    const std::string dbFile = alias.string() + "\\Temp\\rad0E1F2.tmp";
+    EXPECT_EQ(readFile(user / "Temp" / call.parameters),
+              "[PLAKORA]\r\nRUNMODE=3\r\nDBFILE=" + dbFile + "\r\nDBCONNECT=\r\nDBSQL=\r\n");
+    EXPECT_EQ(WorkingFolder, windows(user) + u"\\Temp");
+
+    // Without a short form the paths go as the conversion leaves them, the
+    // look-alike folder does not exist, and nothing starts.
+    shortForms.clear();
+    EXPECT_THROW(launchLabelApplication(3, u"", u"", u""), Error);
+    EXPECT_EQ(shellCalls().size(), 1u);
+}
+
 // --- Information message ------------------------------------------------------
 
 TEST_F(HandOff, InfoMessageIsStyle64TitledWithString2300) {

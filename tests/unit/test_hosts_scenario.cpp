@@ -27,6 +27,7 @@ std::string fieldOf(const std::string& json) {
 TEST(EmulatorScenario, ReadsHostOptionsAndEveryKindOfStep) {
     const Scenario s = parseScenario(R"({
         "host": "Outlook", "wrongApplication": true, "stringTable": "C:\\t\\Torva.Sys",
+        "tempFolder": "C:\\users\\Łukasz\\Temp",
         "outlook": { "stores": [], "explorer": null, "openItemLimit": 250,
                      "explorerAt": { "shutdown": false } },
         "faults": [ { "member": "ActiveExplorer", "occurrence": 2, "nothing": true },
@@ -44,6 +45,7 @@ TEST(EmulatorScenario, ReadsHostOptionsAndEveryKindOfStep) {
     EXPECT_EQ(s.host, model::HostKind::Outlook);
     EXPECT_TRUE(s.wrongApplication);
     EXPECT_EQ(s.stringTable, "C:\\t\\Torva.Sys");
+    EXPECT_EQ(s.tempFolder, "C:\\users\\Łukasz\\Temp");
     EXPECT_FALSE(s.outlookExplorer);
     EXPECT_TRUE(s.outlook.is_object());
     EXPECT_TRUE(s.excel.is_null());
@@ -145,6 +147,10 @@ TEST(EmulatorScenario, AProblemNamesItsField) {
               "outlook.openItemLimit");
     EXPECT_EQ(fieldOf(R"({ "host": "Excel", "steps": [ { "clickWhileDialog": "menu" } ] })"),
               "steps[0].clickWhileDialog");
+    // The emulator's process takes it as its temp folder: relative or with a
+    // trailing separator it would not be the path the add-in sees.
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "tempFolder": "Temp\\Torva" })"), "tempFolder");
+    EXPECT_EQ(fieldOf(R"({ "host": "Excel", "tempFolder": "C:\\Temp\\" })"), "tempFolder");
     // Foreign controls: on a bar the host has, each caption once, and a
     // click names one of them.
     EXPECT_EQ(fieldOf(R"({ "host": "Word", "foreignControls": [ { "bar": "Worksheet Menu Bar",

@@ -105,6 +105,36 @@ TEST_F(FileHelpersOnWindows, FileExistsAndRemoveFileAgreeWithTheSystem) {
     EXPECT_TRUE(exists(L"folder"));
 }
 
+TEST_F(FileHelpersOnWindows, NarrowCallsReachAFolderTheCodePageCannotSpell) {
+    if (GetACP() != 1252) GTEST_SKIP() << "code page " << GetACP();
+    // Every letter has a best-fit look-alike in 1252: the conversion reports
+    // no default character used, yet names another folder.
+    const std::wstring user = L"\u0141ukasz \u017B\u00F3\u0142\u0107";
+    ASSERT_TRUE(CreateDirectoryW((dir + L"\\" + user).c_str(), nullptr));
+    const std::wstring file = user + L"\\data.tmp";
+    HANDLE h = CreateFileW((dir + L"\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, "data", 4, &written, nullptr);
+    CloseHandle(h);
+
+    EXPECT_FALSE(AnsiCanSpell(u16(file)));
+    const std::string narrow = platform::toAnsi(AnsiSafePath(u16(file)));
+    EXPECT_EQ(platform::fromAnsi(narrow), platform::shortPath(u16(file)));
+    h = CreateFileA(narrow.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << narrow;
+    char bytes[8] = {};
+    DWORD got = 0;
+    ReadFile(h, bytes, sizeof bytes, &got, nullptr);
+    CloseHandle(h);
+    EXPECT_EQ(std::string(bytes, got), "data");
+    DeleteFileW((dir + L"\\" + file).c_str());  // the fixture clears one level only
+
+    EXPECT_EQ(platform::shortPath(u16(L"missing\\data.tmp")), u"");
+    EXPECT_EQ(AnsiSafePath(u16(L"missing\\\u0141.tmp")), u16(L"missing\\\u0141.tmp"));
+}
+
 TEST(AnsiOnWindows, AgreesWithTheCodePageBothWays) {
     const std::u16string text = u"Stra\u00DFe \u20AC \u2192";
     char expected[32] = {};

@@ -123,4 +123,10 @@ std::u16string moduleFolder() {
     return withoutTrailingSlash(slash == std::string::npos ? "." : exe.substr(0, slash + 1));
 }
 
+std::u16string shortPath(std::u16string_view path) {
+    const auto& known = posix::recorder().shortPaths;
+    const auto found = known.find(std::u16string(path));
+    return found == known.end() ? std::u16string() : found->second;
+}
+
 }  // namespace torva::platform

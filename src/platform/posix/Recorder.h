@@ -3,6 +3,7 @@
 // and no message loop here) is recorded, so that native tests can see it.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,6 +49,9 @@ struct Recorder {
     // Overrides for the tests; empty means the real value.
     std::optional<std::u16string> moduleFolder;
     std::optional<std::u16string> tempFolder;
+    // Short forms of paths, as a volume with 8.3 names would give them; a
+    // path not listed has none, as on a volume without them.
+    std::map<std::u16string, std::u16string> shortPaths;
 
     void clear() { *this = Recorder{}; }
 };

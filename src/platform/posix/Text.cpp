@@ -1,4 +1,5 @@
 #include <array>
+#include <string_view>
 
 #include "platform/Platform.h"
 
@@ -13,6 +14,15 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// Like Windows, the conversion writes letters with marks the code page lacks
+// (U+0100 to U+017F) as their plain look-alike without saying so; '?' here
+// marks none, or a letter the code page has (those are in the table above).
+constexpr std::string_view kBestFitLatinA =
+    "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGg"
+    "GgGgHhHhIiIiIiIiIi??JjKk?LlLlLlL"
+    "lLlNnNnNn???OoOoOo??RrRrRrSsSsSs"
+    "??TtTtTtUuUuUuUuUuUuWwYy?ZzZz???";
+
 char16_t fromByte(unsigned char b) {
     return b >= 0x80 && b <= 0x9F ? kHighControls[b - 0x80] : static_cast<char16_t>(b);
 }
@@ -26,6 +36,9 @@ std::string toAnsi(std::u16string_view text) {
         char byte = '?';  // what the system puts for a character it cannot map
         if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
             byte = static_cast<char>(c);
+        } else if (c >= 0x100 && c < 0x100 + kBestFitLatinA.size() &&
+                   kBestFitLatinA[c - 0x100] != '?') {
+            byte = kBestFitLatinA[c - 0x100];
         } else {
             for (size_t i = 0; i < kHighControls.size(); ++i) {
                 if (kHighControls[i] == c) {

@@ -133,4 +133,20 @@ std::u16string moduleFolder() {
     return std::u16string(name.begin(), name.end());
 }
 
+std::u16string shortPath(std::u16string_view path) {
+    const std::wstring longPath(path.begin(), path.end());
+    std::wstring shortForm(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetShortPathNameW(longPath.c_str(), shortForm.data(),
+                                          static_cast<DWORD>(shortForm.size()));
+        if (n == 0) return {};
+        if (n < shortForm.size()) {
+            shortForm.resize(n);
+            break;
+        }
+        shortForm.resize(n);  // n counts the terminator when the buffer was short
+    }
+    return std::u16string(shortForm.begin(), shortForm.end());
+}
+
 }  // namespace torva::platform

@@ -185,6 +185,17 @@ std::wstring tempFolder() {
     return std::wstring(buf, n);
 }
 
+// The scenario's temp folder for this process and what it starts: made
+// where missing, then TMP and TEMP (GetTempPathW reads them in that order).
+void useTempFolder(const std::string& utf8Path) {
+    const std::wstring path = wide(fromUtf8(utf8Path));
+    for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryW(path.c_str(), nullptr);
+    SetEnvironmentVariableW(L"TMP", path.c_str());
+    SetEnvironmentVariableW(L"TEMP", path.c_str());
+}
+
 std::string readBytes(const std::wstring& path, std::streamoff from = 0) {
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
     if (!in) return {};
@@ -490,6 +501,7 @@ class Run {
     ordered_json play() {
         emptyClipboard();
         model::setClipboardSource(clipboardBitmap);
+        if (scenario_.tempFolder) useTempFolder(*scenario_.tempFolder);
         const std::wstring temp = tempFolder();
         const std::wstring log = temp + L"torva.log";
         const std::streamoff logStart = fileSize(log);
@@ -539,6 +551,7 @@ class Run {
         const bool settled = children_.settle(kLaunchesSettleMs);
         ordered_json report;
         report["host"] = toUtf8(hostName_);
+        report["ansiCodePage"] = GetACP();
         report["addins"] = std::move(addins);
         report["commandBars"] = commandBars();
         report["toolsMenu"] = toolsMenu();

@@ -12,9 +12,9 @@ namespace torva::emulator {
 namespace {
 using nlohmann::json;
 
-constexpr std::array kTopLevel = {"host",  "wrongApplication", "stringTable",
-                                  "excel", "access",           "outlook",
-                                  "steps", "faults",           "foreignControls"};
+constexpr std::array kTopLevel = {"host",       "wrongApplication", "stringTable", "excel",
+                                  "access",     "outlook",          "steps",       "faults",
+                                  "tempFolder", "foreignControls"};
 constexpr std::array kMessageBoxAnswers = {"OK", "Cancel", "Yes", "No", "Abort", "Retry", "Ignore"};
 constexpr std::array kDialogPresses = {"OK", "Cancel", "close"};
 constexpr std::array kDialogOptions = {"business", "private"};
@@ -448,6 +448,12 @@ Scenario parseScenario(const std::string& utf8Json) {
     if (root.contains("stringTable")) {
         s.stringTable = text(root["stringTable"], "stringTable");
         if (s.stringTable->empty()) throw ScenarioError("stringTable", "expected a path");
+    }
+    if (root.contains("tempFolder")) {
+        s.tempFolder = text(root["tempFolder"], "tempFolder");
+        const std::string& t = *s.tempFolder;
+        if (t.size() < 4 || t[1] != ':' || t[2] != '\\' || t.back() == '\\')
+            throw ScenarioError("tempFolder", "expected a Windows path like C:\\Temp");
     }
     s.excel = section(root, "excel");
     s.excelSetup = excelSetup(s.excel);

@@ -81,7 +81,8 @@ struct Scenario {
     model::HostKind host = model::HostKind::Excel;
     bool wrongApplication = false;
     std::optional<std::string> stringTable;
-    nlohmann::json excel;  // null when absent
+    std::optional<std::string> tempFolder;  // a Windows path, UTF-8
+    nlohmann::json excel;                   // null when absent
     model::ExcelSetup excelSetup;
     nlohmann::json access;  // null when absent
     model::AccessSetup accessSetup;

@@ -1,0 +1,108 @@
+#!/usr/bin/env python3
+"""Folders the ANSI code page (1252) cannot spell: with the emulator's temp
+folder, or the Access database, under "Łukasz Żółć", each host's launch still
+finds the hand-off and the data file it names, through paths with no "?"; with
+plain folders the same runs hand over the long paths, byte for byte.
+
+    check_paths.py BUILD-DIR WORK-DIR
+"""
+import base64
+import os
+import re
+import sys
+
+from check_excel import excel
+from check_outlook import ANNA, JONAS, contact_file, outlook
+from scenario_run import Run
+
+USER = "Łukasz Żółć"
+FOLDERS = {"polish": f"C:\\users\\{USER}\\Temp", "plain": "C:\\users\\Public\\TorvaTemp"}
+EXPORT = bytes.fromhex(
+    "FF FE 4E 00 61 00 6D 00 65 00 09 00 42 00 0D 00 0A 00 78 00 09 00 0D 00 0A 00")
+DATABASE = b"Standard Jet DB\x00 stand-in"
+
+
+def windows(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def handoff(mode, data_file, connect="", sql=""):
+    return (f"[PLAKORA]\r\nRUNMODE={mode}\r\nDBFILE={data_file}\r\n"
+            f"DBCONNECT={connect}\r\nDBSQL={sql}\r\n").encode("cp1252")
+
+
+def scenarios(database):
+    return {
+        "word": {"host": "Word", "steps": [{"click": "button"}]},
+        "excel": excel("A1:B2", {"A1": "Name", "A2": "x"}),
+        "outlook": {"host": "Outlook", "outlook": outlook(kontakte=(ANNA,)),
+                    "steps": [{"dialog": {"select": [0], "option": "business", "press": "OK"}},
+                              {"click": "button"}]},
+        "access": {"host": "Access", "access": {
+                       "database": database, "currentObject": {"type": 0, "name": "Orders"}},
+                   "steps": [{"wait": 300}, {"click": "button"}]},
+    }
+
+
+def expected(host, launch, database):
+    """Mode, DBFILE and the bytes of the file it names (None: no file). The
+    export's name is the add-in's choice; the database's is the scenario's,
+    checked to the letter where the code page can spell it."""
+    return {
+        "word": (2, "", None),
+        "excel": (3, launch["dataFile"], EXPORT),
+        "outlook": (5, launch["dataFile"], contact_file([ANNA], private=False)),
+        "access": (4, database if database.isascii() else launch["dataFile"], DATABASE),
+    }[host]
+
+
+def main(build, work):
+    run = Run(build, work)
+    for kind, temp in FOLDERS.items():
+        # The database in a folder of the same kind, on the Linux side (drive Z:).
+        folder = os.path.join(work, USER if kind == "polish" else "plain")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "shop.accdb"), "wb") as f:
+            f.write(DATABASE)
+        database = windows(os.path.join(folder, "shop.accdb"))
+        for host, scenario in scenarios(database).items():
+            name = f"{kind}-{host}"
+            r = run.play(name, scenario | {"tempFolder": temp})
+            if not r:
+                continue
+            run.check(f"{name}: code page 1252", r["ansiCodePage"] == 1252, r["ansiCodePage"])
+            run.check(f"{name}: no failure, no notice, nothing logged",
+                      (r["hostCallFailures"], r["messageBoxes"], r["log"]) == ([], [], []),
+                      (r["hostCallFailures"], r["messageBoxes"], r["log"]))
+            if len(r["launches"]) != 1:
+                run.check(f"{name}: one launch", False, r["launches"])
+                continue
+            launch = r["launches"][0]
+            # The add-in's own folder is plain: started there, long.
+            run.check(f"{name}: started in the add-in folder by its long name",
+                      launch["directory"].endswith("\\scenario-addin"), launch["directory"])
+            mode, data_file, data = expected(host, launch, database)
+            got = base64.b64decode(launch["handoffBase64"] or "")
+            # The stand-in looks in its own temp folder, inherited from the host.
+            run.check(f"{name}: the stand-in read the whole hand-off",
+                      got == handoff(mode, data_file, *(
+                          ("TABLE Orders", "SELECT * FROM [Orders]") if host == "access" else ())),
+                      got)
+            if data is None:
+                continue
+            shown = launch["dataFileBase64"] and base64.b64decode(launch["dataFileBase64"])
+            run.check(f"{name}: DBFILE names the data file, exact bytes", shown == data,
+                      (launch["dataFile"], shown))
+            if kind == "polish":
+                run.check(f"{name}: DBFILE short, every letter in the code page",
+                          "?" not in data_file and data_file.isascii() and "~" in data_file,
+                          data_file)
+            elif host != "access":
+                run.check(f"{name}: DBFILE the long path in the temp folder",
+                          re.fullmatch(re.escape(temp) + r"\\rad[0-9A-F]{5}\.tmp", data_file),
+                          data_file)
+    return run.result()
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))
