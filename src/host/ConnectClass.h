@@ -23,13 +23,13 @@ struct HostInfo {
     std::u16string_view connectionLogPrefix;  // "Excel OnConnection_ERROR: "
     std::u16string_view buttonCaptionId;      // string IDs of the toolbar button
     std::u16string_view buttonTooltipId;
-    std::u16string_view menuCaptionId;    // string ID of the Tools-menu entry
-    std::u16string_view mainMenuBarName;  // the bar holding the Tools popup
-    std::u16string_view hostKeyword;      // the menu entry's Parameter
-    bool commandBarsOfActiveExplorer;     // Outlook's Application has none
-    bool marksNormalTemplateSaved;        // Word
-    bool logsInstallationFailures;        // Access catches and logs them
-    bool removesAtBeginShutdown;          // Outlook
+    std::u16string_view menuCaptionId;         // string ID of the Tools-menu entry
+    std::u16string_view mainMenuBarName;       // the bar holding the Tools popup
+    std::u16string_view hostKeyword;           // the menu entry's Parameter
+    bool commandBarsOfActiveExplorer = false;  // Outlook's Application has none
+    bool marksNormalTemplateSaved = false;     // Word
+    bool logsInstallationFailures = false;     // Access catches and logs them
+    bool removesAtBeginShutdown = false;       // Outlook
 };
 
 extern const HostInfo kExcelHost;
