@@ -7,7 +7,7 @@ namespace torva {
 const ControlLayout& layoutOf(Ctl id) {
     for (const auto& c : kAddressBookLayout)
         if (c.id == id) return c;
-    throw Error(5, u"Invalid procedure call or argument");
+    throw Error(vb::kInvalidCall, u"Invalid procedure call or argument");
 }
 
 AddressBookState::AddressBookState() {
@@ -17,7 +17,7 @@ AddressBookState::AddressBookState() {
 
 AddressBookState::Entry& AddressBookState::at(int index) {
     if (index < 0 || static_cast<size_t>(index) >= entries.size())
-        throw Error(381, u"Invalid property array index");
+        throw Error(vb::kInvalidArrayIndex, u"Invalid property array index");
     return entries[static_cast<size_t>(index)];
 }
 
@@ -41,7 +41,7 @@ void AddressBookState::setFontBold(Ctl ctl, bool bold) {
 void AddressBookState::setCaption(Ctl ctl, const std::u16string& text) {
     // A list box has no caption, as in the form.
     if (layoutOf(ctl).kind == CtlKind::ListBox)
-        throw Error(438, u"Object doesn't support this property or method");
+        throw Error(vb::kNotSupported, u"Object doesn't support this property or method");
     controls[ctl].caption = text;
 }
 

@@ -31,7 +31,7 @@ constexpr std::u16string_view kFontSizeId = u"1011";
 constexpr std::u16string_view kListFontNameId = u"1050";
 constexpr std::u16string_view kListFontSizeId = u"1051";
 
-[[noreturn]] void typeMismatch() { throw Error(13, u"Type mismatch"); }
+[[noreturn]] void typeMismatch() { throw Error(vb::kTypeMismatch, u"Type mismatch"); }
 
 ObjectRef objectOf(const ObjectRef& parent, std::u16string_view property) {
     return asObject(parent->get(property));
@@ -99,7 +99,7 @@ void writeLine(std::FILE* file, std::u16string_view line) {
     put(u'\r');
     put(u'\n');
     if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-        throw Error(57, u"Device I/O error");
+        throw Error(vb::kDeviceIo, u"Device I/O error");
 }
 
 }  // namespace
@@ -277,7 +277,8 @@ bool frmSelAdrBook::exportContacts() noexcept {
         header.pop_back();
 
         platform::File file = platform::openFile(FileName, "wb");
-        if (std::fwrite("\xFF\xFE", 1, 2, file.get()) != 2) throw Error(57, u"Device I/O error");
+        if (std::fwrite("\xFF\xFE", 1, 2, file.get()) != 2)
+            throw Error(vb::kDeviceIo, u"Device I/O error");
         writeLine(file.get(), header);
 
         // One item at a time, taken by its index and let go once its line is
@@ -306,7 +307,7 @@ bool frmSelAdrBook::exportContacts() noexcept {
                 writeItems(objectOf(folder, u"Items"));
             }
         }
-        if (std::fclose(file.release()) != 0) throw Error(57, u"Device I/O error");
+        if (std::fclose(file.release()) != 0) throw Error(vb::kDeviceIo, u"Device I/O error");
         return true;
     } catch (...) {
         // Silent, as the user sees only that nothing starts; the lines

@@ -19,7 +19,7 @@ namespace torva::automation {
 class Object;
 
 // VB's error for a member reached through a reference that holds Nothing.
-inline constexpr int32_t kErrorObjectNotSet = 91;
+inline constexpr int32_t kErrorObjectNotSet = vb::kObjectNotSet;
 [[noreturn]] void throwObjectNotSet();
 
 // A counted reference to an Office object, or Nothing (null). Using it as an

@@ -8,8 +8,25 @@
 
 namespace torva {
 
-// VB-style error numbers of the add-in's own.
-inline constexpr int32_t kErrorHandOffWrite = 27;  // the profile writer refused a key
+// The VB run-time error numbers the add-in raises, in one table, so that a
+// number means the same everywhere; to a COM caller each is 0x800A0000 | n.
+namespace vb {
+inline constexpr int32_t kInvalidCall = 5;             // Invalid procedure call or argument
+inline constexpr int32_t kOverflow = 6;                // Overflow
+inline constexpr int32_t kOutOfMemory = 7;             // Out of memory
+inline constexpr int32_t kSubscriptOutOfRange = 9;     // Subscript out of range
+inline constexpr int32_t kTypeMismatch = 13;           // Type mismatch
+inline constexpr int32_t kHandOffWrite = 27;           // the profile writer refused a key
+inline constexpr int32_t kDeviceIo = 57;               // Device I/O error
+inline constexpr int32_t kPastEndOfFile = 62;          // Input past end of file
+inline constexpr int32_t kObjectNotSet = 91;           // Object variable ... not set
+inline constexpr int32_t kInvalidPropertyValue = 380;  // Invalid property value
+inline constexpr int32_t kInvalidArrayIndex = 381;     // Invalid property array index
+inline constexpr int32_t kNotSupported = 438;          // Object doesn't support ...
+inline constexpr int32_t kDuplicateKey = 457;          // key already in the collection
+inline constexpr int32_t kInvalidPicture = 481;        // Invalid picture
+}  // namespace vb
+inline constexpr int32_t kErrorHandOffWrite = vb::kHandOffWrite;
 
 class Error : public std::runtime_error {
   public:

@@ -31,8 +31,10 @@ constexpr automation::Guid kWorksheetIid{
     0x000208D8, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 // VB's run-time errors where the add-in's own code fails.
-[[noreturn]] void subscriptOutOfRange() { throw Error(9, u"Subscript out of range"); }
-[[noreturn]] void typeMismatch() { throw Error(13, u"Type mismatch"); }
+[[noreturn]] void subscriptOutOfRange() {
+    throw Error(vb::kSubscriptOutOfRange, u"Subscript out of range");
+}
+[[noreturn]] void typeMismatch() { throw Error(vb::kTypeMismatch, u"Type mismatch"); }
 
 // The worksheet's Cells, asked once per export (at its first cell) rather
 // than once per cell.
@@ -71,7 +73,7 @@ int32_t toNumber(std::u16string_view digits) {
     for (char16_t ch : digits) {
         if (ch < u'0' || ch > u'9') typeMismatch();
         n = n * 10 + (ch - u'0');
-        if (n > INT32_MAX) throw Error(6, u"Overflow");
+        if (n > INT32_MAX) throw Error(vb::kOverflow, u"Overflow");
     }
     return static_cast<int32_t>(n);
 }
@@ -208,13 +210,13 @@ void writeLine(std::FILE* file, std::u16string_view line) {
         bytes += static_cast<char>(unit >> 8);
     }
     if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-        throw Error(57, u"Device I/O error");
+        throw Error(vb::kDeviceIo, u"Device I/O error");
 }
 
 std::u16string headerField(const std::u16string& text, int32_t k) {
     if (text.empty()) {
         const int32_t code = 64 + k;
-        if (code > 255) throw Error(5, u"Invalid procedure call or argument");
+        if (code > 255) throw Error(vb::kInvalidCall, u"Invalid procedure call or argument");
         if (code < 128) return std::u16string(1, static_cast<char16_t>(code));
         return platform::fromAnsi(std::string(1, static_cast<char>(code)));
     }
@@ -241,7 +243,8 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
             return false;
         }
         platform::File file = platform::openFile(path, "wb");
-        if (std::fwrite("\xFF\xFE", 1, 2, file.get()) != 2) throw Error(57, u"Device I/O error");
+        if (std::fwrite("\xFF\xFE", 1, 2, file.get()) != 2)
+            throw Error(vb::kDeviceIo, u"Device I/O error");
 
         std::u16string line;
         int32_t k = 1;
@@ -258,7 +261,7 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
             for (int32_t c = b.firstCol; c <= b.lastCol; ++c) line += cellText(r, c) + u'\t';
             writeLine(file.get(), std::u16string_view(line).substr(0, line.size() - 1));
         }
-        if (std::fclose(file.release()) != 0) throw Error(57, u"Device I/O error");
+        if (std::fclose(file.release()) != 0) throw Error(vb::kDeviceIo, u"Device I/O error");
         result = true;
     } catch (...) {
         // Every failure ends the export silently; a begun file stays.

@@ -12,10 +12,6 @@ namespace torva {
 
 namespace {
 
-// The numbers a VB file operation reports for the same failures.
-constexpr int32_t kErrorDeviceIo = 57;
-constexpr int32_t kErrorPastEnd = 62;
-
 Error ioError(int32_t number, const char* what) {
     const int code = errno;
     std::string text = what;
@@ -49,11 +45,11 @@ void DecodeFile(std::u16string source, std::u16string target) {
     platform::File out = platform::openFile(target, "wb");
 
     if (std::fseek(in.get(), 0, SEEK_END) != 0) {
-        throw ioError(kErrorDeviceIo, "Could not measure the string file");
+        throw ioError(vb::kDeviceIo, "Could not measure the string file");
     }
     const long length = std::ftell(in.get());
     if (length < 0 || std::fseek(in.get(), 0, SEEK_SET) != 0) {
-        throw ioError(kErrorDeviceIo, "Could not measure the string file");
+        throw ioError(vb::kDeviceIo, "Could not measure the string file");
     }
 
     unsigned char chain = kDecodeStartByte;
@@ -66,10 +62,10 @@ void DecodeFile(std::u16string source, std::u16string target) {
         for (long done = 0; done < length; ++done) {
             const int b = reader.get();
             if (b == EOF) {
-                throw ioError(kErrorPastEnd, "Input past end of file");
+                throw ioError(vb::kPastEndOfFile, "Input past end of file");
             }
             if (writer.put(b ^ chain) == EOF) {
-                throw ioError(kErrorDeviceIo, "Could not write the decoded string file");
+                throw ioError(vb::kDeviceIo, "Could not write the decoded string file");
             }
             chain = static_cast<unsigned char>(b);
         }
@@ -78,7 +74,7 @@ void DecodeFile(std::u16string source, std::u16string target) {
     // The target first, then the source; a failed flush of the target counts.
     errno = 0;
     if (std::fclose(out.release()) != 0) {
-        throw ioError(kErrorDeviceIo, "Could not write the decoded string file");
+        throw ioError(vb::kDeviceIo, "Could not write the decoded string file");
     }
     in.reset();
 }

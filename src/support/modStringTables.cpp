@@ -15,9 +15,6 @@ namespace torva {
 
 namespace {
 
-// What a keyed collection reports for a key that it holds already.
-constexpr int32_t kErrorDuplicateKey = 457;
-
 // Keyed by stringIdKey; entries are only ever added.
 std::unordered_map<std::u16string, std::u16string>& stringTable() {
     static std::unordered_map<std::u16string, std::u16string> table;
@@ -55,7 +52,7 @@ std::string readWhole(std::FILE* file) {
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) != 0 || (size = std::ftell(file)) < 0 ||
         std::fseek(file, 0, SEEK_SET) != 0) {
-        throw Error(57, u"Could not read the decoded string file");
+        throw Error(vb::kDeviceIo, u"Could not read the decoded string file");
     }
     std::string bytes(static_cast<size_t>(size), '\0');
     bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
@@ -65,7 +62,7 @@ std::string readWhole(std::FILE* file) {
         bytes.append(buffer, n);
     }
     if (std::ferror(file)) {
-        throw Error(57, u"Could not read the decoded string file");
+        throw Error(vb::kDeviceIo, u"Could not read the decoded string file");
     }
     return bytes;
 }
@@ -100,7 +97,7 @@ bool LoadStringTable() noexcept {
             const bool added =
                 stringTable().emplace(stringIdKey(line.id), std::move(line.text)).second;
             if (!added) {
-                throw Error(kErrorDuplicateKey,
+                throw Error(vb::kDuplicateKey,
                             u"This key is already associated with an element of this collection");
             }
         }

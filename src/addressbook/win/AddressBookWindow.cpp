@@ -77,7 +77,7 @@ class AddressBookWindow final : public AddressBookView {
     void addEntry(const std::u16string& text) override {
         if (SendMessageW(item(Ctl::lbBooks), LB_ADDSTRING, 0,
                          reinterpret_cast<LPARAM>(wide(text))) < 0)
-            throw Error(7, u"Out of memory");
+            throw Error(vb::kOutOfMemory, u"Out of memory");
     }
     int entryCount() override {
         return static_cast<int>(SendMessageW(item(Ctl::lbBooks), LB_GETCOUNT, 0, 0));
@@ -146,7 +146,8 @@ class AddressBookWindow final : public AddressBookView {
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
     HWND item(Ctl ctl) const { return GetDlgItem(window_.get(), controlId(ctl)); }
     void checkIndex(int index) {
-        if (index < 0 || index >= entryCount()) throw Error(381, u"Invalid property array index");
+        if (index < 0 || index >= entryCount())
+            throw Error(vb::kInvalidArrayIndex, u"Invalid property array index");
     }
     void applyFont(Ctl ctl);
     void placeControls();
@@ -247,7 +248,7 @@ void AddressBookWindow::placeControls() {
 std::u16string AddressBookWindow::entryText(int index) {
     checkIndex(index);
     const LRESULT length = SendMessageW(item(Ctl::lbBooks), LB_GETTEXTLEN, index, 0);
-    if (length < 0) throw Error(381, u"Invalid property array index");
+    if (length < 0) throw Error(vb::kInvalidArrayIndex, u"Invalid property array index");
     std::u16string text(static_cast<size_t>(length) + 1, u'\0');
     SendMessageW(item(Ctl::lbBooks), LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(length));
@@ -299,19 +300,20 @@ void AddressBookWindow::applyFont(Ctl ctl) {
     UniqueFont font(CreateFontW(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, wide(f.name)));
-    if (!font) throw Error(380, u"Invalid property value");
+    if (!font) throw Error(vb::kInvalidPropertyValue, u"Invalid property value");
     SendMessageW(item(ctl), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
     f.font = std::move(font);  // the old one only after the control let go of it
 }
 
 void AddressBookWindow::setCaption(Ctl ctl, const std::u16string& text) {
     if (layoutOf(ctl).kind == CtlKind::ListBox)
-        throw Error(438, u"Object doesn't support this property or method");
+        throw Error(vb::kNotSupported, u"Object doesn't support this property or method");
     SetWindowTextW(item(ctl), wide(text));
 }
 
 void AddressBookWindow::setTooltip(Ctl ctl, const std::u16string& text) {
-    if (!tooltip_) throw Error(438, u"Object doesn't support this property or method");
+    if (!tooltip_)
+        throw Error(vb::kNotSupported, u"Object doesn't support this property or method");
     TOOLINFOW ti{};
     ti.cbSize = sizeof ti;
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -321,7 +323,7 @@ void AddressBookWindow::setTooltip(Ctl ctl, const std::u16string& text) {
     ti.lpszText = reinterpret_cast<LPWSTR>(copy.data());
     SendMessageW(tooltip_.get(), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     if (!SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)))
-        throw Error(7, u"Out of memory");
+        throw Error(vb::kOutOfMemory, u"Out of memory");
 }
 
 void AddressBookWindow::setIcon(std::span<const uint8_t> ico) {
@@ -330,12 +332,13 @@ void AddressBookWindow::setIcon(std::span<const uint8_t> ico) {
         return static_cast<uint32_t>(ico[at]) | static_cast<uint32_t>(ico[at + 1]) << 8 |
                static_cast<uint32_t>(ico[at + 2]) << 16 | static_cast<uint32_t>(ico[at + 3]) << 24;
     };
-    if (ico.size() < 22) throw Error(481, u"Invalid picture");
+    if (ico.size() < 22) throw Error(vb::kInvalidPicture, u"Invalid picture");
     const uint32_t size = dword(6 + 8), offset = dword(6 + 12);
-    if (offset > ico.size() || size > ico.size() - offset) throw Error(481, u"Invalid picture");
+    if (offset > ico.size() || size > ico.size() - offset)
+        throw Error(vb::kInvalidPicture, u"Invalid picture");
     UniqueIcon icon(CreateIconFromResourceEx(const_cast<PBYTE>(ico.data() + offset), size, TRUE,
                                              0x00030000, 16, 16, LR_DEFAULTCOLOR));
-    if (!icon) throw Error(481, u"Invalid picture");
+    if (!icon) throw Error(vb::kInvalidPicture, u"Invalid picture");
     SendMessageW(window_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon.get()));
     SendMessageW(window_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon.get()));
     icon_ = std::move(icon);
