@@ -12,6 +12,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/win/Com.h"
 #include "platform/win/Handle.h"
 #include "base/Error.h"
 
@@ -26,8 +27,6 @@ inline void destroyIcon(HICON icon) noexcept { DestroyIcon(icon); }
 using UniqueIcon = UniqueHandle<HICON, destroyIcon>;
 inline void destroyWindow(HWND hwnd) noexcept { DestroyWindow(hwnd); }
 using UniqueWindow = UniqueHandle<HWND, destroyWindow>;
-
-const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
 // The module this code lives in (the add-in DLL, or a test program): the
 // window class belongs to it, so that it goes when the DLL goes.

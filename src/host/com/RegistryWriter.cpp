@@ -1,13 +1,14 @@
 #include "host/com/RegistryWriter.h"
 
 #include "host/com/Registration.h"
+#include "platform/win/Com.h"
 #include "platform/win/Handle.h"
 
 namespace torva::com {
 
-namespace {
+using win::wide;
 
-const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+namespace {
 
 // The key under which a table root lives for this install.
 HKEY rootKey(Root root, bool perUser, std::u16string& prefix) {
