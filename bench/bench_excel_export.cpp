@@ -110,8 +110,8 @@ int run() {
         if (round == 0) names = counters.getIDsOfNames - namesBefore;
         // The export keeps these until the next one; the emulator's objects
         // must go before its static tables do.
-        xlApp.reset();
-        xlSheet.reset();
+        excelExport.xlApp.reset();
+        excelExport.xlSheet.reset();
         platform::deleteFile(path);
         if (!ok) {
             std::printf("the export failed\n");

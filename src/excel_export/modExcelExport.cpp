@@ -15,12 +15,7 @@ using automation::asObject;
 using automation::asString;
 using automation::ObjectRef;
 
-ObjectRef xlApp;
-ObjectRef xlSheet;
-RangeBounds selectionBounds{0, 0, 0, 0};
-std::array<bool, kHighestFlaggedRow + 1> rowSelected{};
-int32_t rowScanEnd = 0;
-int32_t columnScanEnd = 0;
+ExcelExportState excelExport;
 
 namespace {
 
@@ -38,7 +33,6 @@ constexpr automation::Guid kWorksheetIid{
 
 // The worksheet's Cells, asked once per export (at its first cell) rather
 // than once per cell.
-ObjectRef xlCells;
 
 // Every way out of an export lets go of Excel's objects: a reference kept
 // past the action would keep Excel's workbook from closing.
@@ -47,7 +41,7 @@ struct ReleaseExcelObjects {
     ReleaseExcelObjects(const ReleaseExcelObjects&) = delete;
     ReleaseExcelObjects& operator=(const ReleaseExcelObjects&) = delete;
     ~ReleaseExcelObjects() {
-        xlCells.reset();
+        excelExport.xlCells.reset();
         releaseExcelReferences();
     }
 };
@@ -62,8 +56,8 @@ std::u16string trimBlanks(std::u16string text) {
 
 // The displayed text of a cell of xlSheet, blanks trimmed.
 std::u16string cellText(int32_t row, int32_t col) {
-    if (!xlCells) xlCells = asObject(xlSheet->get(u"Cells"));
-    const ObjectRef cell = asObject(xlCells->get(u"Item", {Arg(row), Arg(col)}));
+    if (!excelExport.xlCells) excelExport.xlCells = asObject(excelExport.xlSheet->get(u"Cells"));
+    const ObjectRef cell = asObject(excelExport.xlCells->get(u"Item", {Arg(row), Arg(col)}));
     return trimBlanks(asString(cell->get(u"Text")));
 }
 
@@ -80,7 +74,7 @@ int32_t toNumber(std::u16string_view digits) {
 
 void flagRow(int32_t row) {
     if (row < 0 || row > kHighestFlaggedRow) subscriptOutOfRange();
-    rowSelected[static_cast<size_t>(row)] = true;
+    excelExport.rowSelected[static_cast<size_t>(row)] = true;
 }
 
 }  // namespace
@@ -94,24 +88,24 @@ RangeBounds mergeBounds(const RangeBounds& a, const RangeBounds& b) {
 }
 
 int32_t lastRowOfColumn(int32_t c) {
-    int32_t r = rowScanEnd;
+    int32_t r = excelExport.rowScanEnd;
     for (;;) {
         if (cellText(r + 1, c).empty()) break;
         ++r;
         if (r >= kColumnScanLimit) break;
     }
-    rowScanEnd = r;
+    excelExport.rowScanEnd = r;
     return r;
 }
 
 int32_t lastColumnOfRow(int32_t r) {
-    int32_t c = columnScanEnd;
+    int32_t c = excelExport.columnScanEnd;
     for (;;) {
         if (cellText(r, c + 1).empty()) break;
         ++c;
         if (c >= kRowScanLimit) break;
     }
-    columnScanEnd = c;
+    excelExport.columnScanEnd = c;
     return c;
 }
 
@@ -159,13 +153,14 @@ RangeBounds getRangeBounds(const ObjectRef& range) {
 }
 
 void analyseSelection() {
-    selectionBounds = {0, 0, 0, 0};
-    const ObjectRef selection = asObject(xlApp->get(u"Selection"));
+    excelExport.selectionBounds = {0, 0, 0, 0};
+    const ObjectRef selection = asObject(excelExport.xlApp->get(u"Selection"));
     if (!selection || selection->typeName() != u"Range") return;
-    columnScanEnd = 0;
-    rowScanEnd = 0;
-    for (int32_t r = 1; r <= kHighestFlaggedRow; ++r) rowSelected[static_cast<size_t>(r)] = false;
-    selectionBounds = getRangeBounds(asObject(xlApp->get(u"Selection")));
+    excelExport.columnScanEnd = 0;
+    excelExport.rowScanEnd = 0;
+    for (int32_t r = 1; r <= kHighestFlaggedRow; ++r)
+        excelExport.rowSelected[static_cast<size_t>(r)] = false;
+    excelExport.selectionBounds = getRangeBounds(asObject(excelExport.xlApp->get(u"Selection")));
 }
 
 bool readsAsNumber(std::u16string_view text, char16_t decimal, char16_t grouping) {
@@ -231,13 +226,13 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
     bool result = false;
     const ReleaseExcelObjects release;
     try {
-        xlApp = app;
+        excelExport.xlApp = app;
         // With no workbook open there is no active sheet: Nothing stays
         // Nothing, and the selection (Nothing too) is then no range.
-        const ObjectRef sheet = asObject(xlApp->get(u"ActiveSheet"));
-        xlSheet = sheet ? sheet->queryInterface(kWorksheetIid) : nullptr;
+        const ObjectRef sheet = asObject(excelExport.xlApp->get(u"ActiveSheet"));
+        excelExport.xlSheet = sheet ? sheet->queryInterface(kWorksheetIid) : nullptr;
         analyseSelection();
-        const RangeBounds b = selectionBounds;
+        const RangeBounds b = excelExport.selectionBounds;
         if (!(b.lastRow - b.firstRow >= 1 && b.lastCol - b.firstCol >= 1)) {
             showInfoMessage(GetString(u"0923"));
             return false;
@@ -256,7 +251,7 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
 
         for (int32_t r = b.firstRow + 1; r <= b.lastRow; ++r) {
             if (r > kHighestFlaggedRow) subscriptOutOfRange();
-            if (!rowSelected[static_cast<size_t>(r)]) continue;
+            if (!excelExport.rowSelected[static_cast<size_t>(r)]) continue;
             line.clear();
             for (int32_t c = b.firstCol; c <= b.lastCol; ++c) line += cellText(r, c) + u'\t';
             writeLine(file.get(), std::u16string_view(line).substr(0, line.size() - 1));
@@ -270,8 +265,8 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
 }
 
 void releaseExcelReferences() noexcept {
-    xlSheet.reset();
-    xlApp.reset();
+    excelExport.xlSheet.reset();
+    excelExport.xlApp.reset();
 }
 
 }  // namespace torva

@@ -27,12 +27,16 @@ inline constexpr int32_t kColumnScanLimit = 300;  // rows a whole-column scan ma
 inline constexpr int32_t kRowScanLimit = 250;     // columns a whole-row scan may reach
 inline constexpr int32_t kMergeStart = 5000;
 
-extern automation::ObjectRef xlApp;
-extern automation::ObjectRef xlSheet;
-extern RangeBounds selectionBounds;
-extern std::array<bool, kHighestFlaggedRow + 1> rowSelected;  // index 0 unused
-extern int32_t rowScanEnd;
-extern int32_t columnScanEnd;
+struct ExcelExportState {
+    automation::ObjectRef xlApp;
+    automation::ObjectRef xlSheet;
+    automation::ObjectRef xlCells;  // the sheet's Cells, taken at the first cell read
+    RangeBounds selectionBounds{0, 0, 0, 0};
+    std::array<bool, kHighestFlaggedRow + 1> rowSelected{};  // index 0 unused
+    int32_t rowScanEnd = 0;
+    int32_t columnScanEnd = 0;
+};
+extern ExcelExportState excelExport;
 
 // Selection analysis.
 void analyseSelection();

@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     releaseExcelReferences();
     platform::posix::recorder().clear();  // the notices would pile up
 
-    const RangeBounds b = selectionBounds;
+    const RangeBounds b = excelExport.selectionBounds;
     if (ok) {
         // A complete file: the byte-order mark, whole UTF-16 units, CR LF last,
         // and a block of at least two rows and two columns within the flags.

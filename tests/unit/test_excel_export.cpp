@@ -119,8 +119,8 @@ TEST_F(ExcelExport, ChartSheetAndWholeSheetFailSilently) {
 TEST_F(ExcelExport, TwoAreasInEitherOrderGiveTheSameBoundsAndFlags) {
     for (const auto* selection : {u"A1:B3,D5:E6", u"D5:E6,A1:B3"}) {
         ASSERT_TRUE(run(sheet(selection)).has_value());
-        EXPECT_EQ(selectionBounds, (RangeBounds{1, 6, 1, 5}));
-        for (int r = 1; r <= 6; ++r) EXPECT_EQ(rowSelected[r], r != 4) << "row " << r;
+        EXPECT_EQ(excelExport.selectionBounds, (RangeBounds{1, 6, 1, 5}));
+        for (int r = 1; r <= 6; ++r) EXPECT_EQ(excelExport.rowSelected[r], r != 4) << "row " << r;
     }
 }
 
@@ -143,23 +143,23 @@ TEST_F(ExcelExport, WholeColumnsScanDownToAHighWaterMarkCappedAt300) {
         cells.emplace_back(u"E" + std::u16string(1, char16_t(u'0' + r)), u"e");
     ASSERT_TRUE(run(sheet(u"C:E", cells)).has_value());
     // Column E continues from row 10 where C stopped and finds nothing more.
-    EXPECT_EQ(selectionBounds, (RangeBounds{1, 10, 3, 5}));
+    EXPECT_EQ(excelExport.selectionBounds, (RangeBounds{1, 10, 3, 5}));
 
     auto deep = column(u"A", 400);
     for (auto& [name, text] : column(u"B", 400)) deep.emplace_back(name, text);
     ASSERT_TRUE(run(sheet(u"A:B", deep)).has_value());
-    EXPECT_EQ(selectionBounds,
+    EXPECT_EQ(excelExport.selectionBounds,
               (RangeBounds{1, 301, 1, 2}));  // the second scan looks one cell further
 
     // An empty first cell ends the scan at row 0.
     run(sheet(u"F:G"));
-    EXPECT_EQ(selectionBounds, (RangeBounds{1, 0, 6, 7}));
+    EXPECT_EQ(excelExport.selectionBounds, (RangeBounds{1, 0, 6, 7}));
 }
 
 TEST_F(ExcelExport, WholeRowsScanAlongTheFirstRow) {
     const auto bytes =
         run(sheet(u"2:4", {{u"A2", u"a"}, {u"B2", u"b"}, {u"C2", u"c"}, {u"B3", u"x"}}));
-    EXPECT_EQ(selectionBounds, (RangeBounds{2, 4, 1, 3}));
+    EXPECT_EQ(excelExport.selectionBounds, (RangeBounds{2, 4, 1, 3}));
     EXPECT_EQ(bytes, exportBytes({"a\tb\tc", "\tx\t", "\t\t"}));
 }
 
