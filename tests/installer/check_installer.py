@@ -20,14 +20,7 @@ import subprocess
 import sys
 import tempfile
 
-failures = []
-
-
-def check(name, ok, detail=""):
-    print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))
-    if not ok:
-        failures.append(name)
-    return ok
+from checklist import check, failures
 
 
 def winpath(path):

@@ -18,16 +18,10 @@ import sys
 import tempfile
 import zlib
 
+from checklist import check, failures
+
 MACHINES = {"x64": 0x8664, "x86": 0x14C}
 COMPONENT_64BIT = 256
-failures = []
-
-
-def check(name, ok, detail=""):
-    print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))
-    if not ok:
-        failures.append(name)
-    return ok
 
 
 def table(msi, name):
