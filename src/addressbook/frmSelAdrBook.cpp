@@ -10,7 +10,9 @@
 
 #include "platform/Platform.h"
 #include "base/Error.h"
+#include "base/Text.h"
 #include "support/modLog.h"
+#include "support/ExportFile.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
 
@@ -64,15 +66,6 @@ std::optional<double> readNumber(std::u16string_view text) {
     return v;
 }
 
-bool equalsAsciiIgnoreCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? c + 32 : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 // The ID after `tag`, four digits with leading zeros ("0952" gives "0953").
 std::u16string nextId(std::u16string_view tag) {
     const auto n = readNumber(tag);
@@ -87,27 +80,12 @@ std::u16string decimalId(int n) {
     return std::u16string(s.begin(), s.end());
 }
 
-// One line of the export file: its UTF-16LE code units, then CR LF.
-void writeLine(std::FILE* file, std::u16string_view line) {
-    std::string bytes((line.size() + 2) * 2, '\0');
-    size_t at = 0;
-    auto put = [&bytes, &at](char16_t unit) {
-        bytes[at++] = static_cast<char>(unit & 0xFF);
-        bytes[at++] = static_cast<char>(unit >> 8);
-    };
-    for (char16_t unit : line) put(unit);
-    put(u'\r');
-    put(u'\n');
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-        throw Error(vb::kDeviceIo, u"Device I/O error");
-}
-
 }  // namespace
 
 bool readTruthValue(std::u16string_view text) {
     const std::u16string t = trimmed(text);
-    if (equalsAsciiIgnoreCase(t, u"True")) return true;
-    if (equalsAsciiIgnoreCase(t, u"False")) return false;
+    if (equalsAsciiIgnoreCase<char16_t>(t, u"True")) return true;
+    if (equalsAsciiIgnoreCase<char16_t>(t, u"False")) return false;
     const auto n = readNumber(t);
     if (!n) typeMismatch();
     return *n != 0;
@@ -276,10 +254,8 @@ bool frmSelAdrBook::exportContacts() noexcept {
             addIds(5120, 5128);
         header.pop_back();
 
-        platform::File file = platform::openFile(FileName, "wb");
-        if (std::fwrite("\xFF\xFE", 1, 2, file.get()) != 2)
-            throw Error(vb::kDeviceIo, u"Device I/O error");
-        writeLine(file.get(), header);
+        ExportFile file(FileName);
+        file.writeLine(header);
 
         // One item at a time, taken by its index and let go once its line is
         // written: Exchange refuses a client more than a few hundred open
@@ -291,7 +267,7 @@ bool frmSelAdrBook::exportContacts() noexcept {
                 // lists and other items, which ends the export.
                 const ObjectRef contact =
                     asObject(items->call(u"Item", {k}))->queryInterface(kIidContactItem);
-                writeLine(file.get(), getContactLine(contact));
+                file.writeLine(getContactLine(contact));
             }
         };
         const int count = view_->entryCount();
@@ -307,7 +283,7 @@ bool frmSelAdrBook::exportContacts() noexcept {
                 writeItems(objectOf(folder, u"Items"));
             }
         }
-        if (std::fclose(file.release()) != 0) throw Error(vb::kDeviceIo, u"Device I/O error");
+        file.close();
         return true;
     } catch (...) {
         // Silent, as the user sees only that nothing starts; the lines

@@ -1,10 +1,8 @@
 #include "automation/DispatchPacking.h"
 
-namespace torva::automation {
+#include "base/Text.h"
 
-namespace {
-char16_t lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
-}  // namespace
+namespace torva::automation {
 
 DispatchLayout layoutArgs(std::u16string_view member, const Args& args) {
     DispatchLayout out;
@@ -37,7 +35,7 @@ void dispidCacheKey(std::u16string& key, std::u16string_view typeKey,
                     const std::vector<std::u16string>& names) {
     key.clear();
     for (const auto& n : names) {
-        for (char16_t c : n) key += lower(c);
+        for (char16_t c : n) key += asciiLower(c);
         key += u'\n';
     }
     key += typeKey;

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "automation/Automation.h"
+#include "base/Text.h"
 
 namespace torva::automation {
 
@@ -85,10 +86,8 @@ int32_t asInt(const Value& v) {
 bool asBool(const Value& v) {
     if (const auto* b = std::get_if<bool>(&v)) return *b;
     if (const auto* s = std::get_if<std::u16string>(&v)) {
-        std::u16string lower;
-        for (char16_t c : *s) lower += (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-        if (lower == u"true") return true;
-        if (lower == u"false") return false;
+        if (equalsAsciiIgnoreCase<char16_t>(*s, u"true")) return true;
+        if (equalsAsciiIgnoreCase<char16_t>(*s, u"false")) return false;
     }
     return asDouble(v) != 0;
 }

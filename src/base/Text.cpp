@@ -80,4 +80,13 @@ std::u16string fromUtf8(std::string_view text) {
     return out;
 }
 
+std::string toUtf16Le(std::u16string_view text) {
+    std::string bytes(2 * text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
+    }
+    return bytes;
+}
+
 }  // namespace torva

@@ -5,6 +5,7 @@
 #include "handoff/modAddin.h"
 #include "platform/Platform.h"
 #include "base/Error.h"
+#include "support/ExportFile.h"
 #include "support/modStringTables.h"
 
 namespace torva {
@@ -196,18 +197,6 @@ bool readsAsNumber(std::u16string_view text, char16_t decimal, char16_t grouping
 
 namespace {
 
-// One line of the export file: its UTF-16LE code units, then CR LF.
-void writeLine(std::FILE* file, std::u16string_view line) {
-    std::string bytes;
-    bytes.reserve((line.size() + 2) * 2);
-    for (char16_t unit : std::u16string(line) + u"\r\n") {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-        throw Error(vb::kDeviceIo, u"Device I/O error");
-}
-
 std::u16string headerField(const std::u16string& text, int32_t k) {
     if (text.empty()) {
         const int32_t code = 64 + k;
@@ -237,9 +226,7 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
             showInfoMessage(GetString(u"0923"));
             return false;
         }
-        platform::File file = platform::openFile(path, "wb");
-        if (std::fwrite("\xFF\xFE", 1, 2, file.get()) != 2)
-            throw Error(vb::kDeviceIo, u"Device I/O error");
+        ExportFile file(path);
 
         std::u16string line;
         int32_t k = 1;
@@ -247,16 +234,16 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
             line += headerField(cellText(b.firstRow, c), k) + u'\t';
             ++k;
         }
-        writeLine(file.get(), std::u16string_view(line).substr(0, line.size() - 1));
+        file.writeLine(std::u16string_view(line).substr(0, line.size() - 1));
 
         for (int32_t r = b.firstRow + 1; r <= b.lastRow; ++r) {
             if (r > kHighestFlaggedRow) subscriptOutOfRange();
             if (!excelExport.rowSelected[static_cast<size_t>(r)]) continue;
             line.clear();
             for (int32_t c = b.firstCol; c <= b.lastCol; ++c) line += cellText(r, c) + u'\t';
-            writeLine(file.get(), std::u16string_view(line).substr(0, line.size() - 1));
+            file.writeLine(std::u16string_view(line).substr(0, line.size() - 1));
         }
-        if (std::fclose(file.release()) != 0) throw Error(vb::kDeviceIo, u"Device I/O error");
+        file.close();
         result = true;
     } catch (...) {
         // Every failure ends the export silently; a begun file stays.

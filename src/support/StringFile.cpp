@@ -1,5 +1,6 @@
 #include "support/StringFile.h"
 
+#include "base/Text.h"
 #include "support/modDecode.h"
 #include "support/modStringTables.h"
 
@@ -36,15 +37,7 @@ std::u16string textFromUtf16Le(std::string_view bytes) {
     return text;
 }
 
-std::string utf16LeWithBom(std::u16string_view text) {
-    std::string bytes("\xFF\xFE");
-    bytes.reserve(2 + 2 * text.size());
-    for (char16_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
+std::string utf16LeWithBom(std::u16string_view text) { return "\xFF\xFE" + toUtf16Le(text); }
 
 std::vector<std::u16string_view> splitStringFileLines(std::u16string_view text) {
     std::vector<std::u16string_view> lines;
@@ -82,12 +75,8 @@ void scrambleBytes(std::span<uint8_t> bytes) {
 }
 
 void unscrambleBytes(std::span<uint8_t> bytes) {
-    uint8_t previous = kDecodeStartByte;
-    for (uint8_t& b : bytes) {
-        const uint8_t stored = b;
-        b = static_cast<uint8_t>(b ^ previous);
-        previous = stored;
-    }
+    ChainedXorDecoder decode;
+    for (uint8_t& b : bytes) b = decode(b);
 }
 
 }  // namespace torva

@@ -52,7 +52,7 @@ void DecodeFile(std::u16string source, std::u16string target) {
         throw ioError(vb::kDeviceIo, "Could not measure the string file");
     }
 
-    unsigned char chain = kDecodeStartByte;
+    ChainedXorDecoder decode;
     {  // the locks end before the streams are closed
         platform::LockedStream reader(in.get());
         platform::LockedStream writer(out.get());
@@ -64,10 +64,9 @@ void DecodeFile(std::u16string source, std::u16string target) {
             if (b == EOF) {
                 throw ioError(vb::kPastEndOfFile, "Input past end of file");
             }
-            if (writer.put(b ^ chain) == EOF) {
+            if (writer.put(decode(static_cast<unsigned char>(b))) == EOF) {
                 throw ioError(vb::kDeviceIo, "Could not write the decoded string file");
             }
-            chain = static_cast<unsigned char>(b);
         }
     }
 

@@ -130,7 +130,7 @@ TEST_F(LogOnWindows, UnwritableFolderShowsTheRealMessageBox) {
     helper.join();
 
     const std::wstring folder(WorkingFolder.begin(), WorkingFolder.end());
-    const std::u16string description = platform::win::systemMessage(ERROR_PATH_NOT_FOUND);
+    const std::u16string description = win::systemMessage(ERROR_PATH_NOT_FOUND);
     EXPECT_EQ(seen.caption, L"TorvaAddIn");
     EXPECT_EQ(seen.text, L"Could not write Error-Log: File: " + folder + L"\\torva.log" +
                              L" Description: " +

@@ -13,17 +13,18 @@
 #include <vector>
 
 #include "automation/DispatchPacking.h"
+#include "base/Text.h"
+#include "platform/win/ComObject.h"
 
 namespace torva::automation::win {
 
 using torva::win::Bstr;
+using torva::win::ComObject;
 using torva::win::ExcepInfo;
 using torva::win::hresultText;
 using torva::win::Variant;
 
 namespace {
-
-char16_t folded(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
 
 // Member names compare as GetIDsOfNames compares them, without regard to
 // case; a name is looked up as the caller spelled it, without a key built.
@@ -31,7 +32,7 @@ struct FoldedHash {
     using is_transparent = void;
     size_t operator()(std::u16string_view s) const noexcept {
         uint64_t h = 14695981039346656037ull;  // FNV-1a
-        for (char16_t c : s) h = (h ^ folded(c)) * 1099511628211ull;
+        for (char16_t c : s) h = (h ^ asciiLower(c)) * 1099511628211ull;
         return static_cast<size_t>(h ^ (h >> 32));
     }
 };
@@ -40,7 +41,7 @@ struct FoldedEqual {
     bool operator()(std::u16string_view a, std::u16string_view b) const noexcept {
         if (a.size() != b.size()) return false;
         for (size_t i = 0; i < a.size(); ++i)
-            if (folded(a[i]) != folded(b[i])) return false;
+            if (asciiLower(a[i]) != asciiLower(b[i])) return false;
         return true;
     }
 };
@@ -128,25 +129,14 @@ size_t liveWrappers = 0;
 }
 
 // Receives one event interface's calls and hands them to the handler.
-class EventSink final : public IDispatch {
+class EventSink final : public ComObject<EventSink, IDispatch> {
   public:
     EventSink(const IID& iid, EventHandler handler) : iid_(iid), handler_(std::move(handler)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == iid_) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
+    void* interfaceFor(REFIID riid) noexcept {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == iid_)
+            return static_cast<IDispatch*>(this);
+        return nullptr;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
         if (!n) return E_POINTER;
@@ -200,7 +190,6 @@ class EventSink final : public IDispatch {
         return DISP_E_EXCEPTION;
     }
 
-    ULONG refs_ = 1;
     IID iid_;
     EventHandler handler_;
 };
@@ -311,7 +300,9 @@ class DispatchObject final : public Object {
         ComPtr<IConnectionPoint> point;
         HRESULT hr = container->FindConnectionPoint(iid, point.put());
         if (FAILED(hr)) fail(hr);
-        auto sink = ComPtr<IDispatch>::attach(new EventSink(iid, std::move(handler)));
+        ComPtr<IDispatch> sink;
+        hr = EventSink::createInstance(IID_IDispatch, sink.putVoid(), iid, std::move(handler));
+        if (FAILED(hr)) fail(hr);
         DWORD cookie = 0;
         hr = point->Advise(sink.get(), &cookie);
         if (FAILED(hr)) fail(hr);
@@ -393,7 +384,7 @@ class DispatchObject final : public Object {
         } else {
             id = askIds(&name, 1)[0];
             std::u16string key(name);
-            for (char16_t& c : key) c = folded(c);
+            for (char16_t& c : key) c = asciiLower(c);
             t.members.emplace(std::move(key), id);
         }
         spelling.at = name.data();

@@ -3,14 +3,14 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include "host/com/ComObject.h"
+#include "platform/win/ComObject.h"
 
 namespace torva::com {
 
 using Creator = HRESULT (*)(REFIID, void**) noexcept;
 
 // One generic factory; the class table gives it the creator.
-class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
+class ClassFactory final : public win::ComObject<ClassFactory, IClassFactory> {
   public:
     explicit ClassFactory(Creator creator) noexcept : creator_(creator) {}
 
@@ -26,7 +26,7 @@ class ClassFactory final : public ComObject<ClassFactory, IClassFactory> {
         return creator_(iid, out);
     }
     STDMETHODIMP LockServer(BOOL lock) noexcept override {
-        lock ? ++moduleCount() : --moduleCount();
+        lock ? ++win::moduleCount() : --win::moduleCount();
         return S_OK;
     }
 

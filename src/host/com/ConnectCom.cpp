@@ -11,9 +11,9 @@
 #include "TorvaAddIn_h.h"
 #include "automation/win/DispatchObject.h"
 #include "host/ConnectClass.h"
-#include "host/com/ComObject.h"
 #include "host/com/Module.h"
 #include "platform/win/Com.h"
+#include "platform/win/ComObject.h"
 #include "platform/win/Extensibility.h"
 
 namespace torva::com {
@@ -62,13 +62,13 @@ HRESULT toCom(const automation::ObjectRef& object, IDispatch** out) {
 // itself (released last, after the object), so that COM cannot unload the
 // DLL under a timer whose next tick would run freed code.
 template <typename Portable>
-struct CountedPortable final : ModuleReference, Portable {};
+struct CountedPortable final : win::ModuleReference, Portable {};
 
 // What the four classes share: IUnknown, IDispatch over the default
 // interface, IDTExtensibility2 and ISupportErrorInfo.
 template <typename Derived, typename Portable, typename DefaultInterface>
 class ConnectCom
-    : public ComObject<Derived, DefaultInterface, win::IDTExtensibility2, ISupportErrorInfo> {
+    : public win::ComObject<Derived, DefaultInterface, win::IDTExtensibility2, ISupportErrorInfo> {
   public:
     ConnectCom() : portable_(std::make_shared<CountedPortable<Portable>>()) {
         win::ComPtr<ITypeLib> library;

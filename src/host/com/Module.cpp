@@ -10,33 +10,16 @@
 #include "host/com/ConnectCom.h"
 #include "host/com/Module.h"
 #include "host/com/RegistryWriter.h"
+#include "platform/win/ModulePath.h"
 
 namespace torva::com {
 
-std::atomic<long>& moduleCount() noexcept {
-    static std::atomic<long> count{0};
-    return count;
-}
-
-namespace {
-
-HMODULE thisModule = nullptr;
-
-}  // namespace
-
-std::u16string modulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n =
-            GetModuleFileNameW(thisModule, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
+std::u16string modulePath() noexcept {
+    try {
+        return win::modulePath();
+    } catch (...) {
+        return {};
     }
-    return {path.begin(), path.end()};
 }
 
 }  // namespace torva::com
@@ -45,7 +28,6 @@ using namespace torva::com;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        thisModule = instance;
         DisableThreadLibraryCalls(instance);
     }
     return TRUE;
@@ -60,7 +42,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-STDAPI DllCanUnloadNow() { return moduleCount() == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() { return torva::win::moduleCount() == 0 ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() { return registerServer(modulePath(), false); }
 

@@ -4,7 +4,7 @@
 
 namespace torva::com {
 
-// Full path of the loaded add-in DLL.
-std::u16string modulePath();
+// Full path of the loaded add-in DLL; empty when the system will not say.
+std::u16string modulePath() noexcept;
 
 }  // namespace torva::com

@@ -8,9 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Error.h"
+#include "base/Text.h"
 #include "platform/Platform.h"
 #include "platform/posix/Recorder.h"
-#include "base/Error.h"
 
 namespace torva::platform {
 
@@ -27,11 +28,7 @@ std::string_view trim(std::string_view s) {
 }
 
 // Profile names compare without regard to case, as on Windows.
-bool sameName(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
+bool sameName(std::string_view a, std::string_view b) { return equalsAsciiIgnoreCase(a, b); }
 
 // The name inside "[...]", or nothing when the line is not a section header.
 bool sectionHeader(std::string_view line, std::string_view& name) {

@@ -1,19 +1,18 @@
 #include "platform/win/Com.h"
+#include "platform/win/ComObject.h"
+#include "platform/win/LastError.h"
 
 #include <cstdio>
 
 namespace torva::win {
 
+std::atomic<long>& moduleCount() noexcept {
+    static std::atomic<long> count{0};
+    return count;
+}
+
 std::u16string hresultText(HRESULT hr) {
-    wchar_t* text = nullptr;
-    const DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::u16string out;
-    if (n && text) out = fromWide(text, n);
-    if (text) LocalFree(text);
-    while (!out.empty() && (out.back() == u'\r' || out.back() == u'\n' || out.back() == u' '))
-        out.pop_back();
+    std::u16string out = systemMessage(static_cast<DWORD>(hr));
     if (out.empty()) {
         char buf[40];
         std::snprintf(buf, sizeof buf, "Automation error 0x%08lX",

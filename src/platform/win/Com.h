@@ -13,6 +13,7 @@
 
 #include "base/Guid.h"
 #include "base/Error.h"
+#include "platform/win/Wide.h"
 
 namespace torva::win {
 
@@ -83,13 +84,6 @@ inline void throwIfFailed(HRESULT hr) {
 inline void throwIfFailed(HRESULT hr, std::u16string_view what) {
     if (FAILED(hr))
         throw torva::Error::fromHResult(hr, std::u16string(what) + u": " + hresultText(hr));
-}
-
-inline const wchar_t* wide(const std::u16string& s) {
-    return reinterpret_cast<const wchar_t*>(s.c_str());
-}
-inline std::u16string fromWide(const wchar_t* s, size_t n) {
-    return {reinterpret_cast<const char16_t*>(s), n};
 }
 
 class Bstr {

@@ -8,6 +8,7 @@
 
 #include "platform/Platform.h"
 #include "platform/win/LastError.h"
+#include "platform/win/ModulePath.h"
 #include "base/Text.h"
 
 namespace torva::platform {
@@ -32,7 +33,7 @@ int LockedStream::put(int byte) noexcept { return _putc_nolock(byte, stream_); }
 File openFile(std::u16string_view path, const char* mode) {
     const std::wstring wideMode(mode, mode + std::strlen(mode));
     SetLastError(0);
-    File file(_wfopen(win::wide(path).c_str(), wideMode.c_str()));
+    File file(_wfopen(win::wide(std::u16string(path)), wideMode.c_str()));
     if (!file) {
         const DWORD code = GetLastError();
         if (code != 0) {
@@ -68,12 +69,12 @@ void randomBytes(std::span<uint8_t> out) {
 }
 
 bool isFile(std::u16string_view path) {
-    const DWORD attributes = GetFileAttributesW(win::wide(path).c_str());
+    const DWORD attributes = GetFileAttributesW(win::wide(std::u16string(path)));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 void deleteFile(std::u16string_view path) {
-    if (!DeleteFileW(win::wide(path).c_str())) {
+    if (!DeleteFileW(win::wide(std::u16string(path)))) {
         throw win::win32Error();
     }
 }
@@ -81,9 +82,9 @@ void deleteFile(std::u16string_view path) {
 void appendToFile(std::u16string_view path, std::string_view bytes) {
     // Append-only access makes every WriteFile land at the current end, so
     // lines from several Office processes never overwrite or split each other.
-    HANDLE raw =
-        CreateFileW(win::wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE raw = CreateFileW(win::wide(std::u16string(path)), FILE_APPEND_DATA,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     if (raw == INVALID_HANDLE_VALUE) {
         throw win::win32Error();
     }
@@ -110,27 +111,10 @@ void appendToFile(std::u16string_view path, std::string_view bytes) {
 }
 
 std::u16string moduleFolder() {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(
-            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCWSTR>(&moduleAnchor), &module)) {
-        throw win::win32Error();
-    }
-    std::wstring name(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(module, name.data(), static_cast<DWORD>(name.size()));
-        if (n == 0) {
-            throw win::win32Error();
-        }
-        if (n < name.size()) {
-            name.resize(n);
-            break;
-        }
-        name.resize(name.size() * 2);
-    }
-    const size_t slash = name.find_last_of(L'\\');
-    name.resize(slash == std::wstring::npos ? 0 : slash);
-    return std::u16string(name.begin(), name.end());
+    std::u16string path = win::modulePath();
+    const size_t slash = path.find_last_of(u'\\');
+    path.resize(slash == std::u16string::npos ? 0 : slash);
+    return path;
 }
 
 std::u16string shortPath(std::u16string_view path) {
@@ -150,3 +134,23 @@ std::u16string shortPath(std::u16string_view path) {
 }
 
 }  // namespace torva::platform
+
+namespace torva::win {
+
+std::u16string modulePath() {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&platform::moduleAnchor), &module)) {
+        throw win32Error();
+    }
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(module, name.data(), static_cast<DWORD>(name.size()));
+        if (n == 0) throw win32Error();
+        if (n < name.size()) return fromWide(name.data(), n);
+        name.resize(name.size() * 2);
+    }
+}
+
+}  // namespace torva::win

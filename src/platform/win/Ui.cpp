@@ -6,7 +6,8 @@
 namespace torva::platform {
 
 int messageBox(std::u16string_view text, std::u16string_view caption, uint32_t style) {
-    return MessageBoxW(nullptr, win::wide(text).c_str(), win::wide(caption).c_str(), style);
+    return MessageBoxW(nullptr, win::wide(std::u16string(text)), win::wide(std::u16string(caption)),
+                       style);
 }
 
 }  // namespace torva::platform

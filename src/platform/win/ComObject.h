@@ -1,7 +1,8 @@
 #pragma once
-// The one reference-counting base of the add-in's own COM objects. Every
-// object and every server lock counts in the module count that
-// DllCanUnloadNow reads.
+// The one reference-counting base of the add-in's own COM objects (the
+// connect classes, their class factory, the event sinks handed to Office).
+// Every object and every server lock counts in the module count that
+// DllCanUnloadNow reads: while Office holds any of them, the DLL stays.
 
 #include <windows.h>
 #include <objbase.h>
@@ -10,7 +11,7 @@
 #include <new>
 #include <utility>
 
-namespace torva::com {
+namespace torva::win {
 
 std::atomic<long>& moduleCount() noexcept;
 
@@ -72,4 +73,4 @@ class ComObject : public Interfaces... {
     std::atomic<long> refs_{1};
 };
 
-}  // namespace torva::com
+}  // namespace torva::win

@@ -1,0 +1,28 @@
+#include "support/ExportFile.h"
+
+#include "base/Error.h"
+#include "base/Text.h"
+
+namespace torva {
+
+namespace {
+
+[[noreturn]] void deviceIoError() { throw Error(vb::kDeviceIo, u"Device I/O error"); }
+
+}  // namespace
+
+ExportFile::ExportFile(const std::u16string& path) : file_(platform::openFile(path, "wb")) {
+    if (std::fwrite("\xFF\xFE", 1, 2, file_.get()) != 2) deviceIoError();
+}
+
+void ExportFile::writeLine(std::u16string_view line) {
+    std::string bytes = toUtf16Le(line);
+    bytes.append("\r\0\n\0", 4);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) deviceIoError();
+}
+
+void ExportFile::close() {
+    if (std::fclose(file_.release()) != 0) deviceIoError();
+}
+
+}  // namespace torva
