@@ -10,7 +10,6 @@
 #include "Access.h"
 #include "CommandBars.h"
 #include "Hosts.h"
-#include "Scenario.h"
 #include "handoff/modAddin.h"
 #include "host/ConnectClass.h"
 #include "platform/posix/Recorder.h"
@@ -358,67 +357,6 @@ TEST_F(AccessTest, ClickWithoutAnOpenDatabaseFailsTheClick) {
     EXPECT_THROW(addin->myCommandbarbutton_Click(), torva::Error);
     EXPECT_TRUE(recorder().shellCalls.empty());
     EXPECT_TRUE(recorder().messageBoxes.empty());
-}
-
-// --- the scenario's access part -----------------------------------------------
-
-std::string accessFieldOf(const std::string& access) {
-    try {
-        emulator::parseScenario(R"({ "host": "Access", "access": )" + access + "}");
-    } catch (const emulator::ScenarioError& e) {
-        return e.field();
-    }
-    return "(accepted)";
-}
-
-TEST(AccessScenario, DatabaseDelayAndCurrentObjectBecomeTheSetup) {
-    const auto s = emulator::parseScenario(R"({ "host": "Access",
-        "access": { "database": "C:\\data\\shop.accdb", "openDatabaseAfterMs": 300,
-                    "currentObject": { "type": 1, "name": "Open ]orders" } } })");
-    EXPECT_EQ(s.host, HostKind::Access);
-    EXPECT_EQ(s.accessSetup.database, std::u16string(kShop));
-    EXPECT_EQ(s.accessSetup.openDatabaseAfterMs, 300);
-    EXPECT_EQ(s.accessSetup.currentObjectType, kAcQuery);
-    EXPECT_EQ(s.accessSetup.currentObjectName, u"Open ]orders");
-
-    const auto empty = emulator::parseScenario(R"({ "host": "Access",
-        "access": { "database": null } })");
-    EXPECT_FALSE(empty.accessSetup.database);
-    EXPECT_FALSE(empty.accessSetup.openDatabaseAfterMs);
-}
-
-TEST(AccessScenario, AProblemNamesTheAccessField) {
-    EXPECT_EQ(accessFieldOf(R"({ "database": 3 })"), "access.database");
-    EXPECT_EQ(accessFieldOf(R"({ "database": "" })"), "access.database");
-    EXPECT_EQ(accessFieldOf(R"({ "database": "a.mdb", "openDatabaseAfterMs": -1 })"),
-              "access.openDatabaseAfterMs");
-    EXPECT_EQ(accessFieldOf(R"({ "openDatabaseAfterMs": 10 })"), "access.openDatabaseAfterMs");
-    EXPECT_EQ(accessFieldOf(R"({ "currentObject": { "type": "table" } })"),
-              "access.currentObject.type");
-    EXPECT_EQ(accessFieldOf(R"({ "currentObject": { "kind": 0 } })"), "access.currentObject.kind");
-    EXPECT_EQ(accessFieldOf(R"({ "tables": [] })"), "access.tables");
-    EXPECT_EQ(accessFieldOf(R"({ "database": "a.mdb", "openDatabaseAfterMs": 0 })"), "(accepted)");
-}
-
-TEST(AccessModel, DelayedDatabaseOpensWhenDueAndEachCurrentDbIsFresh) {
-    int64_t now = 0;
-    AccessSetup setup;
-    setup.database = u"C:\\db.mdb";
-    setup.openDatabaseAfterMs = 100;
-    auto app =
-        makeAccessApplication(makeHostCommandBars(u"Access"), {}, setup, [&now] { return now; });
-    EXPECT_TRUE(automation::isNothing(app->call(u"CurrentDb")));
-    now = 99;
-    EXPECT_FALSE(app->openDatabasePath());
-    now = 100;
-    auto first = automation::asObject(app->call(u"CurrentDb"));
-    auto second = automation::asObject(app->call(u"CurrentDb"));
-    ASSERT_TRUE(first && second);
-    EXPECT_NE(first, second);
-    EXPECT_EQ(automation::asString(first->get(u"Name")), u"C:\\db.mdb");
-    EXPECT_EQ(app->currentDbCalls(), 3);
-    app->closeDatabase();
-    EXPECT_TRUE(automation::isNothing(app->call(u"CurrentDb")));
 }
 
 }  // namespace
