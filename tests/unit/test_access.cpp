@@ -47,7 +47,7 @@ class AccessTest : public ::testing::Test {
         auto addin = std::make_shared<TorvaAccessConnect>();
         addin->AddinInstance_OnConnection(
             app, 1, std::make_shared<COMAddIn>(u"TorvaAddIn.TorvaAccessConnect", u"d"));
-        logMark_ = logLines().size();
+        folders_->markLog();
         return addin;
     }
     static std::shared_ptr<CommandBars> barsOf(const Application& app) {
@@ -61,23 +61,6 @@ class AccessTest : public ::testing::Test {
                     GetString(u"0932"));
         return {};
     }
-    std::vector<std::string> logLines() const {
-        std::vector<std::string> out;
-        const std::string text = readFile(folders_->root / "work" / "torva.log");
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string::npos) end = text.size();
-            out.push_back(text.substr(start, end - start));
-            start = end + 1;
-        }
-        return out;
-    }
-    std::vector<std::string> newLogLines() const {
-        auto all = logLines();
-        return {all.begin() + static_cast<std::ptrdiff_t>(std::min(logMark_, all.size())),
-                all.end()};
-    }
     // The hand-off file of the n-th launch, as bytes.
     std::string handOff(size_t n) const {
         return readFile(folders_->root / "work" / recorder().shellCalls.at(n).parameters);
@@ -89,7 +72,6 @@ class AccessTest : public ::testing::Test {
 
     std::optional<test::HostFolders> folders_;
     int64_t nowMs_ = 0;
-    size_t logMark_ = 0;
 };
 
 // --- the start-up timer ------------------------------------------------------
@@ -143,34 +125,7 @@ TEST_F(AccessTest, TheTickThatInstallsKillsTheTimerByItsIdAndLetsGo) {
     ASSERT_TRUE(addin->commandbarbutton());
     EXPECT_EQ(menuEntries(*app).size(), 1u);
     EXPECT_EQ(fireTimers(), 0) << "no timer is left running";
-    EXPECT_TRUE(newLogLines().empty());
-}
-
-TEST_F(AccessTest, DatabaseGivenAtStartInstallsAtTheFirstTick) {
-    auto app = access();
-    auto addin = connected(app);
-    addin->AddinInstance_OnAddInsUpdate();
-    addin->AddinInstance_OnStartupComplete();
-    EXPECT_FALSE(addin->commandbar()) << "installation waits for the timer";
-    fireTimers();
-    EXPECT_TRUE(addin->commandbarbutton());
-    EXPECT_EQ(app->currentDbCalls(), 1);
-    EXPECT_EQ(addInTimerId, 0u);
-}
-
-TEST_F(AccessTest, DatabaseOpenedLaterIsFoundOnceItsTimeHasCome) {
-    AccessSetup setup;
-    setup.openDatabaseAfterMs = 300;
-    auto app = access(setup);
-    auto addin = connected(app);
-    addin->AddinInstance_OnStartupComplete();
-    nowMs_ = 250;
-    fireTimers();
-    EXPECT_FALSE(addin->commandbar());
-    nowMs_ = 300;
-    fireTimers();
-    EXPECT_TRUE(addin->commandbar());
-    EXPECT_EQ(app->currentDbCalls(), 2);
+    EXPECT_TRUE(folders_->newLogLines().empty());
 }
 
 TEST_F(AccessTest, RefusedTimerLeavesIdZeroAndTheNextStartTriesAgain) {
@@ -182,7 +137,7 @@ TEST_F(AccessTest, RefusedTimerLeavesIdZeroAndTheNextStartTriesAgain) {
     EXPECT_TRUE(recorder().timers.empty());
     EXPECT_EQ(fireTimers(), 0);
     EXPECT_FALSE(addin->commandbar());
-    EXPECT_TRUE(newLogLines().empty()) << "a refused timer is not logged";
+    EXPECT_TRUE(folders_->newLogLines().empty()) << "a refused timer is not logged";
 
     recorder().failSetTimer = false;
     addin->AddinInstance_OnStartupComplete();
@@ -242,7 +197,7 @@ TEST_F(AccessTest, FailedInstallationIsLoggedOnceAndNotRetried) {
     EXPECT_NO_THROW(fireTimers());
     EXPECT_EQ(addInTimerId, 0u) << "the timer stops after a failed installation too";
     EXPECT_EQ(fireTimers(), 0);
-    auto log = newLogLines();
+    auto log = folders_->newLogLines();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("Could not add Commandbars to Access: "), std::string::npos) << log[0];
 }
@@ -260,7 +215,7 @@ TEST_F(AccessTest, AFailingTickEndsTheWaitWithOneLogEntry) {
         watch = addin;
         addin->AddinInstance_OnStartupComplete();
     }
-    ASSERT_NE(logLines().back().find("Access OnConnection_ERROR: "), std::string::npos);
+    ASSERT_NE(folders_->logLines().back().find("Access OnConnection_ERROR: "), std::string::npos);
     const uintptr_t id = addInTimerId;
     ASSERT_NE(id, 0u);
 
@@ -270,19 +225,12 @@ TEST_F(AccessTest, AFailingTickEndsTheWaitWithOneLogEntry) {
     EXPECT_FALSE(pendingConnectObject);
     EXPECT_TRUE(watch.expired()) << "the waiting reference was dropped";
     EXPECT_EQ(fireTimers(), 0);
-    const auto log = newLogLines();
+    const auto log = folders_->newLogLines();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("Could not add Commandbars to Access: Object variable or With block "
                           "variable not set"),
               std::string::npos)
         << log[0];
-}
-
-TEST_F(AccessTest, TickWithNothingWaitingDoesNothing) {
-    auto app = access();
-    addInTimerProc(nullptr, 0x113, 7, 0);
-    EXPECT_EQ(app->currentDbCalls(), 0);
-    EXPECT_TRUE(recorder().killedTimers.empty());
 }
 
 // --- the action -------------------------------------------------------------

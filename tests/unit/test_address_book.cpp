@@ -17,6 +17,7 @@
 
 using namespace torva;
 using namespace torva::model;
+using torva::testing::exportFileBytes;
 
 namespace {
 
@@ -69,17 +70,6 @@ const ItemSetup kBert =
 const ItemSetup kCarl = contact({{u"FirstName", u"Carl"}});  // no birthday
 const ItemSetup kList{ItemKind::DistributionList, {{u"DLName", u"Team"}}, std::nullopt};
 const ItemSetup kMail{ItemKind::Mail, {{u"Subject", u"Hi"}}, std::nullopt};
-
-// UTF-16LE with BOM, each line ended by CR LF.
-std::string fileBytes(const std::vector<std::u16string>& lines) {
-    std::string bytes = "\xFF\xFE";
-    for (const auto& line : lines)
-        for (char16_t unit : line + u"\r\n") {
-            bytes += static_cast<char>(unit & 0xFF);
-            bytes += static_cast<char>(unit >> 8);
-        }
-    return bytes;
-}
 
 const std::u16string kBusinessHeader =
     u"Anrede\tVorname\tNachname\tGeburtstag\tFirma\tAbteilung\tPLZ\tOrt\tStraße\t\tFax\tMobil\tE-"
@@ -270,9 +260,9 @@ TEST_F(AddressBook, BusinessExportWritesThirteenColumnsWithValuesUnchanged) {
     ASSERT_TRUE(open(twoContactFoldersAndMail()));
     const auto bytes = pressOK({0}, false);
     ASSERT_TRUE(bytes);
-    EXPECT_EQ(
-        *bytes,
-        fileBytes({kBusinessHeader,
+    EXPECT_EQ(*bytes,
+              exportFileBytes(
+                  {kBusinessHeader,
                    u"Dr.\tAnna\tBerg\t07.03.1965\tNordwerk GmbH\tEinkauf\t12345\tMusterstadt\t"
                    u"Hauptstraße 1\t030 1234\t\t0171\tanna@example.org",
                    u"\tBert\tOst\t05.01.1980\t\t\t\t\t\t\t\t\t"}));
@@ -284,9 +274,9 @@ TEST_F(AddressBook, PrivateExportWritesTenColumnsAndNoDateAs4501) {
     ASSERT_TRUE(open(twoContactFoldersAndMail()));
     const auto bytes = pressOK({0, 1}, true);
     ASSERT_TRUE(bytes);
-    EXPECT_EQ(
-        *bytes,
-        fileBytes({kPrivateHeader,
+    EXPECT_EQ(*bytes,
+              exportFileBytes(
+                  {kPrivateHeader,
                    u"Dr.\tAnna\tBerg\t07.03.1965\t54321\tDorf\tWeg 2\r\nHinterhaus\t0\t1\t0171\t"
                    u"anna@example.org",
                    u"\tBert\tOst\t05.01.1980\t\t\t\t\t\t", u"\tCarl\t\t01.01.4501\t\t\t\t\t\t"}));
@@ -304,12 +294,12 @@ TEST_F(AddressBook, FoldersInListOrderThenTheSelectionWithDuplicates) {
         u"anna@example.org";
     const std::u16string bert = u"\tBert\tOst\t05.01.1980\t\t\t\t\t\t";
     const std::u16string carl = u"\tCarl\t\t01.01.4501\t\t\t\t\t\t";
-    EXPECT_EQ(*bytes, fileBytes({kPrivateHeader, anna, bert, carl, bert}));
+    EXPECT_EQ(*bytes, exportFileBytes({kPrivateHeader, anna, bert, carl, bert}));
 }
 
 TEST_F(AddressBook, NoMarkedEntryGivesTheHeaderAlone) {
     ASSERT_TRUE(open(twoContactFoldersAndMail()));
-    EXPECT_EQ(pressOK({}, false), fileBytes({kBusinessHeader}));
+    EXPECT_EQ(pressOK({}, false), exportFileBytes({kBusinessHeader}));
 }
 
 TEST_F(AddressBook, DistributionListFailsTheExportAndLeavesThePartialFile) {
@@ -321,7 +311,7 @@ TEST_F(AddressBook, DistributionListFailsTheExportAndLeavesThePartialFile) {
     EXPECT_FALSE(state->visible);
     // The lines before the list stay in the file; nothing after it.
     EXPECT_EQ(read(lastFile()),
-              fileBytes({kPrivateHeader, u"\tBert\tOst\t05.01.1980\t\t\t\t\t\t"}));
+              exportFileBytes({kPrivateHeader, u"\tBert\tOst\t05.01.1980\t\t\t\t\t\t"}));
 }
 
 TEST_F(AddressBook, MailInTheSelectionOrAVanishedFolderFailsTheExport) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Access.h"
 #include "CommandBars.h"
 #include "test_connect_support.h"
 #include "Hosts.h"
@@ -27,33 +28,6 @@ using test::readFile;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        out.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return out;
-}
-
-// Access with a database that a test opens: CurrentDb is Nothing until then.
-class AccessWithDatabase : public Application {
-  public:
-    explicit AccessWithDatabase(ObjectRef commandBars)
-        : Application(HostKind::Access, std::move(commandBars), {}),
-          database_(std::make_shared<Object>(u"Database")) {
-        method(u"CurrentDb", {},
-               [this](const Params&) { return Value{open ? database_ : ObjectRef()}; });
-    }
-    bool open = false;
-
-  private:
-    ObjectRef database_;
-};
 
 // Word with no normal template to mark saved.
 class WordWithoutTemplate : public Object {
@@ -94,16 +68,8 @@ class Connect : public ::testing::Test {
     template <class T>
     std::shared_ptr<T> create() {
         auto object = std::make_shared<T>();
-        logMark_ = logLines().size();
+        folders_->markLog();
         return object;
-    }
-    std::vector<std::string> logLines() const {
-        return lines(readFile(folders_->root / "work" / "torva.log"));
-    }
-    std::vector<std::string> newLogLines() const {
-        auto all = logLines();
-        return {all.begin() + static_cast<std::ptrdiff_t>(std::min(logMark_, all.size())),
-                all.end()};
     }
     // The host with its start-up bars, connected as Office connects.
     std::shared_ptr<Application> connect(ConnectClass& addin, HostKind kind,
@@ -132,7 +98,6 @@ class Connect : public ::testing::Test {
     }
 
     std::optional<test::HostFolders> folders_;
-    size_t logMark_ = 0;
     std::shared_ptr<COMAddIn> addIn_;
     ObjectRef hostApp_;
 };
@@ -173,7 +138,7 @@ TEST_F(Connect, RepeatedInstallationLeavesOneToolbarButtonAndEntry) {
     // Excel's entry sits in the Tools menu of "Worksheet Menu Bar".
     EXPECT_EQ(entries(*app, GetString(u"0922"))[0]->parameter(), u"EXCEL");
     EXPECT_EQ(entries(*app, GetString(u"0922"))[0]->onAction(), u"!<TorvaAddIn.TorvaExcelConnect>");
-    EXPECT_TRUE(newLogLines().empty());
+    EXPECT_TRUE(folders_->newLogLines().empty());
 }
 
 TEST_F(Connect, InstallationPutsTheSmallIconOnTheClipboardAndShowsHiddenThings) {
@@ -200,65 +165,6 @@ TEST_F(Connect, InstallationPutsTheSmallIconOnTheClipboardAndShowsHiddenThings) 
     EXPECT_EQ(entries(*app, GetString(u"0912")).size(), 1u);
 }
 
-TEST_F(Connect, MissingToolsPopupMeansNoMenuEntryAndNothingLogged) {
-    auto addin = create<TorvaWordConnect>();
-    auto app = connect(*addin, HostKind::Word);
-    toolsOf(*app)->remove();
-    addin->AddinInstance_OnStartupComplete();
-    EXPECT_TRUE(addin->commandbarbutton());
-    EXPECT_FALSE(addin->menuButton());
-    EXPECT_TRUE(newLogLines().empty());
-}
-
-TEST_F(Connect, FailingHostCallGoesBackToExcelButIsLoggedOnceByAccess) {
-    auto excel = create<TorvaExcelConnect>();
-    auto app = connect(*excel, HostKind::Excel);
-    barsOf(*app)->find(u"Worksheet Menu Bar")->call(u"Delete");
-    EXPECT_THROW(excel->AddinInstance_OnStartupComplete(), automation::Error);
-    EXPECT_TRUE(excel->commandbarbutton()) << "the toolbar comes before the menu";
-    EXPECT_TRUE(newLogLines().empty());
-
-    auto access = create<TorvaAccessConnect>();
-    auto accessApp = std::make_shared<AccessWithDatabase>(makeHostCommandBars(u"Access"));
-    access->AddinInstance_OnConnection(accessApp, 1, addIn_);
-    barsOf(*accessApp)->find(u"Menu Bar")->call(u"Delete");
-    accessApp->open = true;
-    EXPECT_TRUE(access->AddInTimer_Timer());
-    auto log = newLogLines();
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_NE(log[0].find("Could not add Commandbars to Access: "), std::string::npos);
-}
-
-TEST_F(Connect, AccessInstallsOnlyOnceADatabaseIsOpen) {
-    auto addin = create<TorvaAccessConnect>();
-    auto app = std::make_shared<AccessWithDatabase>(makeHostCommandBars(u"Access"));
-    addin->AddinInstance_OnConnection(app, 1, std::make_shared<COMAddIn>(u"A.B", u"d"));
-    addin->AddinInstance_OnAddInsUpdate();
-    addin->AddinInstance_OnStartupComplete();
-    EXPECT_FALSE(addin->commandbar()) << "installed before a database was open";
-    EXPECT_FALSE(addin->AddInTimer_Timer());
-    EXPECT_FALSE(addin->commandbar());
-    app->open = true;
-    EXPECT_TRUE(addin->AddInTimer_Timer());
-    ASSERT_TRUE(addin->commandbarbutton());
-    ASSERT_EQ(entries(*app, GetString(u"0932")).size(), 1u);
-    EXPECT_EQ(entries(*app, GetString(u"0932"))[0]->parameter(), u"ACCESS");
-    EXPECT_EQ(entries(*app, GetString(u"0932"))[0]->onAction(), u"!<A.B>");
-    EXPECT_TRUE(newLogLines().empty());
-    addin->AddinInstance_OnDisconnection(0);
-    EXPECT_TRUE(entries(*app, GetString(u"0932")).empty());
-}
-
-TEST_F(Connect, DisconnectionWithNothingInstalledIsSilent) {
-    auto addin = create<TorvaExcelConnect>();
-    connect(*addin, HostKind::Excel);
-    EXPECT_NO_THROW(addin->AddinInstance_OnDisconnection(0));
-    EXPECT_NO_THROW(addin->AddinInstance_OnDisconnection(1));
-    auto unconnected = create<TorvaWordConnect>();
-    EXPECT_NO_THROW(unconnected->AddinInstance_OnDisconnection(1));
-    EXPECT_TRUE(newLogLines().empty());
-}
-
 TEST_F(Connect, OutlookRemovesAtShutdownAndAgainAtDisconnection) {
     auto addin = create<TorvaOutlookConnect>();
     auto app = connect(*addin, HostKind::Outlook);
@@ -274,7 +180,7 @@ TEST_F(Connect, OutlookRemovesAtShutdownAndAgainAtDisconnection) {
     EXPECT_TRUE(entries(*app, GetString(u"0942")).empty());
     EXPECT_NO_THROW(addin->AddinInstance_OnDisconnection(0));
     EXPECT_TRUE(addin->commandbar()) << "removal clears no field";
-    EXPECT_TRUE(newLogLines().empty());
+    EXPECT_TRUE(folders_->newLogLines().empty());
 
     // Excel leaves its toolbar at shutdown; disconnection takes it away.
     auto excel = create<TorvaExcelConnect>();
@@ -316,9 +222,9 @@ TEST_F(Connect, NothingFromOfficeTakesTheWayOutOfWhereItHappens) {
         {"Access without CommandBars",
          [&] {
              auto addin = create<TorvaAccessConnect>();
-             auto access = std::make_shared<AccessWithDatabase>(nullptr);
-             access->open = true;
-             hostApp_ = access;
+             AccessSetup withDatabase;
+             withDatabase.database = u"C:\\shop.accdb";
+             hostApp_ = makeAccessApplication(nullptr, {}, withDatabase);
              addin->AddinInstance_OnConnection(hostApp_, 1, addIn_);
              return addin;
          },
@@ -339,7 +245,7 @@ TEST_F(Connect, NothingFromOfficeTakesTheWayOutOfWhereItHappens) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const auto addin = c.connected();
-        logMark_ = logLines().size();
+        folders_->markLog();
         int32_t number = 0;
         try {
             addin->AddinInstance_OnStartupComplete();
@@ -353,7 +259,7 @@ TEST_F(Connect, NothingFromOfficeTakesTheWayOutOfWhereItHappens) {
         EXPECT_EQ(static_cast<bool>(addin->menuButton()), c.menuEntryMade);
         EXPECT_NO_THROW(addin->AddinInstance_OnBeginShutdown());
         EXPECT_NO_THROW(addin->AddinInstance_OnDisconnection(0));
-        const auto log = newLogLines();
+        const auto log = folders_->newLogLines();
         ASSERT_EQ(log.size(), c.logged.empty() ? 0u : 1u);
         if (!c.logged.empty()) {
             EXPECT_NE(log[0].find(c.logged), std::string::npos) << log[0];
@@ -368,7 +274,7 @@ TEST_F(Connect, WrongApplicationLogsOnceWithTheHostsPrefix) {
     EXPECT_NO_THROW(connect(*addin, HostKind::Outlook, wrong));
     EXPECT_FALSE(addin->OutlookInstance());
     EXPECT_FALSE(addin->addInInst());
-    auto log = newLogLines();
+    auto log = folders_->newLogLines();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("Outlook OnConnection_ERROR: "), std::string::npos);
 
@@ -377,7 +283,7 @@ TEST_F(Connect, WrongApplicationLogsOnceWithTheHostsPrefix) {
     auto excelApp = makeApplication(HostKind::Excel, makeHostCommandBars(u"Excel"));
     word->AddinInstance_OnConnection(excelApp, 0, std::make_shared<COMAddIn>(u"P", u"d"));
     EXPECT_FALSE(word->WordInstance());
-    log = newLogLines();
+    log = folders_->newLogLines();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("Word OnConnection_ERROR: "), std::string::npos);
 }

@@ -9,8 +9,10 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "CommandBars.h"
 #include "handoff/modAddin.h"
@@ -74,7 +76,25 @@ class HostFolders {
     HostFolders(const HostFolders&) = delete;
     HostFolders& operator=(const HostFolders&) = delete;
 
+    // The log's lines, and those written since the last markLog().
+    std::vector<std::string> logLines() const {
+        std::vector<std::string> out;
+        std::istringstream in(readFile(root / "work" / "torva.log"));
+        for (std::string line; std::getline(in, line);) out.push_back(line);
+        return out;
+    }
+    void markLog() { logMark_ = logLines().size(); }
+    std::vector<std::string> newLogLines() const {
+        auto all = logLines();
+        all.erase(all.begin(),
+                  all.begin() + static_cast<std::ptrdiff_t>(std::min(logMark_, all.size())));
+        return all;
+    }
+
     std::filesystem::path root;
+
+  private:
+    size_t logMark_ = 0;
 };
 
 }  // namespace torva::test

@@ -5,6 +5,7 @@
 #include "excel_export/modExcelExport.h"
 #include "platform/posix/Recorder.h"
 #include "base/Text.h"
+#include "support/StringFile.h"
 #include "test_support_helpers.h"
 
 using namespace torva;
@@ -12,15 +13,11 @@ using namespace torva::model;
 
 namespace {
 
-// UTF-16LE with BOM, as the export writes it, from UTF-8 lines.
+// The export's bytes from UTF-8 lines.
 std::string exportBytes(const std::vector<std::string>& lines) {
-    std::string bytes = "\xFF\xFE";
-    for (const auto& line : lines)
-        for (char16_t unit : fromUtf8(line) + u"\r\n") {
-            bytes += static_cast<char>(unit & 0xFF);
-            bytes += static_cast<char>(unit >> 8);
-        }
-    return bytes;
+    std::vector<std::u16string> text;
+    for (const auto& line : lines) text.push_back(fromUtf8(line));
+    return torva::testing::exportFileBytes(text);
 }
 
 // Excel with every workbook closed.
@@ -179,9 +176,7 @@ TEST_F(ExcelExport, HeaderLettersRunOnPastZAndThroughTheAnsiCodePageUntil255) {
     const std::u16string header = u"A\tB";
     // Column 27 is "[", column 64 the code 128: the euro sign in Windows-1252.
     const auto bytes = *run(sheet(u"A1:BL2"));
-    std::u16string text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-        text += char16_t(uint8_t(bytes[i]) | (uint8_t(bytes[i + 1]) << 8));
+    const std::u16string text = textFromUtf16Le(bytes);
     const auto headerLine = text.substr(0, text.find(u"\r\n"));
     std::vector<std::u16string> fields;
     for (size_t start = 0;;) {
@@ -224,8 +219,6 @@ TEST(SelectionAnalysis, ReferencesAndMergesFollowExcelsR1C1Shapes) {
     EXPECT_EQ(parseAddress(u"R12C3:R2C1"), (RangeBounds{2, 12, 1, 3}));
     EXPECT_EQ(mergeBounds({kMergeStart, 0, kMergeStart, 0}, {7, 9, 5001, 5002}),
               (RangeBounds{7, 9, 5000, 5002}));
-    EXPECT_EQ(minOf(3, 3), 3);
-    EXPECT_EQ(maxOf(-1, 2), 2);
     EXPECT_THROW(parseCellRef(u"RxC1"), Error);
 }
 

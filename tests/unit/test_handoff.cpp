@@ -11,7 +11,6 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
-#include <set>
 #include <string>
 
 #include "handoff/modAddin.h"
@@ -108,7 +107,7 @@ TEST_F(HandOff, RunModeIsPlainDecimalAndValuesAreVerbatimAnsi) {
     EXPECT_NE(readFile(handOffPath("zero.tmp")).find("\r\nRUNMODE=0\r\n"), std::string::npos);
 }
 
-TEST_F(HandOff, MissingWorkingFolderFailsWithError27AndLeavesNoFile) {
+TEST_F(HandOff, MissingWorkingFolderFailsWithError27AndStartsNothing) {
     WorkingFolder = fromUtf8((root_ / "gone").string());
     try {
         writeHandOffFile(u"x.tmp", 2, u"", u"", u"");
@@ -119,36 +118,10 @@ TEST_F(HandOff, MissingWorkingFolderFailsWithError27AndLeavesNoFile) {
     }
     EXPECT_FALSE(fs::exists(root_ / "gone"));
 
-    try {
-        writeIniValue(u"PLAKORA", u"RUNMODE", u"2", WorkingFolder + u"\\y.tmp");
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), kErrorHandOffWrite);
-    }
-}
-
-// --- The profile writer as the hand-off depends on it -----------------------
-
-TEST_F(HandOff, ProfileWriterUpdatesLikeWindows) {
-    const std::string path = (work() / "p.ini").string();
-    const auto put = [&](const char* s, const char* k, const char* v) {
-        return platform::writeProfileString(s, k, v, path);
-    };
-    ASSERT_TRUE(put("A", "one", "1"));
-    ASSERT_TRUE(put("B", "two", "2"));
-    ASSERT_TRUE(put("a", "ONE", "uno"));  // names compare without case
-    ASSERT_TRUE(put("A", "three", ""));   // new key joins its own section
-    ASSERT_TRUE(put("B", "two", ""));     // emptied, not deleted
-    EXPECT_EQ(readFile(path), "[A]\r\none=uno\r\nthree=\r\n[B]\r\ntwo=\r\n");
-
-    // A file written by hand: LF ends, blanks around names.
-    writeFile(path, "[S]\n k = old\n[T]\nx=1\n");
-    ASSERT_TRUE(put("S", "K", "new"));
-    ASSERT_TRUE(put("S", "m", "2"));
-    EXPECT_EQ(readFile(path), "[S]\r\nk=new\r\nm=2\r\n[T]\r\nx=1\r\n");
-
-    EXPECT_FALSE(platform::writeProfileString("A", "k", "v", (root_ / "no" / "p.ini").string()));
-    EXPECT_FALSE(fs::exists(root_ / "no"));
+    // Nothing starts without its hand-off.
+    writeFile(addin() / "plakora.exe", "MZ");
+    EXPECT_THROW(launchLabelApplication(2, u"", u"", u""), Error);
+    EXPECT_TRUE(shellCalls().empty());
 }
 
 // --- Launch ----------------------------------------------------------------
@@ -189,28 +162,6 @@ TEST_F(HandOff, LaunchFallsBackToTheTestexeFolderUnchecked) {
         EXPECT_TRUE(fs::exists(handOffPath(call.parameters)));
     }
     EXPECT_NE(shellCalls()[0].parameters, shellCalls()[1].parameters);
-}
-
-TEST_F(HandOff, EveryLaunchWritesAFreshFileEvenForTheSameData) {
-    writeFile(addin() / "plakora.exe", "MZ");
-    for (int i = 0; i < 5; ++i) launchLabelApplication(4, u"db", u"TABLE T", u"SELECT * FROM [T]");
-    ASSERT_EQ(shellCalls().size(), 5u);
-    std::set<std::string> names;
-    for (const auto& call : shellCalls()) names.insert(call.parameters);
-    EXPECT_EQ(names.size(), 5u);
-    size_t files = 0;
-    for (const auto& entry : fs::directory_iterator(work())) {
-        EXPECT_TRUE(names.count(entry.path().filename().string())) << entry.path();
-        ++files;
-    }
-    EXPECT_EQ(files, 5u);
-}
-
-TEST_F(HandOff, FailedHandOffStartsNothing) {
-    writeFile(addin() / "plakora.exe", "MZ");
-    WorkingFolder = fromUtf8((root_ / "gone").string());
-    EXPECT_THROW(launchLabelApplication(2, u"", u"", u""), Error);
-    EXPECT_TRUE(shellCalls().empty());
 }
 
 TEST_F(HandOff, FoldersTheCodePageCannotSpellGoToNarrowCallsInShortForm) {

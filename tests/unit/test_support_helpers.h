@@ -18,6 +18,19 @@
 
 namespace torva::testing {
 
+// An export file's bytes as the label application expects them: UTF-16LE
+// behind a byte-order mark, each line ended by CR LF. Built here byte by
+// byte rather than with the product's writer, so that it can tell it wrong.
+inline std::string exportFileBytes(const std::vector<std::u16string>& lines) {
+    std::string bytes = "\xFF\xFE";
+    for (const auto& line : lines)
+        for (char16_t unit : line + u"\r\n") {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>(unit >> 8);
+        }
+    return bytes;
+}
+
 class SupportFolder : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -12,19 +12,6 @@ using torva::testing::SupportFolder;
 
 using WorkingFolderTest = SupportFolder;
 
-TEST_F(WorkingFolderTest, ComesFromTmpdirWithoutTrailingSlash) {
-    platform::posix::recorder().tempFolder.reset();
-    const char* saved = std::getenv("TMPDIR");
-    const std::string restore = saved ? saved : "";
-    setenv("TMPDIR", "/var/tmp/torva-test//", 1);
-    EXPECT_EQ(GetWorkingFolder(), u"/var/tmp/torva-test");
-    unsetenv("TMPDIR");
-    EXPECT_EQ(GetWorkingFolder(), u"/tmp");
-    if (saved) {
-        setenv("TMPDIR", restore.c_str(), 1);
-    }
-}
-
 TEST_F(WorkingFolderTest, NewTempNameHasTheFamiliarFormAndCreatesNothing) {
     const std::regex form("rad[0-9A-F]{5}\\.tmp");
     std::set<std::u16string> seen;

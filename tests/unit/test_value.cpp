@@ -5,32 +5,8 @@
 
 #include "automation/Automation.h"
 #include "base/Error.h"
-#include "base/Text.h"
 
 using namespace torva;
-
-TEST(Text, Utf8RoundTripKeepsUmlautsAndSurrogatePairs) {
-    const std::u16string text = u"f\u00fcr \u201E \U0001F600";
-    EXPECT_EQ(toUtf8(text), "f\xC3\xBCr \xE2\x80\x9E \xF0\x9F\x98\x80");
-    EXPECT_EQ(fromUtf8(toUtf8(text)), text);
-}
-
-TEST(Text, BrokenUtf8BecomesReplacementCharacters) {
-    EXPECT_EQ(fromUtf8("a\xC3"), u"a\uFFFD");
-    EXPECT_EQ(fromUtf8("\xC0\xAF!"), u"\uFFFD\uFFFD!");  // overlong form is refused
-    EXPECT_EQ(toUtf8(u"\xD800x"), "\xEF\xBF\xBDx");      // lone surrogate
-}
-
-TEST(Error, OwnNumbersBecomeVbHResults) {
-    const Error e(kErrorHandOffWrite, u"");
-    EXPECT_EQ(static_cast<uint32_t>(e.hresult()), 0x800A001Bu);
-    EXPECT_EQ(e.number(), 27);
-    const Error back = Error::fromHResult(static_cast<int32_t>(0x800A001Bu), u"x");
-    EXPECT_EQ(back.number(), 27);
-    const Error com = Error::fromHResult(automation::kENoInterface, u"No such interface");
-    EXPECT_EQ(com.hresult(), automation::kENoInterface);
-    EXPECT_EQ(com.description(), u"No such interface");
-}
 
 TEST(Value, ConversionsFollowVb) {
     using namespace automation;
