@@ -1,0 +1,244 @@
+// dialog-preview: a picture of the address-book dialog as a string source
+// lays it out, for the README and for translators who want to see their texts
+// in place.
+//   dialog-preview STRINGS-SOURCE.txt OUT.png [FOLDER-NAME]
+// It encodes the source into Torva.Sys beside itself (the add-in reads its
+// string table from its own folder), loads the form as the add-in does, shows
+// it with two list entries and saves what the screen shows of it.
+
+// clang-format off
+#include <windows.h>
+#include <wincodec.h>
+// clang-format on
+
+#include <cstdio>
+#include <iostream>
+#include <span>
+#include <string>
+#include <utility>
+
+#include "addressbook/AddressBookView.h"
+#include "addressbook/frmSelAdrBook.h"
+#include "addressbook/win/AddressBookWindow.h"
+#include "base/Text.h"
+#include "platform/Platform.h"
+#include "platform/win/Com.h"
+#include "platform/win/Handle.h"
+#include "platform/win/Wide.h"
+#include "support/StringFile.h"
+#include "support/modStringTables.h"
+#include "support/modUtils.h"
+
+using namespace torva;
+
+namespace {
+
+[[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
+
+void check(HRESULT hr, const char* what) {
+    if (FAILED(hr)) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+        fail(std::string(what) + " failed: " + code);
+    }
+}
+
+// The platform's message names no file.
+platform::File open(const std::u16string& path, const char* mode) {
+    try {
+        return platform::openFile(path, mode);
+    } catch (const std::exception& e) {
+        fail(toUtf8(path) + ": " + e.what());
+    }
+}
+
+std::string readFile(const std::u16string& path) {
+    platform::File file = open(path, "rb");
+    std::string bytes;
+    char buffer[8192];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, n);
+    if (std::ferror(file.get())) fail("could not read " + toUtf8(path));
+    return bytes;
+}
+
+// The source as Torva.Sys holds it: UTF-16LE behind a byte-order mark, CR LF
+// after every line, scrambled.
+std::string encodeSource(std::string_view utf8) {
+    if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
+    const std::u16string source = fromUtf8(utf8);
+    if (source.find(u'\uFFFD') != std::u16string::npos &&
+        utf8.find("\xEF\xBF\xBD") == std::string_view::npos) {
+        fail("the string source is not valid UTF-8");
+    }
+    std::u16string text;
+    size_t start = 0;
+    while (start < source.size()) {
+        size_t end = source.find(u'\n', start);
+        if (end == std::u16string::npos) end = source.size();
+        std::u16string_view line(source.data() + start, end - start);
+        if (line.ends_with(u'\r')) line.remove_suffix(1);
+        text.append(line).append(u"\r\n");
+        start = end + 1;
+    }
+    std::string bytes = utf16LeWithBom(text);
+    scrambleBytes(std::span(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()));
+    return bytes;
+}
+
+void writeFile(const std::u16string& path, const std::string& bytes) {
+    platform::File file = open(path, "wb");
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+        std::fclose(file.release()) != 0) {
+        fail("could not write " + toUtf8(path));
+    }
+}
+
+struct ScreenDc {
+    HDC dc = GetDC(nullptr);
+    ScreenDc() = default;
+    ScreenDc(const ScreenDc&) = delete;
+    ScreenDc& operator=(const ScreenDc&) = delete;
+    ~ScreenDc() {
+        if (dc) ReleaseDC(nullptr, dc);
+    }
+};
+
+inline void deleteDc(HDC dc) noexcept { DeleteDC(dc); }
+using UniqueDc = win::UniqueHandle<HDC, deleteDc>;
+using UniqueBitmap = win::UniqueHandle<HBITMAP, win::closeGdiObject>;
+
+// The window's client area as the screen shows it. From the screen, not
+// PrintWindow: Wine's PrintWindow leaves the child controls out. Without a
+// window manager nobody draws the frame, so only the client area is taken.
+UniqueBitmap captureWindow(HWND h) {
+    SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    GdiFlush();
+    Sleep(100);
+    RECT r;
+    if (!GetClientRect(h, &r)) fail("GetClientRect failed");
+    MapWindowPoints(h, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    if (r.left > r.right) std::swap(r.left, r.right);  // a mirrored window
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    ScreenDc screen;
+    if (!screen.dc) fail("GetDC failed");
+    UniqueDc memory(CreateCompatibleDC(screen.dc));
+    UniqueBitmap bitmap(CreateCompatibleBitmap(screen.dc, width, height));
+    if (!memory || !bitmap) fail("no bitmap for the screenshot");
+    // WIC reads the bitmap only once it is no longer selected into the DC.
+    const HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
+    const BOOL copied =
+        BitBlt(memory.get(), 0, 0, width, height, screen.dc, r.left, r.top, SRCCOPY);
+    SelectObject(memory.get(), old);
+    if (!copied) fail("BitBlt failed");
+    return bitmap;
+}
+
+struct ComApartment {
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ComApartment() = default;
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (SUCCEEDED(hr)) CoUninitialize();
+    }
+};
+
+void savePng(HBITMAP bitmap, const std::u16string& path) {
+    win::ComPtr<IWICImagingFactory> factory;
+    check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                           IID_IWICImagingFactory, factory.putVoid()),
+          "creating the WIC factory");
+    win::ComPtr<IWICBitmap> source;
+    check(factory->CreateBitmapFromHBITMAP(bitmap, nullptr, WICBitmapIgnoreAlpha, source.put()),
+          "CreateBitmapFromHBITMAP");
+    UINT width = 0, height = 0;
+    check(source->GetSize(&width, &height), "IWICBitmap::GetSize");
+    win::ComPtr<IWICStream> stream;
+    check(factory->CreateStream(stream.put()), "CreateStream");
+    check(stream->InitializeFromFilename(win::wide(path), GENERIC_WRITE),
+          ("opening " + toUtf8(path)).c_str());
+    win::ComPtr<IWICBitmapEncoder> encoder;
+    check(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put()),
+          "creating the PNG encoder");
+    check(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache),
+          "IWICBitmapEncoder::Initialize");
+    win::ComPtr<IWICBitmapFrameEncode> frame;
+    win::ComPtr<IPropertyBag2> options;
+    check(encoder->CreateNewFrame(frame.put(), options.put()), "CreateNewFrame");
+    check(frame->Initialize(options.get()), "IWICBitmapFrameEncode::Initialize");
+    check(frame->SetSize(width, height), "IWICBitmapFrameEncode::SetSize");
+    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+    check(frame->SetPixelFormat(&format), "IWICBitmapFrameEncode::SetPixelFormat");
+    check(frame->WriteSource(source.get(), nullptr), "IWICBitmapFrameEncode::WriteSource");
+    check(frame->Commit(), "committing the frame");
+    check(encoder->Commit(), "committing the PNG");
+}
+
+// Timer procedures take no context: what the one below needs lives here.
+std::u16string outputPath;
+AddressBookView* shownView = nullptr;
+std::string captureError = "the dialog was never captured";
+
+void CALLBACK onShown(HWND, UINT, UINT_PTR id, DWORD) noexcept {
+    KillTimer(nullptr, id);
+    HWND dialog = FindWindowW(win::kAddressBookClass, nullptr);
+    try {
+        if (!dialog) fail("the dialog window is not there");
+        const UniqueBitmap bitmap = captureWindow(dialog);
+        savePng(bitmap.get(), outputPath);
+        captureError.clear();
+    } catch (const std::exception& e) {
+        captureError = e.what();
+    }
+    if (dialog) {
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    } else {
+        shownView->hide();  // ends the modal loop all the same
+    }
+}
+
+int run(const std::u16string& source, const std::u16string& out, const std::u16string& folder) {
+    const std::u16string stringFile = platform::moduleFolder() + u"\\Torva.Sys";
+    writeFile(stringFile, encodeSource(readFile(source)));
+    WorkingFolder = GetWorkingFolder();
+    if (!LoadStringTable()) fail("the add-in could not read " + toUtf8(stringFile));
+
+    ComApartment com;
+    check(com.hr, "CoInitializeEx");
+    const auto form = frmSelAdrBook::Load(createAddressBookView());
+    // The list as filling it from Outlook leaves it: a contacts folder and
+    // the explorer's selection, the first entry marked.
+    AddressBookView& view = form->view();
+    view.addEntry(folder);
+    view.addEntry(GetString(u"0962"));
+    view.setItemData(view.entryCount() - 1, kSelectionEntryData);
+    view.setEntryMarked(0, true);
+
+    outputPath = out;
+    shownView = &view;
+    if (!SetTimer(nullptr, 0, 300, onShown)) fail("SetTimer failed");
+    view.showModal([] {}, [] {});
+    shownView = nullptr;
+    if (!captureError.empty()) fail(captureError);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 3 && argc != 4) {
+        std::cerr << "usage: dialog-preview STRINGS-SOURCE.txt OUT.png [FOLDER-NAME]\n"
+                     "  shows the address-book dialog with the texts of the source and saves\n"
+                     "  it as a PNG; FOLDER-NAME is the contacts folder listed (Kontakte)\n";
+        return 2;
+    }
+    auto arg = [&](int i) { return win::fromWide(argv[i], std::wcslen(argv[i])); };
+    try {
+        return run(arg(1), arg(2), argc == 4 ? arg(3) : std::u16string(u"Kontakte"));
+    } catch (const std::exception& e) {
+        std::cerr << "dialog-preview: " << e.what() << "\n";
+        return 1;
+    }
+}
