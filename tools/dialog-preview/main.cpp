@@ -25,7 +25,7 @@
 #include "platform/win/Com.h"
 #include "platform/win/Handle.h"
 #include "platform/win/Wide.h"
-#include "support/StringFile.h"
+#include "StringSource.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
 
@@ -40,57 +40,6 @@ void check(HRESULT hr, const char* what) {
         char code[16];
         std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
         fail(std::string(what) + " failed: " + code);
-    }
-}
-
-// The platform's message names no file.
-platform::File open(const std::u16string& path, const char* mode) {
-    try {
-        return platform::openFile(path, mode);
-    } catch (const std::exception& e) {
-        fail(toUtf8(path) + ": " + e.what());
-    }
-}
-
-std::string readFile(const std::u16string& path) {
-    platform::File file = open(path, "rb");
-    std::string bytes;
-    char buffer[8192];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, n);
-    if (std::ferror(file.get())) fail("could not read " + toUtf8(path));
-    return bytes;
-}
-
-// The source as Torva.Sys holds it: UTF-16LE behind a byte-order mark, CR LF
-// after every line, scrambled.
-std::string encodeSource(std::string_view utf8) {
-    if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
-    const std::u16string source = fromUtf8(utf8);
-    if (source.find(u'\uFFFD') != std::u16string::npos &&
-        utf8.find("\xEF\xBF\xBD") == std::string_view::npos) {
-        fail("the string source is not valid UTF-8");
-    }
-    std::u16string text;
-    size_t start = 0;
-    while (start < source.size()) {
-        size_t end = source.find(u'\n', start);
-        if (end == std::u16string::npos) end = source.size();
-        std::u16string_view line(source.data() + start, end - start);
-        if (line.ends_with(u'\r')) line.remove_suffix(1);
-        text.append(line).append(u"\r\n");
-        start = end + 1;
-    }
-    std::string bytes = utf16LeWithBom(text);
-    scrambleBytes(std::span(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()));
-    return bytes;
-}
-
-void writeFile(const std::u16string& path, const std::string& bytes) {
-    platform::File file = open(path, "wb");
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
-        std::fclose(file.release()) != 0) {
-        fail("could not write " + toUtf8(path));
     }
 }
 
@@ -201,7 +150,7 @@ void CALLBACK onShown(HWND, UINT, UINT_PTR id, DWORD) noexcept {
 
 int run(const std::u16string& source, const std::u16string& out, const std::u16string& folder) {
     const std::u16string stringFile = platform::moduleFolder() + u"\\Torva.Sys";
-    writeFile(stringFile, encodeSource(readFile(source)));
+    strings::writeFile(stringFile, strings::encodeSource(strings::readFile(source), source));
     WorkingFolder = GetWorkingFolder();
     if (!LoadStringTable()) fail("the add-in could not read " + toUtf8(stringFile));
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "StringCheck.h"
+#include "StringSource.h"
 #include "platform/Platform.h"
 #include "base/Error.h"
 #include "support/StringFile.h"
@@ -22,56 +23,13 @@ constexpr const char* kUsage =
     "       torva-strings decode IN.sys OUT.txt   scrambled string file back to UTF-8\n"
     "       torva-strings check IN.txt...         report what the add-in would make of it\n";
 
-// The platform's message names no file; a translator needs to know which.
-platform::File open(const std::u16string& path, const char* mode) {
-    try {
-        return platform::openFile(path, mode);
-    } catch (const Error& e) {
-        throw Error(e.number(), path + u": " + e.description());
-    }
-}
-
-std::string readFile(const std::u16string& path) {
-    platform::File file = open(path, "rb");
-    std::string bytes;
-    char buffer[8192];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        bytes.append(buffer, n);
-    }
-    if (std::ferror(file.get())) {
-        throw Error(57, u"could not read " + path);
-    }
-    return bytes;
-}
-
-void writeFile(const std::u16string& path, const std::string& bytes) {
-    platform::File file = open(path, "wb");
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
-        std::fclose(file.release()) != 0) {
-        throw Error(57, u"could not write " + path);
-    }
-}
-
 int encode(const std::u16string& in, const std::u16string& out) {
-    const auto lines = strings::readSource(readFile(in));
-    std::u16string text;
-    for (const auto& line : lines) {
-        if (!line.validUtf8) {
-            std::cerr << toUtf8(in) << ": line " << line.number
-                      << ": not valid UTF-8; nothing written\n";
-            return 1;
-        }
-        text += line.text + u"\r\n";
-    }
-    std::string bytes = utf16LeWithBom(text);
-    scrambleBytes(std::span(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()));
-    writeFile(out, bytes);
+    strings::writeFile(out, strings::encodeSource(strings::readFile(in), in));
     return 0;
 }
 
 int decode(const std::u16string& in, const std::u16string& out) {
-    std::string bytes = readFile(in);
+    std::string bytes = strings::readFile(in);
     unscrambleBytes(std::span(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()));
     std::string utf8;
     const std::u16string text = textFromUtf16Le(bytes);  // outlives the line views
@@ -81,14 +39,14 @@ int decode(const std::u16string& in, const std::u16string& out) {
         }
         utf8 += toUtf8(line) + "\n";
     }
-    writeFile(out, utf8);
+    strings::writeFile(out, utf8);
     return 0;
 }
 
 int check(const std::vector<std::u16string>& files) {
     int faults = 0;
     for (const auto& file : files) {
-        const auto messages = strings::checkSource(strings::readSource(readFile(file)));
+        const auto messages = strings::checkSource(strings::readSource(strings::readFile(file)));
         for (const auto& message : messages) {
             std::cout << toUtf8(file) << ": " << message << "\n";
         }
