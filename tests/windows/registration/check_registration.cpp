@@ -17,6 +17,7 @@
 #include <string>
 
 #include "host/com/Registration.h"
+#include "platform/win/Com.h"
 #include "platform/win/Extensibility.h"
 #include "platform/win/Handle.h"
 #include "base/Text.h"
@@ -33,24 +34,22 @@ void fail(const std::string& what) {
     ++failures;
 }
 
-const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-
 const std::u16string kForeignAddin = u"Software\\Microsoft\\Office\\Excel\\Addins\\Other.Connect";
 const std::u16string kForeignClass = u"Software\\Classes\\Other.Connect";
 
 bool keyExists(HKEY root, const std::u16string& key) {
     win::UniqueHkey k;
-    return RegOpenKeyExW(root, wide(key), 0, KEY_READ, k.put()) == ERROR_SUCCESS;
+    return RegOpenKeyExW(root, win::wide(key), 0, KEY_READ, k.put()) == ERROR_SUCCESS;
 }
 
 // Checks one value of the table under the given root and prefix.
 void expectValue(HKEY root, const std::u16string& prefix, const RegistryValue& v) {
     const std::string where = toUtf8(prefix + v.key) + " [" + toUtf8(v.name) + "]";
     win::UniqueHkey k;
-    if (RegOpenKeyExW(root, wide(prefix + v.key), 0, KEY_READ, k.put()) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, win::wide(prefix + v.key), 0, KEY_READ, k.put()) != ERROR_SUCCESS)
         return fail("missing key " + where);
     DWORD type = 0, size = 0;
-    const wchar_t* name = v.name.empty() ? nullptr : wide(v.name);
+    const wchar_t* name = v.name.empty() ? nullptr : win::wide(v.name);
     if (RegQueryValueExW(k.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
         return fail("missing value " + where);
     std::string bytes(size, '\0');
@@ -105,32 +104,29 @@ void plant() {
     for (auto [root, key] : {std::pair{HKEY_CURRENT_USER, kForeignAddin},
                              std::pair{HKEY_LOCAL_MACHINE, kForeignClass}}) {
         win::UniqueHkey k;
-        if (RegCreateKeyExW(root, wide(key), 0, nullptr, 0, KEY_WRITE, nullptr, k.put(), nullptr) !=
-            ERROR_SUCCESS)
+        if (RegCreateKeyExW(root, win::wide(key), 0, nullptr, 0, KEY_WRITE, nullptr, k.put(),
+                            nullptr) != ERROR_SUCCESS)
             fail("cannot plant " + toUtf8(key));
     }
 }
 
-HRESULT invoke(IDispatch* object, DISPID id, WORD flags, VARIANT* arg, VARIANT* result,
-               EXCEPINFO* exception) {
+HRESULT invoke(IDispatch* object, DISPID id, WORD flags, VARIANT* arg, win::Variant* result,
+               win::ExcepInfo& exception) {
     DISPID put = DISPID_PROPERTYPUT;
     DISPPARAMS params{arg, nullptr, arg ? 1u : 0u, 0};
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
         params.rgdispidNamedArgs = &put;
         params.cNamedArgs = 1;
     }
-    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, exception,
-                          nullptr);
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                          result ? result->put() : nullptr, exception.get(), nullptr);
 }
 
 bool sameObject(IUnknown* a, IUnknown* b) {
-    IUnknown *ua = nullptr, *ub = nullptr;
-    if (a) a->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&ua));
-    if (b) b->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&ub));
-    const bool same = ua == ub;
-    if (ua) ua->Release();
-    if (ub) ub->Release();
-    return same;
+    win::ComPtr<IUnknown> ua, ub;
+    if (a) a->QueryInterface(IID_IUnknown, ua.putVoid());
+    if (b) b->QueryInterface(IID_IUnknown, ub.putVoid());
+    return ua.get() == ub.get();
 }
 
 // The default dual interface as a late-bound caller (VBA, a script) uses it:
@@ -138,34 +134,27 @@ bool sameObject(IUnknown* a, IUnknown* b) {
 // Access's timer function, called with no Access behind it, fails as a VB
 // error 91 inside DISP_E_EXCEPTION.
 void expectDefaultInterface(IDispatch* addin, const std::u16string& host, DISPID id) {
-    EXCEPINFO exception{};
-    VARIANT result;
-    VariantInit(&result);
+    win::ExcepInfo exception;
+    win::Variant result;
     if (host == u"Access") {
-        const HRESULT hr = invoke(addin, id, DISPATCH_METHOD, nullptr, &result, &exception);
-        if (hr != DISP_E_EXCEPTION || exception.scode != static_cast<SCODE>(0x800A005B))
+        if (invoke(addin, id, DISPATCH_METHOD, nullptr, &result, exception) != DISP_E_EXCEPTION ||
+            exception.get()->scode != static_cast<SCODE>(0x800A005B))
             fail("AddInTimer_Timer without Access: not error 91 through DISP_E_EXCEPTION");
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
-        VariantClear(&result);
         return;
     }
     VARIANT value;
     value.vt = VT_DISPATCH;
     value.pdispVal = addin;  // any IDispatch will do: the connect object itself
-    if (FAILED(invoke(addin, id, DISPATCH_PROPERTYPUTREF, &value, nullptr, &exception)))
+    if (FAILED(invoke(addin, id, DISPATCH_PROPERTYPUTREF, &value, nullptr, exception)))
         fail("putref " + toUtf8(host) + "Instance failed");
-    if (FAILED(invoke(addin, id, DISPATCH_PROPERTYGET, nullptr, &result, &exception)) ||
-        result.vt != VT_DISPATCH || !sameObject(result.pdispVal, addin))
+    if (FAILED(invoke(addin, id, DISPATCH_PROPERTYGET, nullptr, &result, exception)) ||
+        result.get()->vt != VT_DISPATCH || !sameObject(result.get()->pdispVal, addin))
         fail("get " + toUtf8(host) + "Instance does not give back what putref set");
-    VariantClear(&result);
     value.pdispVal = nullptr;  // Nothing, which also ends the cycle just made
-    if (FAILED(invoke(addin, id, DISPATCH_PROPERTYPUTREF, &value, nullptr, &exception)) ||
-        FAILED(invoke(addin, id, DISPATCH_PROPERTYGET, nullptr, &result, &exception)) ||
-        result.vt != VT_DISPATCH || result.pdispVal != nullptr)
+    if (FAILED(invoke(addin, id, DISPATCH_PROPERTYPUTREF, &value, nullptr, exception)) ||
+        FAILED(invoke(addin, id, DISPATCH_PROPERTYGET, nullptr, &result, exception)) ||
+        result.get()->vt != VT_DISPATCH || result.get()->pdispVal != nullptr)
         fail(toUtf8(host) + "Instance does not take and give Nothing");
-    VariantClear(&result);
 }
 
 // A failure inside a host call reaches the host as the HRESULT of the call
@@ -175,92 +164,103 @@ void expectErrorInfoAtTheBoundary(win::IDTExtensibility2* addin) {
     SetErrorInfo(0, nullptr);
     const HRESULT hr = addin->OnStartupComplete(nullptr);
     if (hr != static_cast<HRESULT>(0x800A005B)) fail("Word start-up without Word: not error 91");
-    ISupportErrorInfo* support = nullptr;
-    if (FAILED(addin->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support))) ||
+    win::ComPtr<ISupportErrorInfo> support;
+    if (FAILED(addin->QueryInterface(IID_ISupportErrorInfo, support.putVoid())) ||
         support->InterfaceSupportsErrorInfo(win::IID_IDTExtensibility2) != S_OK)
         fail("IDTExtensibility2 does not say it gives error info");
-    if (support) support->Release();
-    IErrorInfo* info = nullptr;
-    BSTR description = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || FAILED(info->GetDescription(&description)) ||
-        !description || std::wcsstr(description, L"Object variable") == nullptr)
+    win::ComPtr<IErrorInfo> info;
+    win::Bstr description;
+    if (GetErrorInfo(0, info.put()) != S_OK || FAILED(info->GetDescription(description.put())) ||
+        !description.get() || std::wcsstr(description.get(), L"Object variable") == nullptr)
         fail("no error info with the failure's description");
-    SysFreeString(description);
-    if (info) info->Release();
+}
+
+// The DLL loaded as COM loads it, its entry points found by name.
+struct Server {
+    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    using CanUnloadNow = HRESULT(WINAPI*)();
+    explicit Server(const std::u16string& dll) : module(LoadLibraryW(win::wide(dll))) {
+        // Through void* because FARPROC's signature is not the export's.
+        if (!module) return;
+        getClassObject = reinterpret_cast<GetClassObject>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+        canUnloadNow = reinterpret_cast<CanUnloadNow>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    }
+    ~Server() {
+        if (module) FreeLibrary(module);
+    }
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+    HMODULE module;
+    GetClassObject getClassObject = nullptr;
+    CanUnloadNow canUnloadNow = nullptr;
+};
+
+void expectObject(const Server& server, const ConnectClassInfo& c) {
+    CLSID clsid;
+    CLSIDFromString(win::wide(std::u16string(c.clsid)), &clsid);
+    win::ComPtr<win::IDTExtensibility2> addin;
+    {
+        win::ComPtr<IClassFactory> factory;
+        if (FAILED(server.getClassObject(clsid, IID_IClassFactory, factory.putVoid())))
+            return fail("no class object for " + toUtf8(c.name));
+        if (server.canUnloadNow() != S_FALSE) fail("unloadable while a class object lives");
+        if (FAILED(factory->CreateInstance(nullptr, win::IID_IDTExtensibility2, addin.putVoid())))
+            return fail("no IDTExtensibility2 from " + toUtf8(c.name));
+    }
+    if (server.canUnloadNow() != S_FALSE) fail("unloadable while an object lives");
+    // The default interface answers by name through the type library.
+    const std::u16string host = c.host;
+    const std::u16string member = host == u"Access" ? u"AddInTimer_Timer" : host + u"Instance";
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(win::wide(member))};
+    if (FAILED(addin->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
+        fail("default interface does not know " + toUtf8(member));
+    else
+        expectDefaultInterface(addin.get(), host, id);
+    if (host == u"Word") expectErrorInfoAtTheBoundary(addin.get());
+    if (host != u"Access") return;
+    // Access waits for a database on a timer that holds the object: the DLL
+    // must stay until the wait ends (here at the first tick, which fails for
+    // want of a connection).
+    addin->OnStartupComplete(nullptr);
+    addin.reset();
+    if (server.canUnloadNow() != S_FALSE) fail("unloadable while the Access timer waits");
+    const DWORD until = GetTickCount() + 3000;
+    while (server.canUnloadNow() != S_OK && GetTickCount() < until) {
+        MSG msg;
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        else
+            Sleep(10);
+    }
 }
 
 void expectObjects(const std::u16string& dll) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const HMODULE module = LoadLibraryW(wide(dll));
-    if (!module) return fail("cannot load the DLL");
-    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    using CanUnloadNow = HRESULT(WINAPI*)();
-    // Through void* because FARPROC's signature is not the export's.
-    auto getClassObject = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-    auto canUnloadNow = reinterpret_cast<CanUnloadNow>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
-    if (!getClassObject || !canUnloadNow) return fail("entry points missing");
-    if (canUnloadNow() != S_OK) fail("cannot unload before any object exists");
-    for (const auto& c : connectClasses()) {
-        CLSID clsid;
-        CLSIDFromString(wide(std::u16string(c.clsid)), &clsid);
-        IClassFactory* factory = nullptr;
-        if (FAILED(getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
-            return fail("no class object for " + toUtf8(c.name));
-        if (canUnloadNow() != S_FALSE) fail("unloadable while a class object lives");
-        win::IDTExtensibility2* addin = nullptr;
-        if (FAILED(factory->CreateInstance(nullptr, win::IID_IDTExtensibility2,
-                                           reinterpret_cast<void**>(&addin))))
-            fail("no IDTExtensibility2 from " + toUtf8(c.name));
-        factory->Release();
-        if (addin) {
-            if (canUnloadNow() != S_FALSE) fail("unloadable while an object lives");
-            // The default interface answers by name through the type library.
-            DISPID id = 0;
-            const std::u16string member = c.host == std::u16string(u"Access")
-                                              ? u"AddInTimer_Timer"
-                                              : std::u16string(c.host) + u"Instance";
-            LPOLESTR names[] = {const_cast<LPOLESTR>(wide(member))};
-            if (FAILED(addin->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
-                fail("default interface does not know " + toUtf8(member));
-            else
-                expectDefaultInterface(addin, c.host, id);
-            if (c.host == std::u16string(u"Word")) expectErrorInfoAtTheBoundary(addin);
-            // Access waits for a database on a timer that holds the object:
-            // the DLL must stay until the wait ends (here at the first tick,
-            // which fails for want of a connection).
-            const bool waits = c.host == std::u16string(u"Access");
-            if (waits) addin->OnStartupComplete(nullptr);
-            addin->Release();
-            if (waits) {
-                if (canUnloadNow() != S_FALSE) fail("unloadable while the Access timer waits");
-                const DWORD until = GetTickCount() + 3000;
-                while (canUnloadNow() != S_OK && GetTickCount() < until) {
-                    MSG msg;
-                    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-                        DispatchMessageW(&msg);
-                    else
-                        Sleep(10);
-                }
-            }
+    {
+        const Server server(dll);
+        if (!server.getClassObject || !server.canUnloadNow)
+            return fail("cannot load the DLL or its entry points");
+        if (server.canUnloadNow() != S_OK) fail("cannot unload before any object exists");
+        for (const auto& c : connectClasses()) {
+            expectObject(server, c);
+            if (server.canUnloadNow() != S_OK)
+                fail("cannot unload after " + toUtf8(c.name) + " was released");
         }
-        if (canUnloadNow() != S_OK) fail("cannot unload after " + toUtf8(c.name) + " was released");
+        // The ProgIDs resolve as Office resolves them.
+        for (const auto& c : connectClasses()) {
+            CLSID clsid;
+            if (FAILED(CLSIDFromProgID(win::wide(progIdOf(c)), &clsid)))
+                fail("ProgID does not resolve: " + toUtf8(progIdOf(c)));
+        }
+        win::ComPtr<ITypeLib> library;
+        GUID libid;
+        CLSIDFromString(win::wide(std::u16string(kLibraryId)), &libid);
+        if (FAILED(LoadRegTypeLib(libid, 1, 1, LOCALE_NEUTRAL, library.put())))
+            fail("registered type library 1.1 does not load");
     }
-    // The ProgIDs resolve as Office resolves them.
-    for (const auto& c : connectClasses()) {
-        CLSID clsid;
-        if (FAILED(CLSIDFromProgID(wide(progIdOf(c)), &clsid)))
-            fail("ProgID does not resolve: " + toUtf8(progIdOf(c)));
-    }
-    ITypeLib* library = nullptr;
-    GUID libid;
-    CLSIDFromString(wide(std::u16string(kLibraryId)), &libid);
-    if (FAILED(LoadRegTypeLib(libid, 1, 1, LOCALE_NEUTRAL, &library)))
-        fail("registered type library 1.1 does not load");
-    else
-        library->Release();
-    FreeLibrary(module);
     CoUninitialize();
 }
 
