@@ -88,23 +88,6 @@ TEST_F(CommandBarsTest, GetAddinButtonTakesOnlyAButtonWithTheExactCaption) {
     EXPECT_EQ(bar->controls()->list().size(), 4u);
 }
 
-TEST_F(CommandBarsTest, GetAddinCommandBarFindsTheToolbarByNameOrAddsIt) {
-    WorkingFolder = fromUtf8((folders_->root / "work").string());
-    (void)LoadStringTable();  // the table may hold these entries already
-    const std::u16string name = GetString(u"0900");
-    ASSERT_FALSE(name.empty());
-    ObjectRef bar = getAddinCommandBar(bars);
-    auto model = std::dynamic_pointer_cast<CommandBar>(bar);
-    ASSERT_TRUE(model);
-    EXPECT_EQ(model->name(), name);
-    EXPECT_TRUE(model->temporary());
-    EXPECT_EQ(model->position(), kMsoBarTop);
-    EXPECT_EQ(model->barType(), kMsoBarTypeNormal);
-    EXPECT_EQ(bars->list().size(), 3u);
-    EXPECT_TRUE(getAddinCommandBar(bars)->sameObject(*bar));
-    EXPECT_EQ(bars->list().size(), 3u);
-}
-
 TEST_F(CommandBarsTest, AddMenuEntryReplacesEveryEntryWithItsCaption) {
     auto controls = tools->controls();
     auto old1 = addButton(*controls, u"Label");
