@@ -141,7 +141,7 @@ class Object {
     virtual Value get(std::u16string_view name, const Args& args = {}) = 0;
     // The property's text as asString gives it, appended to out: a line of
     // many properties is built without a string for each.
-    virtual void appendText(std::u16string_view name, std::u16string& out);
+    virtual void appendText(std::u16string_view name, std::u16string& out) = 0;
     virtual void put(std::u16string_view name, const Value& value) = 0;
     virtual Value call(std::u16string_view name, const Args& args = {}) = 0;
     // For Each over the object (_NewEnum).

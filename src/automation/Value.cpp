@@ -16,10 +16,6 @@ void throwObjectNotSet() {
     throw torva::Error(kErrorObjectNotSet, u"Object variable or With block variable not set");
 }
 
-void Object::appendText(std::u16string_view name, std::u16string& out) {
-    out += asString(get(name));
-}
-
 bool isNothing(const Value& v) {
     if (const auto* o = std::get_if<ObjectRef>(&v)) return *o == nullptr;
     return std::holds_alternative<Empty>(v);

@@ -68,6 +68,9 @@ class Fake : public automation::Object, public std::enable_shared_from_this<Fake
     void put(std::u16string_view, const Value&) override {}
     Value call(std::u16string_view name, const Args& args) override { return get(name, args); }
     std::vector<Value> items() override { return {areas.begin(), areas.end()}; }
+    void appendText(std::u16string_view name, std::u16string& out) override {
+        out += automation::asString(get(name, {}));
+    }
     std::u16string typeName() override { return type_; }
     ObjectRef queryInterface(const Guid&) override { return shared_from_this(); }
     automation::Subscription subscribe(const Guid&, automation::EventHandler) override {

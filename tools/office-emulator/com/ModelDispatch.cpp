@@ -623,6 +623,7 @@ class ForeignObject final : public automation::Object {
     void put(std::u16string_view, const Value&) override { refuse(); }
     Value call(std::u16string_view, const automation::Args&) override { refuse(); }
     std::vector<Value> items() override { refuse(); }
+    void appendText(std::u16string_view, std::u16string&) override { refuse(); }
     std::u16string typeName() override { return u"Object"; }
     ObjectRef queryInterface(const automation::Guid&) override { refuse(); }
     automation::Subscription subscribe(const automation::Guid&, automation::EventHandler) override {

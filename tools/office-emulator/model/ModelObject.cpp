@@ -209,6 +209,9 @@ std::u16string toText(const Value& v) {
     typeMismatch();
 }
 
+// Office has no such call: the text a read gives, as the model converts it.
+void Object::appendText(std::u16string_view name, std::u16string& out) { out += toText(get(name)); }
+
 int32_t toInt(const Value& v) {
     if (std::holds_alternative<automation::Empty>(v)) return 0;
     if (auto* i = std::get_if<int32_t>(&v)) return *i;

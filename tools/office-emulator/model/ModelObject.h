@@ -46,6 +46,7 @@ class Object : public automation::Object, public std::enable_shared_from_this<Ob
     void put(std::u16string_view name, const Value& value) override;
     Value call(std::u16string_view name, const Args& args = {}) override;
     std::vector<Value> items() override;
+    void appendText(std::u16string_view name, std::u16string& out) override;
     std::u16string typeName() override { return typeName_; }
     ObjectRef queryInterface(const Guid& iid) override;
     automation::Subscription subscribe(const Guid& eventIid,
