@@ -49,6 +49,19 @@ class Run:
     def check(self, name, ok, detail=""):
         print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))
         (self.passed if ok else self.failed).append(name)
+        return ok
+
+    def quiet(self, name, r, *allowed):
+        """No host call failed, no notice, nothing logged, nothing left
+        referenced and a DLL that can unload; ALLOWED names the report fields
+        the scenario expects to be filled."""
+        for field in ("hostCallFailures", "messageBoxes", "log"):
+            if field not in allowed:
+                self.check(f"{name}: no {field}", r[field] == [], r[field])
+        refs = r["references"]
+        self.check(f"{name}: nothing left referenced, the DLL can unload",
+                   refs["outstandingAtExit"] == 0 and refs["addinsCanUnload"]
+                   and all(refs["addinsCanUnload"].values()), refs)
 
     def check_foreign(self, name, r, launches, pressed=True):
         """The foreign button's press (if PRESS_FOREIGN came first) reached
