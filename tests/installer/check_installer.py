@@ -1,17 +1,12 @@
 #!/usr/bin/env python3
-"""The 64-bit installer packages under Wine, in a fresh prefix:
+"""The 64-bit installer packages under Wine, in a fresh prefix, per user into
+the default folder and per machine into the label application's folder: the
+files where the README says, the registry exactly as regsvr32 of the same DLL
+writes it, the emulated Excel loads the installed add-in, uninstalling leaves
+nothing of the package. Then upgrades: N then N+1 leaves one product, N+1; N
+again is refused with the package's message.
 
     check_installer.py BUILD-DIR SOURCE-DIR VERSION
-
-1. Per user, default folder: installs without elevation, the files where the
-   README says, the registry exactly as `regsvr32 /n /i:user` of the same DLL
-   writes it, the emulated Excel loads the installed add-in, and uninstalling
-   leaves nothing of the package.
-2. Per machine into the label application's folder (INSTALLDIR): the same
-   under HKLM, the add-in keys included; the demo's click starts the
-   plakora.exe found there, which the package neither installs nor removes.
-3. Upgrades, per machine in the default folder: version N then N+1 leaves one
-   product, N+1; N again is refused with the package's message.
 """
 import json
 import os
@@ -61,24 +56,20 @@ class Prefix:
                                 *(roots or ("HKCU\\Software", "HKLM\\Software")))
             if rc != 0:
                 raise RuntimeError("regdump failed: " + text)
-            keys, values = {}, {}
+            keys, values = set(), {}
             for line in open(out, encoding="utf-8"):
-                parts = line.rstrip("\n").split("\t")
-                if parts[0] == "K":
-                    keys[parts[1].lower()] = parts[1]
+                kind, key, *value = line.lower().rstrip("\n").split("\t")
+                if kind == "k":
+                    keys.add(key)
                 else:
-                    values[(parts[1].lower(), parts[2].lower())] = (parts[1], parts[2],
-                                                                    int(parts[3]), parts[4])
+                    values[(key, value[0])] = (int(value[1]), value[2])
             return keys, values
         finally:
             os.remove(out)
 
     def files(self):
-        found = set()
-        for top, dirs, names in os.walk(self.drive()):
-            for n in dirs + names:
-                found.add(os.path.relpath(os.path.join(top, n), self.drive()).lower())
-        return found
+        return {os.path.relpath(os.path.join(top, n), self.drive()).lower()
+                for top, dirs, names in os.walk(self.drive()) for n in dirs + names}
 
 
 # Not the package's: msiexec's own records of what it installed, the network
@@ -105,7 +96,7 @@ def added(before, after, map_key=lambda k: k):
     values = {}
     for k, v in after[1].items():
         if before[1].get(k) != v and not bookkeeping(k[0]):
-            values[(map_key(k[0]), k[1])] = (v[2], v[3])
+            values[(map_key(k[0]), k[1])] = v
     return keys, values
 
 
@@ -165,7 +156,7 @@ def in_folder(prefix, build, source, work, name, msi, folder, props=(), others=(
     dll, strings = os.path.join(build, "TorvaAddIn.dll"), os.path.join(build, "Torva.Sys")
     reg0, files0 = prefix.registry(), prefix.files()
     rc, text = install(prefix, msi, *props)
-    if not check(f"{name}: msiexec /i /qn {' '.join(props)} without elevation", rc == 0,
+    if not check(f"{name}: msiexec /i /qn {' '.join(props)}", rc == 0,
                  f"exit {rc}: {text}"):
         return
     check(f"{name}: the DLL and string table that the build made, in {folder}",
@@ -222,8 +213,8 @@ def products(prefix, display_name):
     keys, values = prefix.registry("HKLM" + root[4:-1])
     versions = []
     for (key, name), v in values.items():
-        if key.startswith(root) and name == "displayname" and text_of(v[2:]) == display_name:
-            versions.append(text_of(values[(key, "displayversion")][2:]))
+        if key.startswith(root) and name == "displayname" and text_of(v) == display_name:
+            versions.append(text_of(values[(key, "displayversion")]))
     return sorted(versions)
 
 

@@ -1,15 +1,12 @@
 #!/usr/bin/env python3
-"""The installer packages of one bitness, read statically with msitools:
+"""The per-user and per-machine installer packages of one bitness, read with
+msitools: components of that bitness, the folder the README names, the DLL
+inside of the right machine, stripped, its debug link naming the build's
+symbols with their checksum. With X64-BUILD-DIR the 32-bit packages' registry
+rows must be the 64-bit ones' but for the type library's win32/win64 key
+(exit 77, skipped, when those are missing).
 
     check_packages.py BUILD-DIR VERSION x64|x86 [X64-BUILD-DIR]
-
-For each of packages/TorvaAddIn-VERSION-ARCH.msi (per user) and
-...-permachine.msi: components of the package's bitness, the add-in's folder
-where the README says, and the DLL inside of the right machine and stripped
-(under 1.5 MB), its debug link naming the build's symbols/TorvaAddIn.dll.debug
-with that file's checksum. With X64-BUILD-DIR the 32-bit packages' registry
-rows must be the 64-bit ones', apart from the type library's win32/win64 key;
-exit 77 (skipped) when those packages are missing.
 """
 import os
 import re
@@ -125,18 +122,16 @@ def rows(msi):
 
 
 def main(build, version, arch, x64_build=None):
-    built = {}
     for scope, suffix in (("user", ""), ("machine", "-permachine")):
-        msi = os.path.join(build, "packages", f"TorvaAddIn-{version}-{arch}{suffix}.msi")
-        built[scope] = package(msi, arch, scope, os.path.join(build, "symbols"))
-    if arch == "x86" and x64_build:
-        for scope, suffix in (("user", ""), ("machine", "-permachine")):
+        msi = package(os.path.join(build, "packages", f"TorvaAddIn-{version}-{arch}{suffix}.msi"),
+                      arch, scope, os.path.join(build, "symbols"))
+        if arch == "x86" and x64_build:
             other = os.path.join(x64_build, "packages", f"TorvaAddIn-{version}-x64{suffix}.msi")
             if not os.path.exists(other):
                 print(f"SKIP: {other} is missing; build the win64 preset first")
                 return 77
-            if built[scope]:
-                mine, theirs = rows(built[scope]), rows(other)
+            if msi:
+                mine, theirs = rows(msi), rows(other)
                 check(f"{scope}: the same registry rows as {os.path.basename(other)} "
                       f"({len(mine[0])} rows)", mine == theirs and len(mine[0]) > 40,
                       set(mine[0]) ^ set(theirs[0]) or (mine[1], theirs[1]))

@@ -4,17 +4,12 @@ export file and the stand-in's record of the launch.
 
     check_excel.py BUILD-DIR WORK-DIR
 """
-import base64
 import sys
 
-from scenario_run import FOREIGN, PRESS_FOREIGN, Run, strings
+from scenario_run import FOREIGN, PRESS_FOREIGN, Run, data_of, strings, utf16_file
 
 
 TEXT = strings()
-
-
-def utf16_file(*lines):
-    return b"\xff\xfe" + "".join(l + "\r\n" for l in lines).encode("utf-16-le")
 
 
 def excel(selection, cells=None, kind="worksheet", steps=None):
@@ -24,10 +19,6 @@ def excel(selection, cells=None, kind="worksheet", steps=None):
                   "selection": selection},
         "steps": steps or [{"click": "button"}],
     }
-
-
-def data_of(launch):
-    return base64.b64decode(launch["dataFileBase64"]) if launch.get("dataFileBase64") else None
 
 
 def main(build, work):

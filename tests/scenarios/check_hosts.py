@@ -22,15 +22,12 @@ HOSTS = {
 
 
 def scenario(host):
-    s = {"host": host, "steps": []}
+    # Access installs from its timer once a database is open.
+    wait = [{"wait": 300}] if host == "Access" else []
+    s = {"host": host, "steps": wait + [{"snapshot": "started"}, {"addInsUpdate": True}] + wait
+         + [{"snapshot": "again"}]}
     if host == "Access":
-        # Access installs from its timer once a database is open.
         s["access"] = {"database": "C:\\data\\shop.accdb"}
-        s["steps"].append({"wait": 300})
-    s["steps"] += [{"snapshot": "started"}, {"addInsUpdate": True}]
-    if host == "Access":
-        s["steps"].append({"wait": 300})
-    s["steps"].append({"snapshot": "again"})
     if host == "Word":
         s["foreignControls"] = FOREIGN
         s["steps"] += PRESS_FOREIGN + [{"click": "button"}, {"click": "menu"}]

@@ -5,12 +5,11 @@ file it wrote and the stand-in's record of the launch.
 
     check_outlook.py BUILD-DIR WORK-DIR
 """
-import base64
 import importlib
 import os
 import sys
 
-from scenario_run import FOREIGN, PRESS_FOREIGN, ROOT, Run, strings
+from scenario_run import FOREIGN, PRESS_FOREIGN, ROOT, Run, data_of, strings, utf16_file
 
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 encode_strings = importlib.import_module("encode-strings")
@@ -64,8 +63,8 @@ def contact_line(c, private):
 def contact_file(contacts, private):
     ids = list(range(5100, 5104)) + (list(range(5110, 5116)) if private else
                                      list(range(5120, 5129)))
-    lines = ["\t".join(TEXT[str(i)] for i in ids)] + [contact_line(c, private) for c in contacts]
-    return b"\xff\xfe" + "".join(line + "\r\n" for line in lines).encode("utf-16-le")
+    return utf16_file("\t".join(TEXT[str(i)] for i in ids),
+                      *(contact_line(c, private) for c in contacts))
 
 
 def string_table(work, name, source, changes):
@@ -82,14 +81,9 @@ def string_table(work, name, source, changes):
 
 def launched_file(r):
     """The data file of the one launch, if the launch is right."""
-    if len(r["launches"]) != 1:
-        return None
-    launch = r["launches"][0]
-    handoff = ("[PLAKORA]\r\nRUNMODE=5\r\nDBFILE=" + launch["dataFile"]
-               + "\r\nDBCONNECT=\r\nDBSQL=\r\n")
-    if launch["handoff"] != handoff or launch["dataFileBase64"] is None:
-        return None
-    return base64.b64decode(launch["dataFileBase64"])
+    right = [l for l in r["launches"] if l["handoff"]
+             == f"[PLAKORA]\r\nRUNMODE=5\r\nDBFILE={l['dataFile']}\r\nDBCONNECT=\r\nDBSQL=\r\n"]
+    return data_of(right[0]) if len(right) == len(r["launches"]) == 1 else None
 
 
 def scenario(*steps, **more):

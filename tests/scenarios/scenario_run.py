@@ -1,5 +1,6 @@
 """What the end-to-end checks share: the texts of a string source by ID, and a
 runner that plays scenarios with tools/run-scenario and tallies the checks."""
+import base64
 import json
 import os
 import subprocess
@@ -15,6 +16,14 @@ def strings(name="de.txt"):
         if line and not line.startswith("#"):
             table[line[:4]] = line[5:].replace("\\n", "\r\n")
     return table
+
+
+def utf16_file(*lines):
+    return b"\xff\xfe" + "".join(l + "\r\n" for l in lines).encode("utf-16-le")
+
+
+def data_of(launch):
+    return base64.b64decode(launch["dataFileBase64"]) if launch.get("dataFileBase64") else None
 
 
 # Another add-in's untagged button on the host's main toolbar, and its press
