@@ -1,17 +1,12 @@
 #!/usr/bin/env python3
-"""The 64-bit installer packages under Wine, in a fresh prefix:
+"""The 64-bit installer packages under Wine, in a fresh prefix, per user into
+the default folder and per machine into the label application's folder: the
+files where the README says, the registry exactly as regsvr32 of the same DLL
+writes it, the emulated Excel loads the installed add-in, uninstalling leaves
+nothing of the package. Then upgrades: N then N+1 leaves one product, N+1; N
+again is refused with the package's message.
 
     check_installer.py BUILD-DIR SOURCE-DIR VERSION
-
-1. Per user, default folder: installs without elevation, the files where the
-   README says, the registry exactly as `regsvr32 /n /i:user` of the same DLL
-   writes it, the emulated Excel loads the installed add-in, and uninstalling
-   leaves nothing of the package.
-2. Per machine into the label application's folder (INSTALLDIR): the same
-   under HKLM, the add-in keys included; the demo's click starts the
-   plakora.exe found there, which the package neither installs nor removes.
-3. Upgrades, per machine in the default folder: version N then N+1 leaves one
-   product, N+1; N again is refused with the package's message.
 """
 import json
 import os
@@ -61,24 +56,20 @@ class Prefix:
                                 *(roots or ("HKCU\\Software", "HKLM\\Software")))
             if rc != 0:
                 raise RuntimeError("regdump failed: " + text)
-            keys, values = {}, {}
+            keys, values = set(), {}
             for line in open(out, encoding="utf-8"):
-                parts = line.rstrip("\n").split("\t")
-                if parts[0] == "K":
-                    keys[parts[1].lower()] = parts[1]
+                kind, key, *value = line.lower().rstrip("\n").split("\t")
+                if kind == "k":
+                    keys.add(key)
                 else:
-                    values[(parts[1].lower(), parts[2].lower())] = (parts[1], parts[2],
-                                                                    int(parts[3]), parts[4])
+                    values[(key, value[0])] = (int(value[1]), value[2])
             return keys, values
         finally:
             os.remove(out)
 
     def files(self):
-        found = set()
-        for top, dirs, names in os.walk(self.drive()):
-            for n in dirs + names:
-                found.add(os.path.relpath(os.path.join(top, n), self.drive()).lower())
-        return found
+        return {os.path.relpath(os.path.join(top, n), self.drive()).lower()
+                for top, dirs, names in os.walk(self.drive()) for n in dirs + names}
 
 
 # Not the package's: msiexec's own records of what it installed, the network
@@ -105,7 +96,7 @@ def added(before, after, map_key=lambda k: k):
     values = {}
     for k, v in after[1].items():
         if before[1].get(k) != v and not bookkeeping(k[0]):
-            values[(map_key(k[0]), k[1])] = (v[2], v[3])
+            values[(map_key(k[0]), k[1])] = v
     return keys, values
 
 
@@ -143,126 +134,77 @@ def leftovers(name, prefix, registry_before, files_before):
     return after
 
 
-def play_demo(prefix, build, source, work, name):
+def install(prefix, msi, *props, log=None):
+    return prefix.run("msiexec", "/i", winpath(msi), "/qn", *props,
+                      *(("/l*v", winpath(log)) if log else ()))
+
+
+def listing(folder):
+    return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+
+
+def same_bytes(folder, *paths):
+    return all(open(os.path.join(folder, os.path.basename(p)), "rb").read()
+               == open(p, "rb").read() for p in paths)
+
+
+def in_folder(prefix, build, source, work, name, msi, folder, props=(), others=(), regsvr32=(),
+              hive="hkcu", map_key=lambda k: k):
+    """Installs MSI into FOLDER (holding OTHERS before), plays the demo in
+    Excel, uninstalls, and compares the package's registry under HIVE with
+    what regsvr32 REGSVR32 writes for the same DLL at the same place."""
+    dll, strings = os.path.join(build, "TorvaAddIn.dll"), os.path.join(build, "Torva.Sys")
+    reg0, files0 = prefix.registry(), prefix.files()
+    rc, text = install(prefix, msi, *props)
+    if not check(f"{name}: msiexec /i /qn {' '.join(props)}", rc == 0,
+                 f"exit {rc}: {text}"):
+        return
+    check(f"{name}: the DLL and string table that the build made, in {folder}",
+          listing(folder) == sorted(["Torva.Sys", "TorvaAddIn.dll", *map(os.path.basename, others)])
+          and same_bytes(folder, dll, strings, *others), listing(folder))
+    package = added(reg0, prefix.registry())
+    stray = [k for k in package[1] if not k[0].startswith(hive)]
+    check(f"{name}: nothing outside {hive}", not stray, stray[:5])
+
     report = os.path.join(work, name + ".report.json")
     emulator = os.path.join(build, "tools", "office-emulator", "emulator", "office-emulator.exe")
     rc, text = prefix.run(emulator, winpath(os.path.join(source, "demo", "excel.json")),
                           "--report", winpath(report))
-    if not check(f"{name}: the emulated Excel ran the demo", rc == 0 and os.path.exists(report),
-                 f"exit {rc}: {text[-2000:]}"):
-        return None
-    r = json.load(open(report, encoding="utf-8"))
-    check(f"{name}: Excel found and connected the installed add-in through the registry",
-          [(a["progId"], a["connected"]) for a in r["addins"]]
-          == [("TorvaAddIn.TorvaExcelConnect", True)] and not r["hostCallFailures"],
-          (r["addins"], r["hostCallFailures"]))
-    bars = r["snapshots"]["started"]["commandBars"]
-    check(f"{name}: the add-in's toolbar with its button",
-          len(bars) == 1 and len(bars[0]["controls"]) == 1 and not r["stepProblems"],
-          (bars, r["stepProblems"]))
-    check(f"{name}: the add-in let go and could unload",
-          r["references"]["outstandingAtExit"] == 0
-          and r["references"]["addinsCanUnload"] == {"TorvaAddIn.TorvaExcelConnect": True},
-          r["references"])
-    return r
-
-
-def install(prefix, msi, *props, log=None):
-    args = ["msiexec", "/i", winpath(msi), "/qn", *props]
-    if log:
-        args += ["/l*v", winpath(log)]
-    return prefix.run(*args)
-
-
-def same_bytes(a, b):
-    return os.path.exists(a) and open(a, "rb").read() == open(b, "rb").read()
-
-
-def per_user(prefix, build, source, work, msi, dll, strings):
-    name = "per user"
-    reg0, files0 = prefix.registry(), prefix.files()
-    rc, text = install(prefix, msi)
-    if not check(f"{name}: msiexec /i /qn without elevation", rc == 0, f"exit {rc}: {text}"):
-        return
-    folder = prefix.drive("users", prefix.user, "AppData", "Local", "Programs", "TorvaAddIn")
-    check(f"{name}: files in %LOCALAPPDATA%\\Programs\\TorvaAddIn",
-          os.path.isdir(folder) and sorted(os.listdir(folder)) == ["Torva.Sys", "TorvaAddIn.dll"],
-          os.listdir(folder) if os.path.isdir(folder) else "no folder")
-    check(f"{name}: the DLL and string table that the build made",
-          same_bytes(os.path.join(folder, "TorvaAddIn.dll"), dll)
-          and same_bytes(os.path.join(folder, "Torva.Sys"), strings))
-    package = added(reg0, prefix.registry())
-    check(f"{name}: nothing under HKLM", not [k for k in package[1] if k[0].startswith("hklm")],
-          [k for k in package[1] if k[0].startswith("hklm")][:5])
-
-    r = play_demo(prefix, build, source, work, "per user")
-    if r is not None:
-        check(f"{name}: no plakora.exe beside the add-in, so nothing started",
-              r["launches"] == [], r["launches"])
+    if check(f"{name}: the emulated Excel ran the demo", rc == 0 and os.path.exists(report),
+             f"exit {rc}: {text[-2000:]}"):
+        r = json.load(open(report, encoding="utf-8"))
+        bars = r["snapshots"]["started"]["commandBars"]
+        check(f"{name}: Excel found and connected the installed add-in through the registry, "
+              "which installed its toolbar with its button, let go and could unload",
+              [(a["progId"], a["connected"]) for a in r["addins"]]
+              == [("TorvaAddIn.TorvaExcelConnect", True)]
+              and (r["hostCallFailures"], r["stepProblems"], r["references"]["outstandingAtExit"])
+              == ([], [], 0) and [len(b["controls"]) for b in bars] == [1]
+              and r["references"]["addinsCanUnload"] == {"TorvaAddIn.TorvaExcelConnect": True}, r)
+        # The click starts a plakora.exe beside the add-in, with the export.
+        check(f"{name}: the click started plakora.exe if it is there",
+              [l["handoff"].split("\r\n")[:2] for l in r["launches"]]
+              == [["[PLAKORA]", "RUNMODE=3"]] * len(others), r["launches"])
 
     rc, text = prefix.run("msiexec", "/x", winpath(msi), "/qn")
     check(f"{name}: msiexec /x /qn", rc == 0, f"exit {rc}: {text}")
+    if others:
+        check(f"{name}: what was in the folder before stays, the add-in's files go",
+              listing(folder) == sorted(map(os.path.basename, others))
+              and same_bytes(folder, *others), listing(folder))
     reg2 = leftovers(name, prefix, reg0, files0)
 
-    # The same DLL at the same place, registered by itself for this user.
-    os.makedirs(folder)
+    os.makedirs(folder, exist_ok=True)
     shutil.copy(dll, folder)
-    windll = f"C:\\users\\{prefix.user}\\AppData\\Local\\Programs\\TorvaAddIn\\TorvaAddIn.dll"
-    rc, text = prefix.run("regsvr32", "/s", "/n", "/i:user", windll)
-    check(f"{name}: regsvr32 /n /i:user", rc == 0, text)
-    compare_rows(name, package, added(reg2, prefix.registry()))
-    prefix.run("regsvr32", "/s", "/u", "/n", "/i:user", windll)
-    shutil.rmtree(os.path.dirname(folder))
+    windll = "C:\\" + os.path.relpath(folder, prefix.drive()).replace("/", "\\") + "\\TorvaAddIn.dll"
+    rc, text = prefix.run("regsvr32", "/s", *regsvr32, windll)
+    check(f"{name}: regsvr32 {' '.join(regsvr32)}", rc == 0, text)
+    compare_rows(name, package, added(reg2, prefix.registry(), map_key))
+    prefix.run("regsvr32", "/s", "/u", *regsvr32, windll)
+    shutil.rmtree(folder)
     # Unregistering keeps the Office keys that other add-ins share: a fresh
     # start for the next check.
     prefix.run("reg", "delete", "HKCU\\Software\\Microsoft\\Office", "/f")
-
-
-def per_machine(prefix, build, source, work, msi, dll, strings):
-    name = "per machine"
-    plakora_src = os.path.join(build, "tools", "plakora-standin", "plakora.exe")
-    app = prefix.drive("Plakora")
-    os.makedirs(app)
-    shutil.copy(plakora_src, app)
-    reg0, files0 = prefix.registry(), prefix.files()
-    rc, text = install(prefix, msi, "INSTALLDIR=C:\\Plakora\\")
-    if not check(f"{name}: msiexec /i /qn INSTALLDIR=<label application's folder>", rc == 0,
-                 f"exit {rc}: {text}"):
-        return
-    check(f"{name}: the add-in's files beside plakora.exe",
-          sorted(os.listdir(app)) == ["Torva.Sys", "TorvaAddIn.dll", "plakora.exe"]
-          and same_bytes(os.path.join(app, "TorvaAddIn.dll"), dll), sorted(os.listdir(app)))
-    package = added(reg0, prefix.registry())
-    check(f"{name}: nothing under HKCU", not [k for k in package[1] if k[0].startswith("hkcu")],
-          [k for k in package[1] if k[0].startswith("hkcu")][:5])
-
-    r = play_demo(prefix, build, source, work, "per machine")
-    if r is not None:
-        launches = r["launches"]
-        ok = len(launches) == 1 and launches[0]["handoff"].split("\r\n")[:2] == [
-            "[PLAKORA]", "RUNMODE=3"]
-        check(f"{name}: the click started plakora.exe from the add-in's folder with the export",
-              ok, launches)
-
-    rc, text = prefix.run("msiexec", "/x", winpath(msi), "/qn")
-    check(f"{name}: msiexec /x /qn", rc == 0, f"exit {rc}: {text}")
-    check(f"{name}: plakora.exe stays, the add-in's files go",
-          sorted(os.listdir(app)) == ["plakora.exe"] and same_bytes(
-              os.path.join(app, "plakora.exe"), plakora_src), sorted(os.listdir(app)))
-    reg2 = leftovers(name, prefix, reg0, files0)
-
-    # regsvr32 registers the classes machine-wide and the add-in for the
-    # current user; the package puts the add-in keys under HKLM for every user.
-    windll = "C:\\Plakora\\TorvaAddIn.dll"
-    shutil.copy(dll, app)
-    rc, text = prefix.run("regsvr32", "/s", windll)
-    check(f"{name}: regsvr32", rc == 0, text)
-    office = "hkcu\\software\\microsoft\\office"
-    rows = added(reg2, prefix.registry(),
-                 lambda k: "hklm" + k[4:] if k == office or k.startswith(office + "\\") else k)
-    compare_rows(name, package, rows)
-    prefix.run("regsvr32", "/s", "/u", windll)
-    shutil.rmtree(app)
 
 
 def products(prefix, display_name):
@@ -271,8 +213,8 @@ def products(prefix, display_name):
     keys, values = prefix.registry("HKLM" + root[4:-1])
     versions = []
     for (key, name), v in values.items():
-        if key.startswith(root) and name == "displayname" and text_of(v[2:]) == display_name:
-            versions.append(text_of(values[(key, "displayversion")][2:]))
+        if key.startswith(root) and name == "displayname" and text_of(v) == display_name:
+            versions.append(text_of(values[(key, "displayversion")]))
     return sorted(versions)
 
 
@@ -291,9 +233,8 @@ def upgrades(prefix, build, source, work, dll, strings):
     reg0, files0 = prefix.registry(), prefix.files()
     rc, text = install(prefix, msis["100.0.1"])
     check(f"{name}: N installs", rc == 0, f"exit {rc}: {text}")
-    folder = prefix.drive("Program Files", "TorvaAddIn")
     check(f"{name}: files in C:\\Program Files\\TorvaAddIn",
-          os.path.isdir(folder) and sorted(os.listdir(folder)) == ["Torva.Sys", "TorvaAddIn.dll"])
+          listing(prefix.drive("Program Files", "TorvaAddIn")) == ["Torva.Sys", "TorvaAddIn.dll"])
     rc, text = install(prefix, msis["100.0.2"])
     check(f"{name}: N+1 installs over N", rc == 0, f"exit {rc}: {text}")
     found = products(prefix, product)
@@ -323,18 +264,25 @@ def main(build, source, version):
     work = os.path.join(build, "installer-check")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    packages = os.path.join(build, "packages")
-    dll = os.path.join(build, "TorvaAddIn.dll")
-    strings = os.path.join(build, "Torva.Sys")
+    msi = os.path.join(build, "packages", f"TorvaAddIn-{version}-x64") + "{}.msi"
     prefix = Prefix(source, build, os.path.join(work, "prefix"))
-    per_user(prefix, build, source, work, os.path.join(packages, f"TorvaAddIn-{version}-x64.msi"),
-             dll, strings)
-    per_machine(prefix, build, source, work,
-                os.path.join(packages, f"TorvaAddIn-{version}-x64-permachine.msi"), dll, strings)
-    upgrades(prefix, build, source, work, dll, strings)
+    in_folder(prefix, build, source, work, "per user", msi.format(""), prefix.drive(
+        "users", prefix.user, "AppData", "Local", "Programs", "TorvaAddIn"), regsvr32=("/n", "/i:user"))
+    # Into the label application's folder. regsvr32 registers the classes
+    # machine-wide and the add-in for the current user; the package puts the
+    # add-in keys under HKLM for every user.
+    plakora = os.path.join(build, "tools", "plakora-standin", "plakora.exe")
+    os.makedirs(prefix.drive("Plakora"))
+    shutil.copy(plakora, prefix.drive("Plakora"))
+    office = "hkcu\\software\\microsoft\\office"
+    in_folder(prefix, build, source, work, "per machine", msi.format("-permachine"),
+              prefix.drive("Plakora"), props=("INSTALLDIR=C:\\Plakora\\",), others=(plakora,),
+              hive="hklm", map_key=lambda k: "hklm" + k[4:] if k == office
+              or k.startswith(office + "\\") else k)
+    upgrades(prefix, build, source, work, os.path.join(build, "TorvaAddIn.dll"),
+             os.path.join(build, "Torva.Sys"))
     print(f"{len(failures)} failed")
     return 1 if failures else 0
-
 
 if __name__ == "__main__":
     sys.exit(main(*sys.argv[1:]))

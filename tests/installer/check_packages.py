@@ -1,22 +1,21 @@
 #!/usr/bin/env python3
-"""The installer packages of one bitness, read statically with msitools:
+"""The per-user and per-machine installer packages of one bitness, read with
+msitools: components of that bitness, the folder the README names, the DLL
+inside of the right machine, stripped, its debug link naming the build's
+symbols with their checksum. With X64-BUILD-DIR the 32-bit packages' registry
+rows must be the 64-bit ones' but for the type library's win32/win64 key
+(exit 77, skipped, when those are missing).
 
     check_packages.py BUILD-DIR VERSION x64|x86 [X64-BUILD-DIR]
-
-For each of packages/TorvaAddIn-VERSION-ARCH.msi (per user) and
-...-permachine.msi: components of the package's bitness, the add-in's folder
-where the README says, and the DLL inside of the right machine and stripped
-(under 1.5 MB), its debug link naming the build's symbols/TorvaAddIn.dll.debug
-with that file's checksum. With X64-BUILD-DIR the 32-bit packages' registry
-rows must be the 64-bit ones', apart from the type library's win32/win64 key;
-exit 77 (skipped) when those packages are missing.
 """
 import os
+import re
 import struct
 import subprocess
 import sys
 import tempfile
 import zlib
+from collections import defaultdict
 
 from checklist import check, failures
 
@@ -31,32 +30,11 @@ def table(msi, name):
     out = subprocess.run(["msiinfo", "export", "-s", msi, name], check=True,
                          stdout=subprocess.PIPE).stdout.decode("utf-8")
     rows = []
-    for line in out.splitlines():
-        if not line.startswith("INSERT INTO"):
-            continue
-        columns = line[line.index("(") + 1:line.index(") VALUES")].replace("`", "").split(", ")
-        text, fields, i = line[line.index("VALUES (") + 8:], [], 0
-        while i < len(text) and text[i] != ")":
-            if text[i] == "'":
-                value, i = "", i + 1
-                while text[i] != "'":
-                    if text[i] == "\\":
-                        i += 1
-                        value += {"n": "\n", "r": "\r", "t": "\t"}.get(text[i], text[i])
-                    else:
-                        value += text[i]
-                    i += 1
-                fields.append(value)
-                i += 1
-            else:
-                end = min(j for j in (text.find(",", i), text.find(")", i)) if j >= 0)
-                token = text[i:end].strip()
-                fields.append("" if token == "NULL" else token)
-                i = end
-            while i < len(text) and text[i] in ", ":
-                i += 1
-        row = dict(zip(columns, fields))
-        rows.append(lambda column, row=row: row.get(column, ""))
+    for columns, values in re.findall(r"^INSERT INTO `\w+` \((.*)\) VALUES \((.*)\)$", out, re.M):
+        fields = [re.sub(r"\\(.)", lambda e: {"n": "\n", "r": "\r", "t": "\t"}.get(e[1], e[1]),
+                         v[1:-1]) if v.startswith("'") else v.replace("NULL", "")
+                  for v in re.findall(r"'(?:[^'\\]|\\.)*'|[^,\s]+", values)]
+        rows.append(defaultdict(str, zip(columns.replace("`", "").split(", "), fields)))
     return rows
 
 
@@ -114,19 +92,18 @@ def package(msi, arch, scope, symbols):
           suminfo(msi).get("Template"))
     components = table(msi, "Component")
     check(f"{label}: every component {arch}",
-          components and all((int(c("Attributes")) & COMPONENT_64BIT != 0) == (arch == "x64")
-                             for c in components), [c("Component") for c in components])
-    parents = {d("Directory"): d("Directory_Parent") for d in table(msi, "Directory")}
+          components and all((int(c["Attributes"]) & COMPONENT_64BIT != 0) == (arch == "x64")
+                             for c in components), [c["Component"] for c in components])
+    parents = {d["Directory"]: d["Directory_Parent"] for d in table(msi, "Directory")}
     chain, d = [], "INSTALLDIR"
     while d in parents:
         chain.append(d)
         d = parents[d]
-    expected = {("user", "x64"): ["INSTALLDIR", "UserPrograms", "LocalAppDataFolder", "TARGETDIR"],
-                ("user", "x86"): ["INSTALLDIR", "UserPrograms", "LocalAppDataFolder", "TARGETDIR"],
-                ("machine", "x64"): ["INSTALLDIR", "ProgramFiles64Folder", "TARGETDIR"],
-                ("machine", "x86"): ["INSTALLDIR", "ProgramFilesFolder", "TARGETDIR"]}
-    check(f"{label}: installs into {' < '.join(expected[scope, arch][:-1])}",
-          chain == expected[scope, arch], chain)
+    expected = {"user": ["INSTALLDIR", "UserPrograms", "LocalAppDataFolder", "TARGETDIR"],
+                "machine": ["INSTALLDIR", "ProgramFiles64Folder" if arch == "x64"
+                            else "ProgramFilesFolder", "TARGETDIR"]}[scope]
+    check(f"{label}: installs into {' < '.join(expected[:-1])}",
+          chain == expected, chain)
     the_dll(msi, arch, symbols, label)
     return msi
 
@@ -136,27 +113,25 @@ def rows(msi):
     with the type library's bitness key made neutral."""
     def neutral(key):
         return key.replace("\\0\\win32", "\\0\\WIN").replace("\\0\\win64", "\\0\\WIN")
-    registry = sorted((r("Root"), neutral(r("Key")), r("Name"), r("Value"), r("Component_"))
+    registry = sorted((r["Root"], neutral(r["Key"]), r["Name"], r["Value"], r["Component_"])
                       for r in table(msi, "Registry"))
     # The locator's type says 64-bit (16) in the 64-bit package alone.
-    search = [(r("Root"), r("Key"), r("Name"), int(r("Type")) & ~16)
+    search = [(r["Root"], r["Key"], r["Name"], int(r["Type"]) & ~16)
               for r in table(msi, "RegLocator")]
     return registry, search
 
 
 def main(build, version, arch, x64_build=None):
-    built = {}
     for scope, suffix in (("user", ""), ("machine", "-permachine")):
-        msi = os.path.join(build, "packages", f"TorvaAddIn-{version}-{arch}{suffix}.msi")
-        built[scope] = package(msi, arch, scope, os.path.join(build, "symbols"))
-    if arch == "x86" and x64_build:
-        for scope, suffix in (("user", ""), ("machine", "-permachine")):
+        msi = package(os.path.join(build, "packages", f"TorvaAddIn-{version}-{arch}{suffix}.msi"),
+                      arch, scope, os.path.join(build, "symbols"))
+        if arch == "x86" and x64_build:
             other = os.path.join(x64_build, "packages", f"TorvaAddIn-{version}-x64{suffix}.msi")
             if not os.path.exists(other):
                 print(f"SKIP: {other} is missing; build the win64 preset first")
                 return 77
-            if built[scope]:
-                mine, theirs = rows(built[scope]), rows(other)
+            if msi:
+                mine, theirs = rows(msi), rows(other)
                 check(f"{scope}: the same registry rows as {os.path.basename(other)} "
                       f"({len(mine[0])} rows)", mine == theirs and len(mine[0]) > 40,
                       set(mine[0]) ^ set(theirs[0]) or (mine[1], theirs[1]))

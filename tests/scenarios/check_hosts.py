@@ -22,15 +22,12 @@ HOSTS = {
 
 
 def scenario(host):
-    s = {"host": host, "steps": []}
+    # Access installs from its timer once a database is open.
+    wait = [{"wait": 300}] if host == "Access" else []
+    s = {"host": host, "steps": wait + [{"snapshot": "started"}, {"addInsUpdate": True}] + wait
+         + [{"snapshot": "again"}]}
     if host == "Access":
-        # Access installs from its timer once a database is open.
         s["access"] = {"database": "C:\\data\\shop.accdb"}
-        s["steps"].append({"wait": 300})
-    s["steps"] += [{"snapshot": "started"}, {"addInsUpdate": True}]
-    if host == "Access":
-        s["steps"].append({"wait": 300})
-    s["steps"].append({"snapshot": "again"})
     if host == "Word":
         s["foreignControls"] = FOREIGN
         s["steps"] += PRESS_FOREIGN + [{"click": "button"}, {"click": "menu"}]
@@ -44,14 +41,11 @@ def check_host(run, host, r):
               == [(prog_id, True)], r["addins"])
     started, again = r["snapshots"]["started"], r["snapshots"]["again"]
     bars = started["commandBars"]
-    run.check(f"{host}: one visible toolbar named by 0900 with one button",
-              len(bars) == 1 and bars[0]["name"] == TEXT["0900"] and bars[0]["visible"]
-              and len(bars[0]["controls"]) == 1, bars)
-    if len(bars) == 1 and bars[0]["controls"]:
-        button = bars[0]["controls"][0]
-        run.check(f"{host}: the button's caption, tooltip, style and face",
-                  (button["caption"], button["tooltip"], button["style"], button["hasFace"],
-                   button["visible"]) == (TEXT[caption], TEXT[tooltip], 3, True, True), button)
+    run.check(f"{host}: one visible toolbar named by 0900 with one button: caption, tooltip, "
+              "style and face",
+              [(b["name"], b["visible"], c["caption"], c["tooltip"], c["style"], c["hasFace"],
+                c["visible"]) for b in bars for c in b["controls"]]
+              == [(TEXT["0900"], True, TEXT[caption], TEXT[tooltip], 3, True, True)], bars)
     entries = [e for e in started["toolsMenu"] if e.get("tag") == "ZEBRO"]
     run.check(f"{host}: one Tools-menu entry with caption, Parameter, OnAction and Tag",
               [(e["caption"], e["parameter"], e["onAction"]) for e in entries]
@@ -64,11 +58,9 @@ def check_host(run, host, r):
     run.check(f"{host}: nothing after shutdown",
               r["commandBars"] == [] and not any(e.get("tag") == "ZEBRO" for e in r["toolsMenu"]),
               (r["commandBars"], r["toolsMenu"]))
-    run.check(f"{host}: nothing left referenced, the DLL can unload",
-              r["references"]["outstandingAtExit"] == 0
-              and r["references"]["addinsCanUnload"] == {prog_id: True}, r["references"])
-    run.check(f"{host}: no host call failed, nothing logged",
-              r["hostCallFailures"] == [] and r["log"] == [], (r["hostCallFailures"], r["log"]))
+    run.check(f"{host}: only our add-in, and its DLL can unload",
+              r["references"]["addinsCanUnload"] == {prog_id: True}, r["references"])
+    run.quiet(host, r)
 
 
 def main(build, work):
@@ -80,10 +72,7 @@ def main(build, work):
         check_host(run, host, r)
         if host == "Word":
             run.check_foreign("Word", r, 2)
-            launches = r["launches"]
-            run.check("Word: button and menu entry each launch once", len(launches) == 2,
-                      launches)
-            for n, launch in enumerate(launches):
+            for n, launch in enumerate(r["launches"]):
                 run.check(f"Word: launch {n} with run mode 2 and three empty values, "
                           "in the add-in folder",
                           launch["handoff"] == "[PLAKORA]\r\nRUNMODE=2\r\nDBFILE=\r\n"
@@ -101,13 +90,10 @@ def main(build, work):
                   [(f["call"], f["hresult"]) for f in r["hostCallFailures"]]
                   == [("OnAddInsUpdate", "0x800A005B"), ("OnStartupComplete", "0x800A005B")],
                   r["hostCallFailures"])
-        run.check("Word without NormalTemplate: still connected, the button still launches, "
-                  "nothing logged",
-                  [a["connected"] for a in r["addins"]] == [True] and len(r["launches"]) == 1
-                  and r["log"] == [], (r["addins"], r["launches"], r["log"]))
-        run.check("Word without NormalTemplate: nothing left referenced, the DLL can unload",
-                  r["references"]["outstandingAtExit"] == 0
-                  and all(r["references"]["addinsCanUnload"].values()), r["references"])
+        run.check("Word without NormalTemplate: still connected, the button still launches",
+                  [a["connected"] for a in r["addins"]] == [True] and len(r["launches"]) == 1,
+                  (r["addins"], r["launches"]))
+        run.quiet("Word without NormalTemplate", r, "hostCallFailures")
     return run.result()
 
 

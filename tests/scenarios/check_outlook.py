@@ -5,12 +5,11 @@ file it wrote and the stand-in's record of the launch.
 
     check_outlook.py BUILD-DIR WORK-DIR
 """
-import base64
 import importlib
 import os
 import sys
 
-from scenario_run import FOREIGN, PRESS_FOREIGN, ROOT, Run, strings
+from scenario_run import FOREIGN, PRESS_FOREIGN, ROOT, Run, data_of, strings, utf16_file
 
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 encode_strings = importlib.import_module("encode-strings")
@@ -64,8 +63,8 @@ def contact_line(c, private):
 def contact_file(contacts, private):
     ids = list(range(5100, 5104)) + (list(range(5110, 5116)) if private else
                                      list(range(5120, 5129)))
-    lines = ["\t".join(TEXT[str(i)] for i in ids)] + [contact_line(c, private) for c in contacts]
-    return b"\xff\xfe" + "".join(line + "\r\n" for line in lines).encode("utf-16-le")
+    return utf16_file("\t".join(TEXT[str(i)] for i in ids),
+                      *(contact_line(c, private) for c in contacts))
 
 
 def string_table(work, name, source, changes):
@@ -82,150 +81,119 @@ def string_table(work, name, source, changes):
 
 def launched_file(r):
     """The data file of the one launch, if the launch is right."""
-    if len(r["launches"]) != 1:
-        return None
-    launch = r["launches"][0]
-    handoff = ("[PLAKORA]\r\nRUNMODE=5\r\nDBFILE=" + launch["dataFile"]
-               + "\r\nDBCONNECT=\r\nDBSQL=\r\n")
-    if launch["handoff"] != handoff or launch["dataFileBase64"] is None:
-        return None
-    return base64.b64decode(launch["dataFileBase64"])
+    right = [l for l in r["launches"] if l["handoff"]
+             == f"[PLAKORA]\r\nRUNMODE=5\r\nDBFILE={l['dataFile']}\r\nDBCONNECT=\r\nDBSQL=\r\n"]
+    return data_of(right[0]) if len(right) == len(r["launches"]) == 1 else None
 
 
-def quiet(run, name, r):
-    run.check(f"{name}: no host call failed", r["hostCallFailures"] == [], r["hostCallFailures"])
-    run.check(f"{name}: no message box, nothing logged",
-              r["messageBoxes"] == [] and r["log"] == [], (r["messageBoxes"], r["log"]))
-    run.check(f"{name}: nothing left referenced", r["references"]["outstandingAtExit"] == 0,
-              r["references"])
+def scenario(*steps, **more):
+    """Outlook with the folders above, or MORE's own, answering the dialog
+    and clicking as STEPS say."""
+    return {"host": "Outlook", "outlook": outlook(), "steps": list(steps)} | more
+
+
+def answer(*select, press="OK", **more):
+    return {"dialog": ({"select": list(select)} if select else {}) | {"press": press} | more}
+
+
+BUTTON, MENU = {"click": "button"}, {"click": "menu"}
 
 
 def main(build, work):
     run = Run(build, work)
-    selected = TEXT["0962"]
+    folders = ["Kontakte", "Kunden"]
 
     # OK with business addresses: folder entry and selection entry marked.
     # Another add-in's button pressed first opens no dialog and starts nothing.
-    r = run.play("business", {
-        "host": "Outlook", "outlook": outlook(), "foreignControls": FOREIGN,
-        "steps": PRESS_FOREIGN + [
-            {"dialog": {"select": [0, 2], "option": "business", "press": "OK"}},
-            {"click": "button"}]})
+    r = run.play("business", scenario(
+        *PRESS_FOREIGN, answer(0, 2, option="business"), BUTTON, foreignControls=FOREIGN))
     if r:
         run.check_foreign("business", r, 1)
         d = r["dialogs"]
         run.check("business: the top contact folders of the first store, then the selection",
-                  len(d) == 1 and d[0]["entries"] == ["Kontakte", "Kunden", selected], d)
+                  [e["entries"] for e in d] == [folders + [TEXT["0962"]]], d)
         run.check("business: title, icon, business preset, all enabled, left to right",
-                  d and d[0]["title"] == "Adressbuchauswahl" and d[0]["hasIcon"]
-                  and d[0]["businessChecked"]
-                  and d[0]["okEnabled"] and d[0]["optionsEnabled"] and not d[0]["rightToLeft"], d)
-        data = launched_file(r)
-        want = contact_file([ANNA, JONAS, JONAS], private=False)
-        run.check("business: launch with run mode 5 on the contact file", data is not None,
+                  [(e["title"], e["hasIcon"], e["businessChecked"], e["okEnabled"],
+                    e["optionsEnabled"], e["rightToLeft"]) for e in d]
+                  == [("Adressbuchauswahl", True, True, True, True, False)], d)
+        run.check("business: launch with run mode 5 on the contact file: 13 columns, folder "
+                  "contacts then the selected one, exact bytes",
+                  launched_file(r) == contact_file([ANNA, JONAS, JONAS], private=False),
                   r["launches"])
-        run.check("business: 13 columns, folder contacts then the selected one, exact bytes",
-                  data == want, (data, want))
         run.check("business: started in the add-in folder",
-                  r["launches"] and r["launches"][0]["directory"].endswith("scenario-addin"),
+                  [l["directory"].endswith("scenario-addin") for l in r["launches"]] == [True],
                   r["launches"])
-        quiet(run, "business", r)
+        run.quiet("business", r)
 
     # OK with private addresses, by the menu entry.
-    r = run.play("private", {
-        "host": "Outlook", "outlook": outlook(), "foreignControls": FOREIGN,
-        "steps": [{"dialog": {"select": [1], "option": "private", "press": "OK"}},
-                  {"click": "menu"}]})
+    r = run.play("private", scenario(answer(1, option="private"), MENU, foreignControls=FOREIGN))
     if r:
         run.check_foreign("private", r, 1, pressed=False)
-        data = launched_file(r)
-        want = contact_file([LEA], private=True)
-        run.check("private: 10 columns, Outlook's no-date birthday, exact bytes", data == want,
-                  (data, want))
-        quiet(run, "private", r)
+        run.check("private: 10 columns, Outlook's no-date birthday, exact bytes",
+                  launched_file(r) == contact_file([LEA], private=True), r["launches"])
+        run.quiet("private", r)
 
-    # No selection entry for a mail folder in the explorer, nor for an empty selection.
-    for name, explorer in (("mail-folder", {"currentFolder": "Posteingang", "selection": [0]}),
-                           ("empty-selection", {"currentFolder": "Kontakte", "selection": []})):
-        r = run.play(name, {
-            "host": "Outlook", "outlook": outlook(explorer=explorer),
-            "steps": [{"dialog": {"press": "Cancel"}}, {"click": "button"}]})
+    # No selection entry for a mail folder in the explorer, nor for an empty
+    # selection; no contact folder at all: an empty list, OK and the options
+    # disabled. A distribution list in a marked folder fails the export.
+    # None of these launches.
+    no_contacts = {"stores": [{"name": "Leer", "folders": [
+        {"name": "Posteingang", "defaultItemType": 0, "items": [MAIL]}]}],
+        "explorer": {"currentFolder": "Posteingang", "selection": []}}
+    cancel = answer(press="Cancel")
+    for name, setup, entries, enabled in [
+            ("mail-folder", (cancel, outlook(explorer={"currentFolder": "Posteingang",
+                                                       "selection": [0]})), folders, True),
+            ("empty-selection", (cancel, outlook(selection=())), folders, True),
+            ("empty-list", (cancel, no_contacts), [], False),
+            ("distribution-list", (answer(0), outlook(kontakte=(ANNA, LIST, JONAS), selection=())),
+             folders, True)]:
+        r = run.play(name, scenario(setup[0], BUTTON, outlook=setup[1]))
         if r:
-            run.check(f"{name}: folders only",
-                      [d["entries"] for d in r["dialogs"]] == [["Kontakte", "Kunden"]],
-                      r["dialogs"])
-            run.check(f"{name}: Cancel launches nothing", r["launches"] == [], r["launches"])
-
-    # No contact folder at all: an empty list, OK and the options disabled.
-    r = run.play("empty-list", {
-        "host": "Outlook",
-        "outlook": {"stores": [{"name": "Leer", "folders": [
-            {"name": "Posteingang", "defaultItemType": 0, "items": [MAIL]}]}],
-            "explorer": {"currentFolder": "Posteingang", "selection": []}},
-        "steps": [{"dialog": {"press": "Cancel"}}, {"click": "button"}]})
-    if r:
-        d = r["dialogs"]
-        run.check("empty: no entries, none marked, OK and both options disabled",
-                  len(d) == 1 and d[0]["entries"] == [] and d[0]["selectedAtOpen"] == []
-                  and not d[0]["okEnabled"]
-                  and not d[0]["optionsEnabled"], d)
-        run.check("empty: nothing launched", r["launches"] == [], r["launches"])
-        quiet(run, "empty", r)
+            run.check(f"{name}: the entries, the first marked, OK and the options enabled "
+                      "as they can be used",
+                      [(d["entries"], d["selectedAtOpen"], d["okEnabled"], d["optionsEnabled"],
+                        d["pressed"]) for d in r["dialogs"]]
+                      == [(entries, [0] if entries else [], enabled, enabled,
+                           setup[0]["dialog"]["press"])], r["dialogs"])
+            run.check(f"{name}: nothing launched", r["launches"] == [], r["launches"])
+            run.quiet(name, r)
 
     # Cancel, then the close box, then OK: each click opens the dialog afresh.
-    r = run.play("cancel-close-ok", {
-        "host": "Outlook", "outlook": outlook(),
-        "steps": [{"clickWhileDialog": "button"},
-                  {"dialog": {"select": [0], "press": "Cancel"}}, {"click": "button"},
-                  {"dialog": {"select": [0], "press": "close"}}, {"click": "button"},
-                  {"dialog": {"select": [1], "press": "OK"}}, {"click": "button"}]})
+    r = run.play("cancel-close-ok", scenario(
+        {"clickWhileDialog": "button"}, answer(0, press="Cancel"), BUTTON,
+        answer(0, press="close"), BUTTON, answer(1), BUTTON))
     if r:
-        run.check("again: three dialogs, each answered as asked",
-                  [(d["pressed"], d["answered"]) for d in r["dialogs"]]
-                  == [("Cancel", True), ("close", True), ("OK", True)], r["dialogs"])
-        run.check("again: each opened afresh, first entry marked and business preset",
-                  all(d["businessChecked"] and d["selectedAtOpen"] == [0] for d in r["dialogs"]),
-                  r["dialogs"])
+        run.check("again: three dialogs, each answered as asked, opened afresh with the first "
+                  "entry marked and business preset",
+                  [(d["pressed"], d["answered"], d["businessChecked"], d["selectedAtOpen"])
+                   for d in r["dialogs"]]
+                  == [("Cancel", True, True, [0]), ("close", True, True, [0]),
+                      ("OK", True, True, [0])], r["dialogs"])
         # Modal to Outlook: its window takes no press while the dialog is up,
         # and is enabled and active again however the dialog ends.
-        run.check("again: Outlook's window disabled while shown, enabled and active after",
-                  [(d["hostWindow"]["disabledWhileShown"], d["hostWindow"]["enabledAfter"],
-                    d["hostWindow"]["activeAfter"]) for d in r["dialogs"]]
-                  == [(True, True, True)] * 3, [d["hostWindow"] for d in r["dialogs"]])
-        run.check("again: the second press through Outlook's window did not get through",
-                  [d["hostWindow"]["secondPress"] for d in r["dialogs"]]
-                  == ["blocked", None, None], [d["hostWindow"] for d in r["dialogs"]])
+        run.check("again: Outlook's window disabled while shown, enabled and active after, "
+                  "the second press through it blocked",
+                  [(w["disabledWhileShown"], w["enabledAfter"], w["activeAfter"], w["secondPress"])
+                   for w in (d["hostWindow"] for d in r["dialogs"])]
+                  == [(True, True, True, "blocked"), (True, True, True, None),
+                      (True, True, True, None)], [d["hostWindow"] for d in r["dialogs"]])
         run.check("again: only the OK launched, with the third dialog's choice",
                   launched_file(r) == contact_file([LEA], private=False), r["launches"])
-        quiet(run, "again", r)
-
-    # A distribution list in a marked folder fails the export: nothing launched.
-    r = run.play("distribution-list", {
-        "host": "Outlook", "outlook": outlook(kontakte=(ANNA, LIST, JONAS)),
-        "steps": [{"dialog": {"select": [0], "press": "OK"}}, {"click": "button"}]})
-    if r:
-        run.check("list: the dialog was answered with OK",
-                  [d["pressed"] for d in r["dialogs"]] == ["OK"], r["dialogs"])
-        run.check("list: nothing launched", r["launches"] == [], r["launches"])
-        quiet(run, "list", r)
+        run.quiet("again", r)
 
     # "1002" True: the dialog and its controls read right to left.
     table = string_table(work, "rtl.Sys", "en.txt", {"1002": "True"})
-    r = run.play("right-to-left", {
-        "host": "Outlook", "stringTable": table, "outlook": outlook(),
-        "steps": [{"dialog": {"press": "Cancel"}}, {"click": "button"}]})
+    r = run.play("right-to-left", scenario(cancel, BUTTON, stringTable=table))
     if r:
-        d = r["dialogs"]
         run.check("rtl: the dialog reads right to left, in the table's language",
-                  len(d) == 1 and d[0]["rightToLeft"]
-                  and d[0]["entries"] == ["Kontakte", "Kunden", strings("en.txt")["0962"]], d)
-        quiet(run, "rtl", r)
+                  [(d["rightToLeft"], d["entries"]) for d in r["dialogs"]]
+                  == [(True, folders + [strings("en.txt")["0962"]])], r["dialogs"])
+        run.quiet("rtl", r)
 
     # A "1002" that is no truth value: loading fails, no dialog, the click fails.
     table = string_table(work, "broken.Sys", "de.txt", {"1002": "Vielleicht"})
-    r = run.play("broken-table", {
-        "host": "Outlook", "stringTable": table, "outlook": outlook(),
-        "steps": [{"click": "button"}]})
+    r = run.play("broken-table", scenario(BUTTON, stringTable=table))
     if r:
         run.check("broken: no dialog, no launch", r["dialogs"] == [] and r["launches"] == [],
                   (r["dialogs"], r["launches"]))
@@ -236,40 +204,31 @@ def main(build, work):
     # Outlook without an explorer while it starts: both installations fail
     # back to Outlook; a later one installs; a shutdown without an explorer
     # takes away what it can without a word.
-    o = outlook()
-    o["explorerAt"] = {"startup": False, "shutdown": False}
-    r = run.play("no-explorer", {"host": "Outlook", "outlook": o,
-                                 "steps": [{"addInsUpdate": True}, {"snapshot": "installed"}]})
+    o = outlook() | {"explorerAt": {"startup": False, "shutdown": False}}
+    r = run.play("no-explorer", scenario({"addInsUpdate": True}, {"snapshot": "installed"},
+                                         outlook=o))
     if r:
         run.check("no explorer: both start-up installations fail back with error 91",
                   [(f["call"], f["hresult"]) for f in r["hostCallFailures"]]
                   == [("OnAddInsUpdate", "0x800A005B"), ("OnStartupComplete", "0x800A005B")],
                   r["hostCallFailures"])
         run.check("no explorer: installed once the explorer is there",
-                  len(r["snapshots"]["installed"]["commandBars"]) == 1,
-                  r["snapshots"]["installed"])
-        run.check("no explorer: shutdown fails nothing back, logs nothing, leaves nothing held",
-                  r["log"] == [] and r["references"]["outstandingAtExit"] == 0
-                  and all(r["references"]["addinsCanUnload"].values()), r)
+                  len(r["snapshots"]["installed"]["commandBars"]) == 1, r["snapshots"])
+        run.quiet("no explorer", r, "hostCallFailures")
 
     # Exchange online lets a client hold 250 items open: a folder of 2,000
     # contacts still exports whole, one item at a time.
     many = [{"kind": "contact", "FirstName": f"Vorname{n}", "LastName": f"Name{n}"}
             for n in range(2000)]
-    o = outlook(kontakte=many, selection=())
-    o["openItemLimit"] = 250
-    r = run.play("exchange-limit", {
-        "host": "Outlook", "outlook": o,
-        "steps": [{"dialog": {"select": [0], "press": "OK"}}, {"click": "button"}]})
+    o = outlook(kontakte=many, selection=()) | {"openItemLimit": 250}
+    r = run.play("exchange-limit", scenario(answer(0), BUTTON, outlook=o))
     if r:
-        data = launched_file(r)
-        want = contact_file(many, private=False)
+        data, want = launched_file(r), contact_file(many, private=False)
         run.check("exchange: all 2,000 contacts exported and launched", data == want,
                   (len(data or b""), len(want), r["hostCallFailures"]))
-        quiet(run, "exchange", r)
+        run.quiet("exchange", r)
 
     return run.result()
-
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv[1], sys.argv[2]))

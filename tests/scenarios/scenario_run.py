@@ -1,5 +1,6 @@
 """What the end-to-end checks share: the texts of a string source by ID, and a
 runner that plays scenarios with tools/run-scenario and tallies the checks."""
+import base64
 import json
 import os
 import subprocess
@@ -15,6 +16,14 @@ def strings(name="de.txt"):
         if line and not line.startswith("#"):
             table[line[:4]] = line[5:].replace("\\n", "\r\n")
     return table
+
+
+def utf16_file(*lines):
+    return b"\xff\xfe" + "".join(l + "\r\n" for l in lines).encode("utf-16-le")
+
+
+def data_of(launch):
+    return base64.b64decode(launch["dataFileBase64"]) if launch.get("dataFileBase64") else None
 
 
 # Another add-in's untagged button on the host's main toolbar, and its press
@@ -49,6 +58,20 @@ class Run:
     def check(self, name, ok, detail=""):
         print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))
         (self.passed if ok else self.failed).append(name)
+        return ok
+
+    def quiet(self, name, r, *allowed):
+        """No host call failed, no notice, nothing logged, nothing left
+        referenced and a DLL that can unload; ALLOWED names the report fields
+        the scenario expects to be filled."""
+        for field in ("hostCallFailures", "messageBoxes", "log"):
+            if field not in allowed:
+                self.check(f"{name}: no {field}", r[field] == [], r[field])
+        refs = r["references"]
+        if "references" not in allowed:
+            self.check(f"{name}: nothing left referenced, the DLL can unload",
+                       refs["outstandingAtExit"] == 0 and refs["addinsCanUnload"]
+                       and all(refs["addinsCanUnload"].values()), refs)
 
     def check_foreign(self, name, r, launches, pressed=True):
         """The foreign button's press (if PRESS_FOREIGN came first) reached
