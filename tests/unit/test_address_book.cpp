@@ -81,9 +81,7 @@ class AddressBook : public torva::testing::SupportFolder {
   protected:
     void SetUp() override {
         SupportFolder::SetUp();
-        std::string bytes = utf16LeWithBom(kDialogStrings);
-        scrambleBytes(std::span(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()));
-        write(dir / "Torva.Sys", bytes);
+        torva::testing::writeStringFile(dir / "Torva.Sys", kDialogStrings);
         (void)LoadStringTable();  // the process may hold these entries already
         ASSERT_EQ(GetString(u"0962"), u"Ausgewählte Kontakte");
     }

@@ -20,6 +20,7 @@
 #include "platform/posix/Recorder.h"
 #include "support/StringFile.h"
 #include "base/Text.h"
+#include "test_support_helpers.h"
 
 namespace torva::test {
 
@@ -52,9 +53,7 @@ class HostFolders {
         root = pattern;
         std::filesystem::create_directories(root / "work");
         std::filesystem::create_directories(root / "addin");
-        std::string bytes = utf16LeWithBom(kHostStrings);
-        scrambleBytes(std::span(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()));
-        std::ofstream(root / "addin" / "Torva.Sys", std::ios::binary) << bytes;
+        testing::writeStringFile(root / "addin" / "Torva.Sys", kHostStrings);
         resetAddInTimer();
         auto& rec = platform::posix::recorder();
         rec.clear();

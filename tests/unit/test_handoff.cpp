@@ -22,6 +22,7 @@
 #include "base/Text.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
+#include "test_support_helpers.h"
 
 using namespace torva;
 namespace fs = std::filesystem;
@@ -73,24 +74,6 @@ const std::regex kTempName("rad[0-9A-F]{5}\\.tmp");
 }  // namespace
 
 // --- The file's bytes --------------------------------------------------------
-
-TEST_F(HandOff, EachHostWritesFiveLinesInOrder) {
-    writeHandOffFile(u"word.tmp", 2, u"", u"", u"");
-    EXPECT_EQ(readFile(handOffPath("word.tmp")),
-              "[PLAKORA]\r\nRUNMODE=2\r\nDBFILE=\r\nDBCONNECT=\r\nDBSQL=\r\n");
-
-    const std::u16string export_ = WorkingFolder + u"\\rad1A2B3.tmp";
-    writeHandOffFile(u"excel.tmp", 3, export_, u"", u"");
-    EXPECT_EQ(
-        readFile(handOffPath("excel.tmp")),
-        "[PLAKORA]\r\nRUNMODE=3\r\nDBFILE=" + toUtf8(export_) + "\r\nDBCONNECT=\r\nDBSQL=\r\n");
-
-    writeHandOffFile(u"access.tmp", 4, u"C:\\data\\shop.mdb", u"TABLE Orders",
-                     u"SELECT * FROM [Orders]");
-    EXPECT_EQ(readFile(handOffPath("access.tmp")),
-              "[PLAKORA]\r\nRUNMODE=4\r\nDBFILE=C:\\data\\shop.mdb\r\nDBCONNECT=TABLE Orders\r\n"
-              "DBSQL=SELECT * FROM [Orders]\r\n");
-}
 
 TEST_F(HandOff, RunModeIsPlainDecimalAndValuesAreVerbatimAnsi) {
     writeHandOffFile(u"low.tmp", INT32_MIN, u"  lead; x=\"q\"", u"Gr\u00fc\u00dfe \u20ac",
@@ -205,9 +188,7 @@ TEST_F(HandOff, FoldersTheCodePageCannotSpellGoToNarrowCallsInShortForm) {
 
 TEST_F(HandOff, InfoMessageIsStyle64TitledWithString2300) {
     // A string table of our own beside the "add-in", scrambled as shipped.
-    std::string bytes = utf16LeWithBom(u"2300 Plakora Hinweis\r\n");
-    scrambleBytes({reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()});
-    writeFile(addin() / "Torva.Sys", bytes);
+    torva::testing::writeStringFile(addin() / "Torva.Sys", u"2300 Plakora Hinweis\r\n");
     (void)LoadStringTable();  // may already hold 2300 from another test
     const std::u16string title = GetString(u"2300");
     ASSERT_FALSE(title.empty());

@@ -9,14 +9,24 @@
 #include <fstream>
 #include <algorithm>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "platform/posix/Recorder.h"
+#include "support/StringFile.h"
 #include "base/Text.h"
 #include "support/modUtils.h"
 
 namespace torva::testing {
+
+// A string table as the add-in ships it: UTF-16LE behind a byte-order mark,
+// scrambled.
+inline void writeStringFile(const std::filesystem::path& file, std::u16string_view text) {
+    std::string bytes = utf16LeWithBom(text);
+    scrambleBytes(std::span(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()));
+    std::ofstream(file, std::ios::binary) << bytes;
+}
 
 // An export file's bytes as the label application expects them: UTF-16LE
 // behind a byte-order mark, each line ended by CR LF. Built here byte by
