@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
+#include "platform/win/Handle.h"
 #include "platform/win/LastError.h"
 #include "platform/win/ModulePath.h"
 #include "base/Text.h"
@@ -14,12 +15,6 @@
 namespace torva::platform {
 
 namespace {
-
-struct HandleCloser {
-    void operator()(HANDLE h) const noexcept { CloseHandle(h); }
-};
-// CreateFileW reports failure as INVALID_HANDLE_VALUE; it is never stored here.
-using FileHandle = std::unique_ptr<void, HandleCloser>;
 
 void moduleAnchor() {}
 
@@ -88,11 +83,12 @@ void appendToFile(std::u16string_view path, std::string_view bytes) {
     if (raw == INVALID_HANDLE_VALUE) {
         throw win::win32Error();
     }
-    const FileHandle file(raw);
+    // CreateFileW fails with INVALID_HANDLE_VALUE, never null: held once checked.
+    const win::UniqueHandleNull file(raw);
     // Append-only writes are atomic on a local NTFS volume, but not on every
     // file system (network shares; Wine tears them): so the processes of this
     // session also take turns. A holder that hangs delays us at most 2 s.
-    const FileHandle turn(CreateMutexW(nullptr, FALSE, L"Local\\TorvaAddIn.AppendToFile"));
+    const win::UniqueHandleNull turn(CreateMutexW(nullptr, FALSE, L"Local\\TorvaAddIn.AppendToFile"));
     const DWORD waited = turn ? WaitForSingleObject(turn.get(), 2000) : WAIT_FAILED;
     const bool ours = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     DWORD written = 0;

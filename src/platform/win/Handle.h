@@ -46,19 +46,4 @@ inline void closeGdiObject(HGDIOBJ o) noexcept { DeleteObject(o); }
 using UniqueHkey = UniqueHandle<HKEY, closeRegKey>;
 using UniqueHandleNull = UniqueHandle<HANDLE, closeHandle>;
 
-// CreateFile reports failure as INVALID_HANDLE_VALUE, not null, and a pointer
-// constant cannot be a template argument: so a type of its own.
-struct FileHandle {
-    HANDLE h = INVALID_HANDLE_VALUE;
-    FileHandle() = default;
-    explicit FileHandle(HANDLE handle) : h(handle) {}
-    FileHandle(FileHandle&& o) noexcept : h(std::exchange(o.h, INVALID_HANDLE_VALUE)) {}
-    FileHandle& operator=(FileHandle&&) = delete;
-    FileHandle(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-    explicit operator bool() const noexcept { return h != INVALID_HANDLE_VALUE; }
-};
-
 }  // namespace torva::win
