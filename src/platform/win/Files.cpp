@@ -88,7 +88,8 @@ void appendToFile(std::u16string_view path, std::string_view bytes) {
     // Append-only writes are atomic on a local NTFS volume, but not on every
     // file system (network shares; Wine tears them): so the processes of this
     // session also take turns. A holder that hangs delays us at most 2 s.
-    const win::UniqueHandleNull turn(CreateMutexW(nullptr, FALSE, L"Local\\TorvaAddIn.AppendToFile"));
+    const win::UniqueHandleNull turn(
+        CreateMutexW(nullptr, FALSE, L"Local\\TorvaAddIn.AppendToFile"));
     const DWORD waited = turn ? WaitForSingleObject(turn.get(), 2000) : WAIT_FAILED;
     const bool ours = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     DWORD written = 0;
