@@ -22,7 +22,7 @@ namespace {
 
 std::function<void(HWND)> whileShown;
 
-HWND shownDialog() { return FindWindowW(nullptr, L"Adressbuchauswahl"); }
+HWND shownDialog() { return win::shownAddressBookWindow(); }
 
 void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);

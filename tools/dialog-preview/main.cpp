@@ -132,7 +132,7 @@ std::string captureError = "the dialog was never captured";
 
 void CALLBACK onShown(HWND, UINT, UINT_PTR id, DWORD) noexcept {
     KillTimer(nullptr, id);
-    HWND dialog = FindWindowW(win::kAddressBookClass, nullptr);
+    HWND dialog = win::shownAddressBookWindow();
     try {
         if (!dialog) fail("the dialog window is not there");
         const UniqueBitmap bitmap = captureWindow(dialog);

@@ -3,6 +3,10 @@
 // code from the stored layout, with its own modal loop. The control IDs are
 // public so that a test or the Office emulator can answer the dialog.
 
+#include <windows.h>
+
+#include <cwchar>
+
 #include "addressbook/AddressBookView.h"
 
 namespace torva::win {
@@ -18,6 +22,24 @@ inline constexpr int kIdPrivate = 103;
 inline constexpr int kIdBusiness = 104;
 inline constexpr int kIdOK = 105;
 inline constexpr int kIdCancel = 106;
+
+// The dialog window the calling thread shows, or null: looked up by thread,
+// not with FindWindow, since another program in the same window station (the
+// tests run side by side under one Wine server) may show one at the same time.
+inline HWND shownAddressBookWindow() noexcept {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND h, LPARAM out) -> BOOL {
+            wchar_t name[64] = {};
+            GetClassNameW(h, name, 64);
+            if (std::wcscmp(name, kAddressBookClass) != 0) return TRUE;
+            *reinterpret_cast<HWND*>(out) = h;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
 
 int controlId(Ctl ctl);
 // Twips to pixels at the given DPI (1440 twips an inch).
