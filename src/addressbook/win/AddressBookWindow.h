@@ -26,18 +26,17 @@ inline constexpr int kIdCancel = 106;
 // The dialog window the calling thread shows, or null: looked up by thread,
 // not with FindWindow, since another program in the same window station (the
 // tests run side by side under one Wine server) may show one at the same time.
+inline BOOL CALLBACK takeAddressBookWindow(HWND h, LPARAM out) noexcept {
+    wchar_t name[64] = {};
+    GetClassNameW(h, name, 64);
+    if (std::wcscmp(name, kAddressBookClass) != 0) return TRUE;
+    *reinterpret_cast<HWND*>(out) = h;
+    return FALSE;
+}
 inline HWND shownAddressBookWindow() noexcept {
     HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND h, LPARAM out) -> BOOL {
-            wchar_t name[64] = {};
-            GetClassNameW(h, name, 64);
-            if (std::wcscmp(name, kAddressBookClass) != 0) return TRUE;
-            *reinterpret_cast<HWND*>(out) = h;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), takeAddressBookWindow,
+                      reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
