@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Text.h"
 #include "host/com/Registration.h"
 
 using namespace torva::com;
@@ -30,32 +31,6 @@ namespace {
 // that the installer chooses.
 constexpr char16_t kFolder = u'\uE000';
 const std::u16string kFileName = u"TorvaAddIn.dll";
-
-std::string utf8(const std::u16string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        char32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size()) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 // XML attribute text; line breaks as references, or the parser would turn
 // them into spaces.
@@ -157,16 +132,17 @@ int main(int argc, char** argv) {
             (v.root == Root::Classes ? u"Software\\Classes\\" : u"") + v.key;
         std::string row = "<RegistryValue";
         bool rowOk = true;
-        if (!v.name.empty()) row += " Name=\"" + xml(utf8(literal(v.name))) + "\"";
+        if (!v.name.empty()) row += " Name=\"" + xml(torva::toUtf8(literal(v.name))) + "\"";
         if (const auto* text = std::get_if<std::u16string>(&v.data)) {
-            row += " Type=\"string\" Value=\"" + xml(utf8(data(*text, fileId, dirId, rowOk)));
+            row +=
+                " Type=\"string\" Value=\"" + xml(torva::toUtf8(data(*text, fileId, dirId, rowOk)));
         } else {
             row += " Type=\"integer\" Value=\"" + std::to_string(std::get<uint32_t>(v.data));
         }
         row += "\"/>";
         if (!rowOk) {
             std::fprintf(stderr, "registry-rows: cannot write %s [%s] as the DLL does\n",
-                         utf8(path).c_str(), utf8(v.name).c_str());
+                         torva::toUtf8(path).c_str(), torva::toUtf8(v.name).c_str());
             ok = false;
         }
         auto key =
@@ -190,7 +166,7 @@ int main(int argc, char** argv) {
     if (mode == "rows") {
         for (const auto& k : keys) {
             std::printf("  <RegistryKey Root=\"%s\" Key=\"%s\">\n", root,
-                        xml(utf8(literal(k.path))).c_str());
+                        xml(torva::toUtf8(literal(k.path))).c_str());
             for (const auto& row : k.rows) std::printf("    %s\n", row.c_str());
             std::printf("  </RegistryKey>\n");
         }
@@ -199,8 +175,8 @@ int main(int argc, char** argv) {
         std::printf(
             "  <RegistrySearch Id=\"AddInFolder\" Root=\"%s\" Key=\"%s\" Name=\"%s\" "
             "Type=\"raw\" Win64=\"%s\"/>\n",
-            root, xml(utf8(literal(folderKey->path))).c_str(),
-            xml(utf8(folderKey->folder->name)).c_str(), bitness == "win64" ? "yes" : "no");
+            root, xml(torva::toUtf8(literal(folderKey->path))).c_str(),
+            xml(torva::toUtf8(folderKey->folder->name)).c_str(), bitness == "win64" ? "yes" : "no");
     }
     std::printf("</Include>\n");
     return 0;
