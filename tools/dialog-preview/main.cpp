@@ -11,7 +11,6 @@
 #include <wincodec.h>
 // clang-format on
 
-#include <cstdio>
 #include <iostream>
 #include <span>
 #include <string>
@@ -34,14 +33,6 @@ using namespace torva;
 namespace {
 
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
-
-void check(HRESULT hr, const char* what) {
-    if (FAILED(hr)) {
-        char code[16];
-        std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
-        fail(std::string(what) + " failed: " + code);
-    }
-}
 
 struct ScreenDc {
     HDC dc = GetDC(nullptr);
@@ -96,33 +87,35 @@ struct ComApartment {
 
 void savePng(HBITMAP bitmap, const std::u16string& path) {
     win::ComPtr<IWICImagingFactory> factory;
-    check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                           IID_IWICImagingFactory, factory.putVoid()),
-          "creating the WIC factory");
+    win::throwIfFailed(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_IWICImagingFactory, factory.putVoid()),
+                       u"creating the WIC factory");
     win::ComPtr<IWICBitmap> source;
-    check(factory->CreateBitmapFromHBITMAP(bitmap, nullptr, WICBitmapIgnoreAlpha, source.put()),
-          "CreateBitmapFromHBITMAP");
+    win::throwIfFailed(
+        factory->CreateBitmapFromHBITMAP(bitmap, nullptr, WICBitmapIgnoreAlpha, source.put()),
+        u"CreateBitmapFromHBITMAP");
     UINT width = 0, height = 0;
-    check(source->GetSize(&width, &height), "IWICBitmap::GetSize");
+    win::throwIfFailed(source->GetSize(&width, &height), u"IWICBitmap::GetSize");
     win::ComPtr<IWICStream> stream;
-    check(factory->CreateStream(stream.put()), "CreateStream");
-    check(stream->InitializeFromFilename(win::wide(path), GENERIC_WRITE),
-          ("opening " + toUtf8(path)).c_str());
+    win::throwIfFailed(factory->CreateStream(stream.put()), u"CreateStream");
+    win::throwIfFailed(stream->InitializeFromFilename(win::wide(path), GENERIC_WRITE),
+                       u"opening " + path);
     win::ComPtr<IWICBitmapEncoder> encoder;
-    check(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put()),
-          "creating the PNG encoder");
-    check(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache),
-          "IWICBitmapEncoder::Initialize");
+    win::throwIfFailed(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put()),
+                       u"creating the PNG encoder");
+    win::throwIfFailed(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache),
+                       u"IWICBitmapEncoder::Initialize");
     win::ComPtr<IWICBitmapFrameEncode> frame;
     win::ComPtr<IPropertyBag2> options;
-    check(encoder->CreateNewFrame(frame.put(), options.put()), "CreateNewFrame");
-    check(frame->Initialize(options.get()), "IWICBitmapFrameEncode::Initialize");
-    check(frame->SetSize(width, height), "IWICBitmapFrameEncode::SetSize");
+    win::throwIfFailed(encoder->CreateNewFrame(frame.put(), options.put()), u"CreateNewFrame");
+    win::throwIfFailed(frame->Initialize(options.get()), u"IWICBitmapFrameEncode::Initialize");
+    win::throwIfFailed(frame->SetSize(width, height), u"IWICBitmapFrameEncode::SetSize");
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-    check(frame->SetPixelFormat(&format), "IWICBitmapFrameEncode::SetPixelFormat");
-    check(frame->WriteSource(source.get(), nullptr), "IWICBitmapFrameEncode::WriteSource");
-    check(frame->Commit(), "committing the frame");
-    check(encoder->Commit(), "committing the PNG");
+    win::throwIfFailed(frame->SetPixelFormat(&format), u"IWICBitmapFrameEncode::SetPixelFormat");
+    win::throwIfFailed(frame->WriteSource(source.get(), nullptr),
+                       u"IWICBitmapFrameEncode::WriteSource");
+    win::throwIfFailed(frame->Commit(), u"committing the frame");
+    win::throwIfFailed(encoder->Commit(), u"committing the PNG");
 }
 
 // Timer procedures take no context: what the one below needs lives here.
@@ -155,7 +148,7 @@ int run(const std::u16string& source, const std::u16string& out, const std::u16s
     if (!LoadStringTable()) fail("the add-in could not read " + toUtf8(stringFile));
 
     ComApartment com;
-    check(com.hr, "CoInitializeEx");
+    win::throwIfFailed(com.hr, u"CoInitializeEx");
     const auto form = frmSelAdrBook::Load(createAddressBookView());
     // The list as filling it from Outlook leaves it: a contacts folder and
     // the explorer's selection, the first entry marked.
