@@ -41,15 +41,16 @@ std::string utf16LeWithBom(std::u16string_view text) { return "\xFF\xFE" + toUtf
 
 std::vector<std::u16string_view> splitStringFileLines(std::u16string_view text) {
     std::vector<std::u16string_view> lines;
+    // Only CR LF ends a line: a lone CR or LF is part of the line's text.
     size_t start = 0;
     while (start < text.size()) {
-        const size_t end = text.find(u'\n', start);
+        const size_t end = text.find(u"\r\n", start);
         if (end == std::u16string_view::npos) {
             lines.push_back(text.substr(start));
             break;
         }
         lines.push_back(text.substr(start, end - start));
-        start = end + 1;
+        start = end + 2;
     }
     return lines;
 }

@@ -28,7 +28,7 @@ std::u16string textFromUtf16Le(std::string_view bytes);
 // The text as UTF-16LE bytes behind a byte-order mark.
 std::string utf16LeWithBom(std::u16string_view text);
 
-// Raw lines: split at LF; the CR of a CR LF goes with the trim of each line.
+// Raw lines, split at CR LF only: a lone CR or LF stays inside its line.
 std::vector<std::u16string_view> splitStringFileLines(std::u16string_view text);
 
 // The key under which an ID is compared: letter case is not significant.

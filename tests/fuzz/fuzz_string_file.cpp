@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     require(text.size() <= size / 2);
 
     for (std::u16string_view raw : splitStringFileLines(text)) {
-        require(raw.find(u'\n') == std::u16string_view::npos);
+        require(raw.find(u"\r\n") == std::u16string_view::npos);
         const StringLine line = parseStringLine(raw);
         const std::u16string& s = line.stripped;
         require(s.empty() || (!trimmedChar(s.front()) && !trimmedChar(s.back())));

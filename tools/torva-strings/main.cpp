@@ -34,9 +34,6 @@ int decode(const std::u16string& in, const std::u16string& out) {
     std::string utf8;
     const std::u16string text = textFromUtf16Le(bytes);  // outlives the line views
     for (std::u16string_view line : splitStringFileLines(text)) {
-        if (line.ends_with(u'\r')) {
-            line.remove_suffix(1);
-        }
         utf8 += toUtf8(line) + "\n";
     }
     strings::writeFile(out, utf8);
