@@ -23,7 +23,7 @@ namespace {
 
 // IDs 5112 and 5125 are left out on purpose: their header columns stay empty.
 const char16_t* const kDialogStrings =
-    u"0952 Übernehmen\r\n0953 OK tip\r\n0954 Abbrechen\r\n0955 Cancel tip\r\n"
+    u"0952 Übernehmen\r\n0953 OK tip\r\n0954 Verwerfen\r\n0955 Cancel tip\r\n"
     u"0956 Adressbücher:\r\n0958 Privat\r\n0959 Private tip\r\n"
     u"0960 Geschäftlich\r\n0961 Business tip\r\n0962 Ausgewählte Kontakte\r\n"
     u"1002 True\r\n1010 Tahoma\r\n1011 9\r\n1050 Arial\r\n1051 10.5\r\n"
@@ -161,7 +161,7 @@ TEST_F(AddressBook, SelectionEntryOnlyForAContactsFolderWithSelectedItems) {
     ASSERT_TRUE(open(setup));
     EXPECT_EQ(entries(),
               (std::vector<std::u16string>{u"Kontakte", u"Kunden", u"Ausgewählte Kontakte"}));
-    EXPECT_EQ(state->entries[2].data, kSelectionEntryData);
+    EXPECT_EQ(state->entries[2].data, -1);
 
     setup.selection = {};  // contacts folder, nothing selected
     ASSERT_TRUE(open(setup));
@@ -200,15 +200,24 @@ TEST_F(AddressBook, InitFailsWithoutExplorerOrStoreKeepingEarlierEntries) {
 TEST_F(AddressBook, LoadLocalisesCaptionsTooltipsFontsAndDirection) {
     ASSERT_TRUE(open(twoContactFoldersAndMail()));
     auto& c = state->controls;
-    EXPECT_EQ(c[Ctl::cmdOK].caption, u"Übernehmen");
-    EXPECT_EQ(c[Ctl::cmdOK].tooltip, u"OK tip");
-    EXPECT_EQ(c[Ctl::cmdCancel].caption, u"Abbrechen");
-    EXPECT_EQ(c[Ctl::rbBusiness].tooltip, u"Business tip");
-    EXPECT_EQ(c[Ctl::rbPrivate].caption, u"Privat");
-    // 0957 is missing: caption from 0956, an empty tooltip.
-    EXPECT_EQ(c[Ctl::lblAdressbooks].caption, u"Adressbücher:");
-    EXPECT_EQ(c[Ctl::lblAdressbooks].tooltip, u"");
-    EXPECT_FALSE(c[Ctl::lbBooks].tooltip.has_value());
+    // Every text differs from the stored caption; 0957 is missing, so the
+    // label's tooltip is empty; the list has neither.
+    const struct {
+        Ctl ctl;
+        std::u16string caption;
+        std::optional<std::u16string> tooltip;
+    } texts[] = {
+        {Ctl::lblAdressbooks, u"Adressbücher:", u""},
+        {Ctl::lbBooks, u"", std::nullopt},
+        {Ctl::rbPrivate, u"Privat", u"Private tip"},
+        {Ctl::rbBusiness, u"Geschäftlich", u"Business tip"},
+        {Ctl::cmdOK, u"Übernehmen", u"OK tip"},
+        {Ctl::cmdCancel, u"Verwerfen", u"Cancel tip"},
+    };
+    for (const auto& t : texts) {
+        EXPECT_EQ(c[t.ctl].caption, t.caption) << toUtf8(t.caption);
+        EXPECT_EQ(c[t.ctl].tooltip, t.tooltip) << toUtf8(t.caption);
+    }
     EXPECT_TRUE(c[Ctl::lblAdressbooks].labelStyled);
     EXPECT_TRUE(c[Ctl::rbPrivate].alignedLeft);
 
@@ -227,6 +236,34 @@ TEST_F(AddressBook, LoadLocalisesCaptionsTooltipsFontsAndDirection) {
     for (const auto& layout : kAddressBookLayout) EXPECT_TRUE(c[layout.id].rightToLeft);
     EXPECT_TRUE(state->optionSelected(Ctl::rbBusiness));
     EXPECT_FALSE(state->optionSelected(Ctl::rbPrivate));
+}
+
+// The dialog as it is stored: its title, client area and each control in
+// twips from the client area's top left, with tab order and caption ID.
+TEST(AddressBookTexts, StoredLayout) {
+    EXPECT_EQ(kAddressBookTitle, u"Adressbuchauswahl");
+    EXPECT_EQ((std::array{kAddressBookClientWidth, kAddressBookClientHeight}),
+              (std::array{5745, 3795}));
+    const struct {
+        Ctl id;
+        std::array<int, 5> leftTopWidthHeightTab;
+        std::u16string_view tag;
+    } stored[] = {
+        {Ctl::lblAdressbooks, {360, 360, 1635, 255, 1}, u"0956"},
+        {Ctl::lbBooks, {360, 720, 2655, 2205, 0}, u""},
+        {Ctl::rbPrivate, {3180, 720, 2235, 315, 4}, u"0958"},
+        {Ctl::rbBusiness, {3180, 1260, 2235, 315, 5}, u"0960"},
+        {Ctl::cmdOK, {1455, 3180, 1335, 375, 2}, u"0952"},
+        {Ctl::cmdCancel, {2955, 3180, 1335, 375, 3}, u"0954"},
+    };
+    ASSERT_EQ(kAddressBookLayout.size(), 6u);
+    for (const auto& e : stored) {
+        const ControlLayout& c = layoutOf(e.id);
+        EXPECT_EQ((std::array{c.left, c.top, c.width, c.height, c.tabIndex}),
+                  e.leftTopWidthHeightTab)
+            << toUtf8(c.name);
+        EXPECT_EQ(c.tag, e.tag) << toUtf8(c.name);
+    }
 }
 
 TEST(AddressBookTexts, TruthValuesFontSizesAndDates) {
@@ -288,6 +325,13 @@ TEST_F(AddressBook, ExportWritesTheMarkedFoldersInListOrderThenTheSelection) {
         EXPECT_EQ(form->FileName, path(lastFile().filename().string()));
         EXPECT_FALSE(state->visible);
     }
+}
+
+TEST_F(AddressBook, CancelEmptiesTheNameThatAnOKLeft) {
+    ASSERT_TRUE(open(twoContactFoldersAndMail()));
+    ASSERT_TRUE(pressOK({0}, false).has_value());
+    form->cmdCancel_Click();
+    EXPECT_TRUE(form->FileName.empty());
 }
 
 TEST_F(AddressBook, DistributionListFailsTheExportAndLeavesThePartialFile) {

@@ -62,7 +62,7 @@ TEST_F(CommandBarsTest, GetAddinButtonTakesOnlyAButtonWithTheExactCaption) {
     EXPECT_EQ(bar->controls()->list().size(), 3u);
     EXPECT_EQ(button->caption(), u"Labels");
     EXPECT_EQ(button->tooltipText(), u"Print labels");
-    EXPECT_EQ(button->style(), msoButtonIconAndCaption);
+    EXPECT_EQ(button->style(), 3);  // icon and caption
     EXPECT_TRUE(button->temporary());
     EXPECT_EQ(button->id(), 1);
     ASSERT_TRUE(button->hasFace());
@@ -109,7 +109,7 @@ TEST_F(CommandBarsTest, AddMenuEntryReplacesEveryEntryWithItsCaption) {
     EXPECT_EQ(made->parameter(), u"WORD");
     EXPECT_EQ(made->onAction(), u"!<TorvaAddIn.TorvaWordConnect>");
     EXPECT_EQ(made->tag(), u"ZEBRO");
-    EXPECT_EQ(made->style(), msoButtonIconAndCaption);
+    EXPECT_EQ(made->style(), 3);
     EXPECT_TRUE(made->temporary());
     EXPECT_TRUE(made->hasFace());
     ASSERT_TRUE(platform::posix::recorder().clipboard);

@@ -3,6 +3,8 @@
 #include "CommandBars.h"
 #include "Excel.h"
 #include "excel_export/modExcelExport.h"
+#include "host/ConnectClass.h"
+#include "support/modStringTables.h"
 #include "platform/posix/Recorder.h"
 #include "base/Text.h"
 #include "support/StringFile.h"
@@ -31,6 +33,13 @@ class ExcelWithoutWorkbook : public Object {
 
 class ExcelExport : public torva::testing::SupportFolder {
   protected:
+    void SetUp() override {
+        SupportFolder::SetUp();
+        torva::testing::writeStringFile(dir / "Torva.Sys",
+                                        u"0923 Mindestens zwei Zeilen und Spalten markieren\r\n"
+                                        u"2300 Plakora Hinweis\r\n");
+        (void)LoadStringTable();
+    }
     std::shared_ptr<ExcelApplication> excel(const ExcelSetup& setup) {
         return makeExcelApplication(nullptr, {}, setup);
     }
@@ -85,7 +94,10 @@ TEST_F(ExcelExport, SelectionsOfOneCellRowOrColumnOrAChartGetTheNoticeAndNoFile)
         EXPECT_EQ(counters().liveObjects, live) << "an Excel object outlived the export";
         EXPECT_FALSE(ok);
         ASSERT_EQ(notices(), 1u);
-        EXPECT_EQ(platform::posix::recorder().messageBoxes[0].style, 64u);
+        const auto& box = platform::posix::recorder().messageBoxes[0];
+        EXPECT_EQ(box.text, u"Mindestens zwei Zeilen und Spalten markieren");
+        EXPECT_EQ(box.caption, u"Plakora Hinweis");
+        EXPECT_EQ(box.style, 64u);
     }
 
     // No workbook open: no active sheet and no selection, so no range either.
@@ -94,7 +106,7 @@ TEST_F(ExcelExport, SelectionsOfOneCellRowOrColumnOrAChartGetTheNoticeAndNoFile)
     EXPECT_FALSE(exportSelection(path("export.tmp"), std::make_shared<ExcelWithoutWorkbook>()));
     EXPECT_EQ(counters().liveObjects, live);
     EXPECT_EQ(notices(), 1u);
-    EXPECT_TRUE(files().empty());
+    EXPECT_EQ(files(), std::vector<std::string>{"Torva.Sys"});
 
     ExcelSetup chart = sheet(u"A1:B2");
     chart.chartSelected = true;
@@ -109,8 +121,10 @@ TEST_F(ExcelExport, ChartSheetAndWholeSheetFailSilently) {
     EXPECT_EQ(run(chartSheet), std::nullopt);
     EXPECT_EQ(run(sheet(u"A:XFD", {{u"A1", u"h"}})), std::nullopt);
     EXPECT_EQ(run(sheet(u"1:700")), std::nullopt);
+    EXPECT_EQ(run(sheet(u"A599:B601")), std::nullopt);  // row 601 has no flag
     EXPECT_FALSE(ok);
     EXPECT_EQ(notices(), 0u);
+    EXPECT_TRUE(run(sheet(u"A599:B600")).has_value() && ok);
 }
 
 TEST_F(ExcelExport, TwoAreasInEitherOrderGiveTheSameBoundsAndFlags) {
@@ -130,6 +144,9 @@ TEST_F(ExcelExport, RowsBetweenAreasAreLeftOutButColumnsBetweenThemAreExported) 
     }
     EXPECT_EQ(run(sheet(u"A1:B3,A6:B8", cells)),
               exportBytes({"r1\tB", "r2\t", "r3\t", "r6\t", "r7\t", "r8\t"}));
+    // Flags of the export before are cleared.
+    EXPECT_EQ(run(sheet(u"A1:B1,A5:B8", cells)),
+              exportBytes({"r1\tB", "r5\t", "r6\t", "r7\t", "r8\t"}));
     EXPECT_EQ(run(sheet(u"A1:A2,C1:C2", {{u"B2", u"between"}})),
               exportBytes({"A\tB\tC", "\tbetween\t"}));
 }
@@ -153,7 +170,20 @@ TEST_F(ExcelExport, WholeColumnsScanDownToAHighWaterMarkCappedAt300) {
     EXPECT_EQ(excelExport.selectionBounds, (RangeBounds{1, 0, 6, 7}));
 }
 
-TEST_F(ExcelExport, WholeRowsScanAlongTheFirstRow) {
+TEST_F(ExcelExport, WholeRowsScanAlongTheFirstRowCappedAt250) {
+    // Rows filled past column 250: the first scan ends there, the second
+    // looks one cell further.
+    std::vector<std::pair<std::u16string, std::u16string>> wide;
+    for (int c = 1; c <= 260; ++c) {
+        std::u16string name;
+        for (int n = c; n > 0; n = (n - 1) / 26) name.insert(name.begin(), u'A' + (n - 1) % 26);
+        wide.emplace_back(name + u"1", u"h");
+        wide.emplace_back(name + u"2", u"d");
+    }
+    ASSERT_TRUE(run(sheet(u"1:2", wide)).has_value());
+    EXPECT_EQ(excelExport.selectionBounds, (RangeBounds{1, 2, 1, 251}));
+
+    // The next export scans afresh from column 1.
     const auto bytes =
         run(sheet(u"2:4", {{u"A2", u"a"}, {u"B2", u"b"}, {u"C2", u"c"}, {u"B3", u"x"}}));
     EXPECT_EQ(excelExport.selectionBounds, (RangeBounds{2, 4, 1, 3}));
@@ -199,8 +229,9 @@ TEST_F(ExcelExport, HeaderLettersRunOnPastZAndThroughTheAnsiCodePageUntil255) {
 }
 
 TEST_F(ExcelExport, TabsAndLineBreaksInsideCellsGoIntoTheFileUnchanged) {
-    EXPECT_EQ(run(sheet(u"A1:B2", {{u"A1", u"h"}, {u"A2", u"two\nlines"}, {u"B2", u"a\tb"}})),
-              exportBytes({"h\tB", "two\nlines\ta\tb"}));
+    // Only blanks are trimmed: tabs at the ends stay too.
+    EXPECT_EQ(run(sheet(u"A1:B2", {{u"A1", u"h"}, {u"A2", u" \ttwo\nlines\t "}, {u"B2", u"a\tb"}})),
+              exportBytes({"h\tB", "\ttwo\nlines\t\ta\tb"}));
 }
 
 TEST_F(ExcelExport, AFailingExcelCallMidExportLeavesThePartialFile) {
@@ -213,12 +244,28 @@ TEST_F(ExcelExport, AFailingExcelCallMidExportLeavesThePartialFile) {
     EXPECT_EQ(read(dir / "partial.tmp"), exportBytes({"h\tB", "one\t"}));
 }
 
+// The button in Excel: an export named in the working folder, then run mode 3
+// on that file.
+TEST_F(ExcelExport, ClickLaunchesRunModeThreeOnTheExportInTheWorkingFolder) {
+    TorvaExcelConnect addin;
+    addin.ExcelInstance(excel(sheet(u"A1:B2", {{u"A1", u"Name"}, {u"A2", u"x"}})));
+    addin.myMenuButton_Click();
+    const auto& launches = platform::posix::recorder().shellCalls;
+    ASSERT_EQ(launches.size(), 1u);
+    std::string exportName;
+    for (const auto& name : files())
+        if (name != launches[0].parameters && name.starts_with("rad")) exportName = name;
+    EXPECT_EQ(read(dir / exportName), exportBytes({"Name\tB", "x\t"}));
+    EXPECT_EQ(read(dir / launches[0].parameters),
+              "[PLAKORA]\r\nRUNMODE=3\r\nDBFILE=" + dir.string() + "\\" + exportName +
+                  "\r\nDBCONNECT=\r\nDBSQL=\r\n");
+}
+
 TEST(SelectionAnalysis, ReferencesAndMergesFollowExcelsR1C1Shapes) {
     EXPECT_EQ(parseAddress(u"R5C2"), (RangeBounds{5, 5, 2, 2}));
     EXPECT_EQ(parseAddress(u"R2C1:R10C4"), (RangeBounds{2, 10, 1, 4}));
     EXPECT_EQ(parseAddress(u"R12C3:R2C1"), (RangeBounds{2, 12, 1, 3}));
-    EXPECT_EQ(mergeBounds({kMergeStart, 0, kMergeStart, 0}, {7, 9, 5001, 5002}),
-              (RangeBounds{7, 9, 5000, 5002}));
+    EXPECT_EQ(mergeBounds({5000, 0, 5000, 0}, {7, 9, 5001, 5002}), (RangeBounds{7, 9, 5000, 5002}));
     EXPECT_THROW(parseCellRef(u"RxC1"), Error);
 }
 

@@ -23,11 +23,14 @@ TEST(FormatDateTime, FixedDigitsAndSeparators) {
 }
 
 TEST_F(ErrorLog, LineLayoutAndMarkerPerLevel) {
-    WriteLog(u"Could not create Commandbar", LogError);
-    WriteLog(u"info", LogInfo);
+    WriteLog(u"trace", 0);  // dropped without touching the file
+    EXPECT_FALSE(std::filesystem::exists(dir / "torva.log"));
+    WriteLog(u"Could not create Commandbar", 1);
+    WriteLog(u"trace", 0);
+    WriteLog(u"info", 2);
     WriteLog(u"five", 5);
     WriteLog(u"minus", -1);
-    WriteLog(u"", LogError);
+    WriteLog(u"", 1);
     const std::string expected = kStamp + " ### Could not create Commandbar\r\n" + kStamp +
                                  " \\(I\\) info\r\n" + kStamp + " \\?\\?\\? five\r\n" + kStamp +
                                  " \\?\\?\\? minus\r\n" + kStamp + " ### \r\n";

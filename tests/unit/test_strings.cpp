@@ -61,7 +61,25 @@ TEST_F(StringTable, LoadsEntriesAndLeavesNoTemporaryFile) {
     EXPECT_EQ(files(), std::vector<std::string>{"Torva.Sys"});
 }
 
+// Only CR LF ends a line; a lone LF or CR stays in the entry's text.
+TEST_F(StringTable, LinesEndAtCrLfOnly) {
+    shipStringFile(u"0920 a\nb\r\nBB02 c\rd\r\n\nBB03 e\r\n");
+    ASSERT_TRUE(LoadStringTable());
+    EXPECT_EQ(GetString(u"0920"), u"a\nb");
+    EXPECT_EQ(GetString(u"BB02"), u"c\rd");
+    // A line that begins with a stray LF loses it to the trim.
+    EXPECT_EQ(GetString(u"BB03"), u"e");
+}
+
+// A line-break marker exists only once a load has run to its end (ctest runs
+// each case in a process of its own, so none has yet); a file of comments
+// and blanks alone loads as true without a log entry.
 TEST_F(StringTable, EscapesAfterALoad) {
+    EXPECT_EQ(UnescapeText(u"eins\\nzwei"), u"eins\\nzwei");
+    shipStringFile(u"# nothing but comments\r\n\r\n \t \r\n   # and blanks\r\n");
+    EXPECT_TRUE(LoadStringTable());
+    EXPECT_FALSE(std::filesystem::exists(dir / "torva.log"));
+    EXPECT_EQ(UnescapeText(u"eins\\nzwei"), u"eins\r\nzwei");
     shipStringFile(
         u"CC01 eins\\nzwei\r\nCC02 sagte \\\"ja\\\" und \\\u201Enein\u201C\r\n"
         u"CC03 C:\\temp \\\\n\r\n");

@@ -167,7 +167,8 @@ OutlookApplication::OutlookApplication(ObjectRef commandBars, const HostOptions&
         namespace_->stores()->list.push_back(top);
     }
     method(u"GetNamespace", {u"Type"}, [this](const Params& p) {
-        if (!equalsIgnoreCase(toText(param(p, 0)), u"MAPI"))
+        // "MAPI" is the one type Outlook documents; nothing looser is accepted.
+        if (toText(param(p, 0)) != u"MAPI")
             throw automation::Error(automation::kEFail, u"Unknown namespace type");
         return objectValue(namespace_);
     });
