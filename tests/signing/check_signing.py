@@ -24,10 +24,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "installer"))
 from checklist import check, failures  # noqa: E402
-
-
-def winpath(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
+from fresh_prefix import Prefix, winpath  # noqa: E402
 
 
 def run(args, env=None, log=None, timeout=600):
@@ -64,32 +61,6 @@ def verify(path, ca):
 def read(path):
     with open(path, "rb") as f:
         return f.read()
-
-
-class Prefix:
-    """A fresh Wine prefix, through the project's own runner."""
-
-    def __init__(self, source, path):
-        self.wine_run = os.path.join(source, "tools", "wine-run")
-        self.path = path
-        if os.path.isdir(path):
-            # The server of the old prefix would outlive its folder.
-            subprocess.run(["wineserver", "-k"], env={**os.environ, "WINEPREFIX": path},
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        shutil.rmtree(path, ignore_errors=True)
-        if os.path.exists(path + ".lock"):
-            os.remove(path + ".lock")
-        self.run("cmd", "/c", "ver")
-
-    def drive(self, *parts):
-        return os.path.join(self.path, "drive_c", *parts)
-
-    def user_folder(self, *parts):
-        users = [u for u in os.listdir(self.drive("users")) if u.lower() != "public"]
-        return self.drive("users", users[0], *parts)
-
-    def run(self, *args):
-        return run([self.wine_run, self.path, *args], timeout=180)
 
 
 def signed_build(source, work, toolchain, build_type, pfx, password):
