@@ -7,12 +7,19 @@
 // far from that line the add-in stays. Each round is a process of its own,
 // as each Office start is: the DLL, its string table and its type library
 // are loaded afresh every time.
+//
+// The floor, in the same run and the same emulated hosts: a minimal add-in
+// built for this benchmark alone (floor-addin/), whose start-up adds one
+// temporary toolbar with one button and whose shutdown deletes it. Our
+// figures are also given as a ratio to it, which says what the add-in's own
+// work costs above what any toolbar add-in pays in this host.
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -24,6 +31,7 @@
 #include "Access.h"
 #include "BenchSupport.h"
 #include "CommandBars.h"
+#include "FloorAddIn.h"
 #include "Hosts.h"
 #include "ModelDispatch.h"
 #include "Outlook.h"
@@ -40,7 +48,7 @@ using win::ComPtr;
 
 namespace {
 
-constexpr int kRounds = 5;
+constexpr int kRounds = 9;
 constexpr double kThresholdMs = 1000.0;  // Outlook's limit for start-up and for shutdown
 constexpr DWORD kTickWaitMs = 2000;      // longest wait for the Access timer to fire
 
@@ -133,16 +141,19 @@ Installed installedIn(const model::CommandBars& bars, std::u16string_view menuBa
     return out;
 }
 
-// One host's connect class, as the registration table names it.
+// One add-in in one host: the DLL, its connect class, and the Tools-menu
+// entries its start-up adds beside its toolbar.
 struct Host {
     model::HostKind kind = model::HostKind::Excel;
+    std::wstring dll;
     CLSID clsid{};
     std::u16string progId;
+    size_t toolsEntries = 0;
 };
 
-Host hostOf(model::HostKind kind) {
-    Host h;
-    h.kind = kind;
+// Ours, as the registration table names its connect class for the host.
+Host oursIn(model::HostKind kind) {
+    Host h{kind, bench::programFolder() + L"\\addin\\TorvaAddIn.dll", {}, {}, 1};
     for (const auto& c : com::connectClasses())
         if (model::hostName(kind) == c.host) {
             check(CLSIDFromString(reinterpret_cast<LPCOLESTR>(c.clsid), &h.clsid),
@@ -150,6 +161,12 @@ Host hostOf(model::HostKind kind) {
             h.progId = com::progIdOf(c);
         }
     return h;
+}
+
+// The minimal add-in: a toolbar and its button, nothing in the Tools menu.
+Host floorIn(model::HostKind kind) {
+    return {kind, bench::programFolder() + L"\\floor\\FloorAddIn.dll", bench::kFloorAddInClsid,
+            u"FloorAddIn.Connect", 0};
 }
 
 struct Round {
@@ -181,7 +198,7 @@ double untilInstalledByTimer(const model::CommandBars& bars, std::u16string_view
     return inTicks;
 }
 
-Round oneRound(const std::wstring& dll, const Host& host) {
+Round oneRound(const Host& host) {
     const std::u16string name = model::hostName(host.kind);
     const std::u16string menuBar = model::mainMenuBarName(name);
     auto bars = model::makeHostCommandBars(name);
@@ -202,7 +219,7 @@ Round oneRound(const std::wstring& dll, const Host& host) {
     auto* commandBars = dynamic_cast<model::CommandBars*>(app->commandBars().get());
     if (!commandBars) fail("the emulated " + toUtf8(name) + " has no command bars");
     const Installed before = installedIn(*commandBars, menuBar);
-    const Installed expected{before.bars + 1, before.toolsEntries + 1};
+    const Installed expected{before.bars + 1, before.toolsEntries + host.toolsEntries};
 
     const auto instance = std::make_shared<model::COMAddIn>(host.progId, u"");
     const ComPtr<IDispatch> appDispatch = model::com::dispatchFor(app);
@@ -210,14 +227,15 @@ Round oneRound(const std::wstring& dll, const Host& host) {
     Custom connectCustom({1}), custom({});
 
     Round round;
-    Library library(dll);
+    std::optional<Library> library;
     ComPtr<win::IDTExtensibility2> addin;
     const auto start = Clock::now();
     {
-        if (!library.get()) fail("cannot load the add-in DLL");
+        library.emplace(host.dll);
+        if (!library->get()) fail("cannot load the add-in DLL");
         using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
         auto getClassObject = reinterpret_cast<GetClassObject>(
-            reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetClassObject")));
+            reinterpret_cast<void*>(GetProcAddress(library->get(), "DllGetClassObject")));
         if (!getClassObject) fail("the add-in has no DllGetClassObject");
         ComPtr<IClassFactory> factory;
         check(getClassObject(host.clsid, IID_IClassFactory, factory.putVoid()),
@@ -246,7 +264,7 @@ Round oneRound(const std::wstring& dll, const Host& host) {
 
     // Office lets go of the add-in, and COM frees a DLL that allows it.
     addin.reset();
-    round.unloaded = library.unload() && !GetModuleHandleW(dll.c_str());
+    round.unloaded = library->unload() && !GetModuleHandleW(host.dll.c_str());
     return round;
 }
 
@@ -254,24 +272,37 @@ Round oneRound(const std::wstring& dll, const Host& host) {
 
 constexpr const char* kRoundTag = "round";
 
-// In the child: one start-up and shutdown, printed for the parent.
-int childRound(const wchar_t* hostName) {
+constexpr const wchar_t* kFloorArgument = L"floor";
+
+// In the child: one start-up and shutdown of ours or of the floor, printed
+// for the parent.
+int childRound(const wchar_t* hostName, bool floor) {
     const auto kind = model::hostFromName(reinterpret_cast<const char16_t*>(hostName));
     if (!kind) fail("unknown host");
     model::setClipboardSource(clipboardBitmap);
-    const Round r = oneRound(bench::programFolder() + L"\\addin\\TorvaAddIn.dll", hostOf(*kind));
+    // An Office process has the shell, the common controls, the theme and
+    // the imaging libraries loaded long before it loads an add-in: loading
+    // the add-in's DLL costs only the DLL itself there, as here. (Loading
+    // them for the first time takes about 15 ms under Wine.)
+    std::deque<Library> system;
+    for (const wchar_t* name :
+         {L"comctl32.dll", L"shell32.dll", L"shlwapi.dll", L"shcore.dll", L"uxtheme.dll",
+          L"bcrypt.dll", L"propsys.dll", L"windowscodecs.dll"})
+        system.emplace_back(name);
+    const Round r = oneRound(floor ? floorIn(*kind) : oursIn(*kind));
     std::printf("%s %.9f %.9f %.9f %d\n", kRoundTag, r.creation, r.startUp, r.shutDown,
                 r.unloaded ? 1 : 0);
     return 0;
 }
 
 // Runs this program for one round in one host and reads what it printed.
-Round roundInChild(model::HostKind kind) {
+Round roundInChild(model::HostKind kind, bool floor) {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::u16string host = model::hostName(kind);
     std::wstring command =
         L"\"" + std::wstring(self) + L"\" --round " + std::wstring(host.begin(), host.end());
+    if (floor) command += std::wstring(L" ") + kFloorArgument;
 
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     win::UniqueHandleNull readEnd, writeEnd;
@@ -304,7 +335,8 @@ Round roundInChild(model::HostKind kind) {
     if (code != 0 || at == std::string::npos ||
         std::sscanf(out.c_str() + at + std::strlen(kRoundTag), "%lf %lf %lf %d", &r.creation,
                     &r.startUp, &r.shutDown, &unloaded) != 4)
-        fail(toUtf8(host) + ": " + (out.empty() ? std::string("the round failed") : out));
+        fail(toUtf8(host) + (floor ? " (minimal add-in)" : "") + ": " +
+             (out.empty() ? std::string("the round failed") : out));
     r.unloaded = unloaded != 0;
     return r;
 }
@@ -318,21 +350,27 @@ std::string fixed(double ms) {
 struct Figures {
     Best startUp, creation, shutDown;
     bool alwaysUnloaded = true;
+
+    void add(const Round& round) {
+        creation.add(round.creation);
+        startUp.add(round.startUp);
+        shutDown.add(round.shutDown);
+        alwaysUnloaded = alwaysUnloaded && round.unloaded;
+    }
 };
 
 int run() {
     const model::HostKind kinds[] = {model::HostKind::Excel, model::HostKind::Word,
                                      model::HostKind::Access, model::HostKind::Outlook};
-    Figures figures[std::size(kinds)];
-    // Hosts take turns within each round, so that a slow moment of the
-    // machine does not fall on one host only.
+    Figures ours[std::size(kinds)], floor[std::size(kinds)];
+    // Hosts take turns within each round, and ours and the floor take turns
+    // in each host, so that a slow moment of the machine falls on neither
+    // alone.
     for (int r = 0; r < kRounds; ++r)
         for (size_t h = 0; h < std::size(kinds); ++h) {
-            const Round round = roundInChild(kinds[h]);
-            figures[h].creation.add(round.creation);
-            figures[h].startUp.add(round.startUp);
-            figures[h].shutDown.add(round.shutDown);
-            figures[h].alwaysUnloaded = figures[h].alwaysUnloaded && round.unloaded;
+            const bool floorFirst = r % 2 == 1;
+            for (const bool floorTurn : {floorFirst, !floorFirst})
+                (floorTurn ? floor : ours)[h].add(roundInChild(kinds[h], floorTurn));
         }
 
     std::printf("Start-up and shutdown per host (best of %d rounds; Outlook's limit is 1 s)\n",
@@ -341,39 +379,61 @@ int run() {
     double worst = 0;
     std::string summary, pinned;
     for (size_t h = 0; h < std::size(kinds); ++h) {
-        const Figures& f = figures[h];
+        const Figures& f = ours[h];
         const std::string name = toUtf8(model::hostName(kinds[h]));
         std::printf("  %-8s %7.2f ms  %5.2f %%  (%7.2f ms)            %7.2f ms  %5.2f %%\n",
                     name.c_str(), f.startUp.ms(), 100 * f.startUp.ms() / kThresholdMs,
                     f.creation.ms(), f.shutDown.ms(), 100 * f.shutDown.ms() / kThresholdMs);
         worst = std::max({worst, f.startUp.ms(), f.shutDown.ms()});
-        summary += (summary.empty() ? "" : ", ") + name + " " + fixed(f.startUp.ms()) + "/" +
-                   fixed(f.shutDown.ms()) + " ms";
         if (!f.alwaysUnloaded) pinned += (pinned.empty() ? "" : ", ") + name;
     }
     std::printf(
         "  Start-up runs from loading the DLL to the return of OnStartupComplete; in Access\n"
         "  it adds the timer tick that installs (its 50 ms wait not counted). Creating the\n"
         "  object (DLL load, working folder, string table, type library) is part of it.\n");
+
+    std::printf(
+        "Against the floor: a minimal add-in that adds one temporary toolbar with one button\n"
+        "at start-up and deletes it at shutdown, in the same hosts, best of %d rounds\n",
+        kRounds);
+    std::printf(
+        "  host      start-up: minimal   ours / minimal   shutdown: minimal   ours / minimal\n");
+    double worstRatio = 0;
+    for (size_t h = 0; h < std::size(kinds); ++h) {
+        const std::string name = toUtf8(model::hostName(kinds[h]));
+        const double startUp = ours[h].startUp.seconds() / floor[h].startUp.seconds();
+        const double shutDown = ours[h].shutDown.seconds() / floor[h].shutDown.seconds();
+        std::printf("  %-8s %14.2f ms %12.2fx %16.3f ms %12.2fx\n", name.c_str(),
+                    floor[h].startUp.ms(), startUp, floor[h].shutDown.ms(), shutDown);
+        worstRatio = std::max({worstRatio, startUp, shutDown});
+        char ratios[64];
+        std::snprintf(ratios, sizeof ratios, " (%.2fx/%.2fx the minimal add-in)", startUp,
+                      shutDown);
+        summary += (summary.empty() ? "" : ", ") + name + " " + fixed(ours[h].startUp.ms()) + "/" +
+                   fixed(ours[h].shutDown.ms()) + " ms" + ratios;
+        if (!floor[h].alwaysUnloaded) pinned += (pinned.empty() ? "" : ", ") + name + " (minimal)";
+    }
     if (!pinned.empty())
         std::printf(
             "  After shutdown the DLL said it could unload, yet FreeLibrary left it loaded in:\n"
             "  %s\n",
             pinned.c_str());
-    std::printf("Summary: start-up/shutdown %s; worst %.2f %% of 1 s\n", summary.c_str(),
-                100 * worst / kThresholdMs);
+    std::printf("Summary: start-up/shutdown %s; worst %.2f %% of 1 s, %.2fx the minimal add-in\n",
+                summary.c_str(), 100 * worst / kThresholdMs, worstRatio);
     return 0;
 }
 
 }  // namespace
 
-// Without arguments: the benchmark. "--round HOST": one round, for the benchmark.
+// Without arguments: the benchmark. "--round HOST [floor]": one round of
+// ours or of the minimal add-in, for the benchmark.
 int wmain(int argc, wchar_t** argv) {
-    const bool child = argc == 3 && std::wstring(argv[1]) == L"--round";
+    const bool child = (argc == 3 || argc == 4) && std::wstring(argv[1]) == L"--round";
+    const bool floor = child && argc == 4 && std::wstring(argv[3]) == kFloorArgument;
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     int rc = 1;
     try {
-        rc = child ? childRound(argv[2]) : run();
+        rc = child ? childRound(argv[2], floor) : run();
     } catch (const std::exception& e) {
         std::printf("bench_host_startup: %s\n", e.what());
     }

@@ -1,7 +1,10 @@
 # The DLL that is built is the one that ships, so the tests run what users
 # get: stripped in place after the link. Its debug information goes to
 # symbols/<name>.debug in the build tree, tied to the DLL by a debug link
-# (name and checksum) for reading crash dumps later.
+# (name and checksum) for reading crash dumps later. Given a certificate
+# (Signing.cmake), the stripped DLL is signed last: any change after the
+# signature would break it.
+include(${CMAKE_CURRENT_LIST_DIR}/Signing.cmake)
 function(torva_ship_stripped target)
     if(NOT CMAKE_OBJCOPY)
         message(FATAL_ERROR "objcopy is needed to strip ${target}")
@@ -13,4 +16,9 @@ function(torva_ship_stripped target)
         COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${debug} $<TARGET_FILE:${target}>
         COMMENT "Stripping ${target}, its debug information into symbols/"
         VERBATIM)
+    torva_sign_command(sign $<TARGET_FILE:${target}> ${target})
+    if(sign)
+        add_custom_command(TARGET ${target} POST_BUILD COMMAND ${sign}
+            COMMENT "Signing ${target}" VERBATIM)
+    endif()
 endfunction()
