@@ -1,0 +1,32 @@
+// The working folder as Windows reports it: without its trailing separator,
+// except after a drive root, which keeps it.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/Platform.h"
+
+using namespace torva;
+
+TEST(WorkingFolderOnWindows, TrailingSeparatorGoesExceptAfterADriveRoot) {
+    std::wstring saved(32768, L'\0');
+    saved.resize(GetEnvironmentVariableW(L"TMP", saved.data(), 32768));
+    const struct {
+        const wchar_t* tmp;
+        std::u16string expected;
+    } cases[] = {
+        {L"C:\\", u"C:\\"},
+        {L"C:\\windows\\temp\\", u"C:\\windows\\temp"},
+        {L"C:\\windows\\temp", u"C:\\windows\\temp"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", c.tmp));
+        const std::u16string folder = platform::tempFolder();
+        EXPECT_EQ(std::wstring(folder.begin(), folder.end()),
+                  std::wstring(c.expected.begin(), c.expected.end()));
+    }
+    SetEnvironmentVariableW(L"TMP", saved.empty() ? nullptr : saved.c_str());
+}
