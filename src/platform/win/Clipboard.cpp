@@ -79,8 +79,7 @@ void putPictureOnClipboard(std::span<const uint8_t> gif) {
         return;
 
     // The clipboard gets a copy it owns.
-    UniqueBitmap copy(
-        static_cast<HBITMAP>(CopyImage(decodedBitmap(gif), IMAGE_BITMAP, 0, 0, 0)));
+    UniqueBitmap copy(static_cast<HBITMAP>(CopyImage(decodedBitmap(gif), IMAGE_BITMAP, 0, 0, 0)));
     if (!copy) throw win::win32Error();
     {
         OpenClipboardGuard open;
