@@ -133,6 +133,9 @@ TEST_F(ExcelExport, TwoAreasInEitherOrderGiveTheSameBoundsAndFlags) {
         EXPECT_EQ(excelExport.selectionBounds, (RangeBounds{1, 6, 1, 5}));
         for (int r = 1; r <= 6; ++r) EXPECT_EQ(excelExport.rowSelected[r], r != 4) << "row " << r;
     }
+    // Areas that all lie right of column 5000 start the block at 5000.
+    ASSERT_TRUE(run(sheet(u"GJI1:GJJ2,GJK1:GJK2")).has_value());
+    EXPECT_EQ(excelExport.selectionBounds, (RangeBounds{1, 2, 5000, 5003}));
 }
 
 TEST_F(ExcelExport, RowsBetweenAreasAreLeftOutButColumnsBetweenThemAreExported) {
