@@ -53,24 +53,26 @@ RECT clientRectOf(HWND dialog, HWND child) {
     return r;
 }
 
+struct TooltipSearch {
+    HWND dialog, found;
+};
+
+// A named callback: a lambda is no stdcall function in the 32-bit build.
+BOOL CALLBACK findOwnedTooltip(HWND h, LPARAM lp) {
+    auto* s = reinterpret_cast<TooltipSearch*>(lp);
+    wchar_t cls[64] = {};
+    GetClassNameW(h, cls, 64);
+    if (std::wstring(cls) == TOOLTIPS_CLASSW && GetWindow(h, GW_OWNER) == s->dialog) {
+        s->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The dialog's tooltip window: a top-level window of our thread that it owns.
 HWND tooltipOf(HWND dialog) {
-    struct Search {
-        HWND dialog, found;
-    } search{dialog, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND h, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            wchar_t cls[64] = {};
-            GetClassNameW(h, cls, 64);
-            if (std::wstring(cls) == TOOLTIPS_CLASSW && GetWindow(h, GW_OWNER) == s->dialog) {
-                s->found = h;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TooltipSearch search{dialog, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), findOwnedTooltip, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -190,20 +192,39 @@ TEST(AddressBookWindow, LayoutTextsFontsTooltipsAndTabOrder) {
     EXPECT_TRUE(view->optionSelected(Ctl::rbPrivate));
 }
 
+namespace {
+
+// Timer procedures take no context: what they need lives here.
+int enterTarget = 0;
+bool shownAtEnter = false;
+UINT_PTR closeFallback = 0;
+
+void CALLBACK closeShownDialog(HWND, UINT, UINT_PTR, DWORD) {
+    PostMessageW(shownDialog(), WM_CLOSE, 0, 0);
+}
+
+void CALLBACK pressEnterOnTarget(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    HWND d = shownDialog();
+    shownAtEnter = d && IsWindowVisible(d);
+    pressKey(GetDlgItem(d, enterTarget), VK_RETURN);
+    // Should Enter fail to end the dialog, the close box does, so the test
+    // fails instead of waiting forever.
+    closeFallback = SetTimer(nullptr, 0, 1000, closeShownDialog);
+}
+
+}  // namespace
+
 // Enter presses the button that has the focus and nothing else: neither
 // button is the default, so Enter on the list, and Escape anywhere, press
 // nothing.
 TEST(AddressBookWindow, EnterPressesOnlyTheFocusedButton) {
-    // Timer procedures take no context: what they need lives here.
-    static int target = 0;
-    static bool shownAtEnter = false;
-    static UINT_PTR fallback = 0;
     for (const int button : {win::kIdOK, win::kIdCancel}) {
         SCOPED_TRACE(button);
         auto view = createAddressBookView();
         localise(*view, false);
         int oks = 0, cancels = 0;
-        target = button;
+        enterTarget = button;
         shownAtEnter = false;
         showAndCheck(
             *view,
@@ -212,20 +233,10 @@ TEST(AddressBookWindow, EnterPressesOnlyTheFocusedButton) {
                 pressKey(GetDlgItem(dialog, win::kIdList), VK_RETURN);
                 pressKey(GetDlgItem(dialog, win::kIdList), VK_ESCAPE);
                 // Once the loop has handled those keys, Enter on the button.
-                SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
-                    KillTimer(nullptr, id);
-                    HWND d = shownDialog();
-                    shownAtEnter = d && IsWindowVisible(d);
-                    pressKey(GetDlgItem(d, target), VK_RETURN);
-                    // Should Enter fail to end the dialog, the close box does,
-                    // so the test fails instead of waiting forever.
-                    fallback = SetTimer(nullptr, 0, 1000, [](HWND, UINT, UINT_PTR, DWORD) {
-                        PostMessageW(shownDialog(), WM_CLOSE, 0, 0);
-                    });
-                });
+                SetTimer(nullptr, 0, 200, pressEnterOnTarget);
             },
             &oks, &cancels);
-        KillTimer(nullptr, fallback);
+        KillTimer(nullptr, closeFallback);
         EXPECT_TRUE(shownAtEnter);  // the keys on the list closed nothing
         EXPECT_EQ(oks, button == win::kIdOK ? 1 : 0);
         EXPECT_EQ(cancels, button == win::kIdCancel ? 1 : 0);
