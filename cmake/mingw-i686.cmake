@@ -1,4 +1,3 @@
 set(TORVA_TRIPLE i686-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
-# No 32-bit Wine here: the 32-bit binaries are checked statically, never run.

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Static checks of a built add-in DLL where it cannot run (no 32-bit Wine):
+"""Static checks of a built add-in DLL, which hold also where it cannot run:
 PE machine type, exported entry points, imports (system DLLs only: nothing
 of the MinGW runtime may be needed beside the add-in), and the embedded type
 library.

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Registers the 64-bit add-in with regsvr32 in a fresh Wine prefix and reads
-# the registry back after each step:  run.sh BUILD-DIR DLL CHECKER
+# Registers the add-in with regsvr32 in a fresh Wine prefix and reads the
+# registry back after each step:  run.sh BUILD-DIR DLL CHECKER
+# TORVA_WINE_BITS (32 or 64, the DLL's) picks the regsvr32 that Office's
+# bitness would: the checker, built alongside, reads the same registry view.
 set -euo pipefail
 build=$1 dll=$2 checker=$3
 here=$(cd "$(dirname "$0")" && pwd)
