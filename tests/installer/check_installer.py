@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""The 64-bit installer packages under Wine, in a fresh prefix, per user into
-the default folder and per machine into the label application's folder: the
-files where the README says, the registry exactly as regsvr32 of the same DLL
-writes it, the emulated Excel loads the installed add-in, uninstalling leaves
-nothing of the package. Then upgrades: N then N+1 leaves one product, N+1; N
-again is refused with the package's message.
+"""The installer packages of one bitness under Wine, in a fresh prefix, per
+user into the default folder and per machine into the label application's
+folder: the files where the README says, the registry exactly as regsvr32 of
+the same DLL writes it, the emulated Excel of the same bitness loads the
+installed add-in, uninstalling leaves nothing of the package. Then upgrades
+into the default per-machine folder: N then N+1 leaves one product, N+1; N
+again is refused with the package's message. The x86 packages go through the
+32-bit msiexec and regsvr32 (TORVA_WINE_BITS=32, as ctest sets it), per
+machine into Program Files (x86) and the 32-bit registry view.
 
-    check_installer.py BUILD-DIR SOURCE-DIR VERSION
+    check_installer.py BUILD-DIR SOURCE-DIR VERSION x64|x86
 """
 import json
 import os
@@ -16,6 +19,11 @@ import sys
 import tempfile
 
 from checklist import check, failures
+
+
+BITS = {"x64": "64-bit", "x86": "32-bit"}
+PROGRAM_FILES = {"x64": "Program Files", "x86": "Program Files (x86)"}
+MACHINE_SOFTWARE = {"x64": "hklm\\software", "x86": "hklm\\software\\wow6432node"}
 
 
 def winpath(path):
@@ -81,6 +89,7 @@ NOT_OURS = ("hkcu\\software\\wine",
             "hklm\\software\\classes\\installer",
             "hklm\\software\\microsoft\\windows\\currentversion\\installer",
             "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\{",
+            "hklm\\software\\wow6432node\\microsoft\\windows\\currentversion\\uninstall\\{",
             "hklm\\software\\microsoft\\windows nt\\currentversion\\networkcards",
             "hklm\\software\\wow6432node\\microsoft\\windows nt\\currentversion\\networkcards")
 
@@ -149,10 +158,11 @@ def same_bytes(folder, *paths):
 
 
 def in_folder(prefix, build, source, work, name, msi, folder, props=(), others=(), regsvr32=(),
-              hive="hkcu", map_key=lambda k: k):
+              hive="hkcu", view=None, map_key=lambda k: k):
     """Installs MSI into FOLDER (holding OTHERS before), plays the demo in
     Excel, uninstalls, and compares the package's registry under HIVE with
-    what regsvr32 REGSVR32 writes for the same DLL at the same place."""
+    what regsvr32 REGSVR32 writes for the same DLL at the same place. VIEW:
+    the registry view of HKLM\\Software that the classes must go to."""
     dll, strings = os.path.join(build, "TorvaAddIn.dll"), os.path.join(build, "Torva.Sys")
     reg0, files0 = prefix.registry(), prefix.files()
     rc, text = install(prefix, msi, *props)
@@ -165,6 +175,13 @@ def in_folder(prefix, build, source, work, name, msi, folder, props=(), others=(
     package = added(reg0, prefix.registry())
     stray = [k for k in package[1] if not k[0].startswith(hive)]
     check(f"{name}: nothing outside {hive}", not stray, stray[:5])
+    if view:
+        # ProgIDs are shared by both views; classes and Office's keys are not.
+        found = {v: sum(1 for k in package[1] if k[0].startswith((f"{v}\\classes\\clsid\\",
+                                                                    f"{v}\\microsoft\\office\\")))
+                 for v in MACHINE_SOFTWARE.values()}
+        check(f"{name}: the classes and Office's add-in keys in {view} alone",
+              found[view] > 0 and sum(found.values()) == found[view], found)
 
     report = os.path.join(work, name + ".report.json")
     emulator = os.path.join(build, "tools", "office-emulator", "emulator", "office-emulator.exe")
@@ -207,9 +224,9 @@ def in_folder(prefix, build, source, work, name, msi, folder, props=(), others=(
     prefix.run("reg", "delete", "HKCU\\Software\\Microsoft\\Office", "/f")
 
 
-def products(prefix, display_name):
+def products(prefix, display_name, arch):
     """(uninstall entries, DisplayVersion) of the product called display_name."""
-    root = "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\"
+    root = MACHINE_SOFTWARE[arch] + "\\microsoft\\windows\\currentversion\\uninstall\\"
     keys, values = prefix.registry("HKLM" + root[4:-1])
     versions = []
     for (key, name), v in values.items():
@@ -218,26 +235,28 @@ def products(prefix, display_name):
     return sorted(versions)
 
 
-def upgrades(prefix, build, source, work, dll, strings):
+def upgrades(prefix, build, source, work, dll, strings, arch):
     name = "upgrade"
     rows = os.path.join(build, "resources", "installer", "machine")
     msis = {}
     for version in ("100.0.1", "100.0.2"):
-        msis[version] = os.path.join(work, f"TorvaAddIn-{version}-x64-permachine.msi")
+        msis[version] = os.path.join(work, f"TorvaAddIn-{version}-{arch}-permachine.msi")
         r = subprocess.run([os.path.join(source, "resources", "installer", "build-msi"),
-                            msis[version], "x64", "machine", version, dll, strings, rows],
+                            msis[version], arch, "machine", version, dll, strings, rows],
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         check(f"{name}: package {version} builds without a warning", r.returncode == 0,
               r.stdout.decode())
-    product = "Torva Plakora 3.0 Startmodul (64-bit)"
+    product = f"Torva Plakora 3.0 Startmodul ({BITS[arch]})"
     reg0, files0 = prefix.registry(), prefix.files()
     rc, text = install(prefix, msis["100.0.1"])
     check(f"{name}: N installs", rc == 0, f"exit {rc}: {text}")
-    check(f"{name}: files in C:\\Program Files\\TorvaAddIn",
-          listing(prefix.drive("Program Files", "TorvaAddIn")) == ["Torva.Sys", "TorvaAddIn.dll"])
+    folder = PROGRAM_FILES[arch]
+    check(f"{name}: files in C:\\{folder}\\TorvaAddIn",
+          listing(prefix.drive(folder, "TorvaAddIn")) == ["Torva.Sys", "TorvaAddIn.dll"],
+          (listing(prefix.drive("Program Files")), listing(prefix.drive("Program Files (x86)"))))
     rc, text = install(prefix, msis["100.0.2"])
     check(f"{name}: N+1 installs over N", rc == 0, f"exit {rc}: {text}")
-    found = products(prefix, product)
+    found = products(prefix, product, arch)
     check(f"{name}: one product left, N+1", found == ["100.0.2"], found)
     log = os.path.join(work, "downgrade.log")
     rc, text = install(prefix, msis["100.0.1"], log=log)
@@ -252,19 +271,19 @@ def upgrades(prefix, build, source, work, dll, strings):
           "WIX_DOWNGRADE_DETECTED = {" in said and "Action ended" in said
           and "NOT WIX_DOWNGRADE_DETECTED\tA newer version of [ProductName] is already installed"
           in r.stdout.decode(), said[-1500:])
-    found = products(prefix, product)
+    found = products(prefix, product, arch)
     check(f"{name}: still N+1 alone", found == ["100.0.2"], found)
     rc, text = prefix.run("msiexec", "/x", winpath(msis["100.0.2"]), "/qn")
     check(f"{name}: N+1 uninstalls", rc == 0, f"exit {rc}: {text}")
     leftovers(name, prefix, reg0, files0)
 
 
-def main(build, source, version):
+def main(build, source, version, arch):
     build, source = os.path.abspath(build), os.path.abspath(source)
     work = os.path.join(build, "installer-check")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    msi = os.path.join(build, "packages", f"TorvaAddIn-{version}-x64") + "{}.msi"
+    msi = os.path.join(build, "packages", f"TorvaAddIn-{version}-{arch}") + "{}.msi"
     prefix = Prefix(source, build, os.path.join(work, "prefix"))
     in_folder(prefix, build, source, work, "per user", msi.format(""), prefix.drive(
         "users", prefix.user, "AppData", "Local", "Programs", "TorvaAddIn"), regsvr32=("/n", "/i:user"))
@@ -274,13 +293,18 @@ def main(build, source, version):
     plakora = os.path.join(build, "tools", "plakora-standin", "plakora.exe")
     os.makedirs(prefix.drive("Plakora"))
     shutil.copy(plakora, prefix.drive("Plakora"))
+    # A package writes the classes and Office's add-in keys into the registry
+    # view of its bitness (ProgIDs are shared by both), as regsvr32 of that
+    # bitness does the classes; the add-in keys that regsvr32 writes per user
+    # correspond to the package's in that view.
     office = "hkcu\\software\\microsoft\\office"
+    machine = MACHINE_SOFTWARE[arch]
     in_folder(prefix, build, source, work, "per machine", msi.format("-permachine"),
               prefix.drive("Plakora"), props=("INSTALLDIR=C:\\Plakora\\",), others=(plakora,),
-              hive="hklm", map_key=lambda k: "hklm" + k[4:] if k == office
-              or k.startswith(office + "\\") else k)
+              hive="hklm", view=machine, map_key=lambda k: machine + k[len("hkcu\\software"):]
+              if k == office or k.startswith(office + "\\") else k)
     upgrades(prefix, build, source, work, os.path.join(build, "TorvaAddIn.dll"),
-             os.path.join(build, "Torva.Sys"))
+             os.path.join(build, "Torva.Sys"), arch)
     print(f"{len(failures)} failed")
     return 1 if failures else 0
 
