@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Access end to end: the real 64-bit DLL in the emulated Access, its real
-start-up timer driven by the emulator's message loop, and the stand-in's
-record of the hand-off.
+"""Access end to end: the real DLL of the build (64- or 32-bit) in its emulated
+Access, its real start-up timer driven by the emulator's message loop, and
+the stand-in's record of the hand-off.
 
     check_access.py BUILD-DIR WORK-DIR
 """

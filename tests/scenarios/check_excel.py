@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Excel end to end: the real 64-bit DLL in the emulated Excel, the real
-export file and the stand-in's record of the launch.
+"""Excel end to end: the real DLL of the build (64- or 32-bit) in its emulated
+Excel, the real export file and the stand-in's record of the launch.
 
     check_excel.py BUILD-DIR WORK-DIR
 """

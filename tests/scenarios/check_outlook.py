@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Outlook end to end: the real 64-bit DLL in the emulated Outlook, its real
-address-book dialog answered through the window's own controls, the contact
-file it wrote and the stand-in's record of the launch.
+"""Outlook end to end: the real DLL of the build (64- or 32-bit) in its
+emulated Outlook, its real address-book dialog answered through the window's
+own controls, the contact file it wrote and the stand-in's record of the
+launch.
 
     check_outlook.py BUILD-DIR WORK-DIR
 """
