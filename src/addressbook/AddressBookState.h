@@ -73,7 +73,8 @@ class AddressBookState : public AddressBookView {
     std::vector<uint8_t> icon;
     bool visible = false;
     int shows = 0;
-    Answer answer;  // none: the user closes the window
+    intptr_t owner = 0;  // the window it was made for
+    Answer answer;       // none: the user closes the window
 
   private:
     Entry& at(int index);

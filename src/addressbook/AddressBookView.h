@@ -80,14 +80,17 @@ class AddressBookView {
 
     // The window icon (a .ico file's bytes).
     virtual void setIcon(std::span<const uint8_t> ico) = 0;
-    // Modal, with no owner window; the two buttons call their handlers.
-    // Returns once hide() was called or the window was closed.
+    // Modal, owned by the window the view was made for (none: modal to the
+    // thread); the two buttons call their handlers. Returns once hide() was
+    // called or the window was closed.
     virtual void showModal(const std::function<void()>& onOK,
                            const std::function<void()>& onCancel) = 0;
     virtual void hide() = 0;
 };
 
-// The platform's dialog window: Win32 on Windows, the in-memory one elsewhere.
-std::unique_ptr<AddressBookView> createAddressBookView();
+// The platform's dialog window: Win32 on Windows, the in-memory one
+// elsewhere; owned by the given window and centred over it (0: no owner,
+// centred on the primary screen), without a taskbar button of its own.
+std::unique_ptr<AddressBookView> createAddressBookView(intptr_t owner = 0);
 
 }  // namespace torva

@@ -8,6 +8,7 @@
 #include <vector>
 #include <string>
 
+#include "handoff/modAddin.h"
 #include "platform/Platform.h"
 #include "base/Error.h"
 #include "base/Text.h"
@@ -73,6 +74,59 @@ std::u16string nextId(std::u16string_view tag) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%04ld", static_cast<long>(*n) + 1);
     return std::u16string(buffer, buffer + std::char_traits<char>::length(buffer));
+}
+
+// An item of an address book that is no contact, by its name where it has one.
+struct NotAContact : Error {
+    NotAContact(const Error& e, std::u16string itemName) : Error(e), name(std::move(itemName)) {}
+    std::u16string name;
+};
+struct UnreadableContact : Error {
+    explicit UnreadableContact(const Error& e) : Error(e) {}
+};
+
+// An item's Subject (a distribution list's name, a mail's subject); empty
+// when it has none or will not tell.
+std::u16string subjectOf(const ObjectRef& item) noexcept {
+    try {
+        return asString(item->get(u"Subject"));
+    } catch (...) {
+        return {};
+    }
+}
+
+// The notice of a failed export, by the kind of its failure.
+std::function<void()> failedExportNotice(const std::exception& e, const std::u16string& path) {
+    const std::u16string description = describeFailure(e);
+    if (const auto* item = dynamic_cast<const NotAContact*>(&e)) {
+        const std::u16string name = item->name;
+        if (name.empty())
+            return [description] {
+                showFailureNotice(u"0945", {}, u"Outlook export: an entry is not a contact: ",
+                                  description);
+            };
+        return [description, name] {
+            showFailureNotice(u"0944", {name}, u"Outlook export: an entry is not a contact: ",
+                              name + u": " + description);
+        };
+    }
+    if (dynamic_cast<const UnreadableContact*>(&e))
+        return [description] {
+            showFailureNotice(u"0946", {description},
+                              u"Outlook export: a contact could not be read: ", description);
+        };
+    if (dynamic_cast<const ExportFileError*>(&e)) {
+        const std::u16string folder = path.substr(0, path.find_last_of(u'\\'));
+        return [description, folder] {
+            showFailureNotice(u"0947", {folder, description},
+                              u"Outlook export: the export file could not be written: ",
+                              description);
+        };
+    }
+    return [description] {
+        showFailureNotice(u"0948", {description}, u"Outlook export: Outlook refused a call: ",
+                          description);
+    };
 }
 
 std::u16string decimalId(int n) {
@@ -219,8 +273,16 @@ bool frmSelAdrBook::init() noexcept {
         view_->setEnabled(Ctl::rbPrivate, any);
         if (any) view_->setEntryMarked(0, true);
         return true;
+    } catch (const std::exception& e) {
+        // The dialog is not shown; the user learns why.
+        const std::u16string description = describeFailure(e);
+        showFailureNotice(u"0943", {description},
+                          u"Outlook: the address books could not be listed: ", description);
+        return false;
     } catch (...) {
-        // No message and no log entry: the host action just does not show the dialog.
+        showFailureNotice(u"0943", {u"Unexpected failure"},
+                          u"Outlook: the address books could not be listed: ",
+                          u"Unexpected failure");
         return false;
     }
 }
@@ -233,6 +295,13 @@ void frmSelAdrBook::cmdOK_Click() {
     FileName = WorkingFolder + u"\\" + NewTempName();
     if (!exportContacts()) FileName.clear();
     view_->hide();
+    // 4. A failed export is told once the dialog is gone, so that the notice
+    // stands over the host window alone.
+    if (exportNotice_) {
+        const std::function<void()> tell = std::move(exportNotice_);
+        exportNotice_ = nullptr;
+        tell();
+    }
 }
 
 void frmSelAdrBook::cmdCancel_Click() {
@@ -265,9 +334,21 @@ bool frmSelAdrBook::exportContacts() noexcept {
             for (int32_t k = 1; k <= n; ++k) {
                 // Converting to the contact interface refuses distribution
                 // lists and other items, which ends the export.
-                const ObjectRef contact =
-                    asObject(items->call(u"Item", {k}))->queryInterface(kIidContactItem);
-                file.writeLine(getContactLine(contact));
+                const ObjectRef item = asObject(items->call(u"Item", {k}));
+                ObjectRef contact;
+                try {
+                    contact = item->queryInterface(kIidContactItem);
+                } catch (const automation::Error& e) {
+                    if (e.hresult() != automation::kENoInterface) throw;
+                    throw NotAContact(e, subjectOf(item));
+                }
+                std::u16string line;
+                try {
+                    line = getContactLine(contact);
+                } catch (const automation::Error& e) {
+                    throw UnreadableContact(e);
+                }
+                file.writeLine(line);
             }
         };
         const int count = view_->entryCount();
@@ -285,9 +366,24 @@ bool frmSelAdrBook::exportContacts() noexcept {
         }
         file.close();
         return true;
+    } catch (const std::exception& e) {
+        // The partial file goes; the user is told once the dialog is hidden.
+        RemoveFile(FileName);
+        try {
+            exportNotice_ = failedExportNotice(e, FileName);
+        } catch (...) {  // no memory for the notice: the export still failed
+        }
+        return false;
     } catch (...) {
-        // Silent, as the user sees only that nothing starts; the lines
-        // written so far stay in the file.
+        RemoveFile(FileName);
+        try {
+            exportNotice_ = [] {
+                showFailureNotice(u"0948", {u"Unexpected failure"},
+                                  u"Outlook export: Outlook refused a call: ",
+                                  u"Unexpected failure");
+            };
+        } catch (...) {
+        }
         return false;
     }
 }

@@ -5,6 +5,7 @@
 // only through AddressBookView, so it runs natively against the model.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -47,9 +48,11 @@ class frmSelAdrBook {
     std::u16string FileName;
     automation::ObjectRef myOutlook;
 
-    // Fills the list from Outlook; false on the first failing step.
+    // Fills the list from Outlook; false on the first failing step, after
+    // the user's notice (0943) and its log entry.
     bool init() noexcept;
-    // Shows the dialog modally with no owner; returns once it is hidden or closed.
+    // Shows the dialog modally, owned by the window its view was made for;
+    // returns once it is hidden or closed.
     void Show();
     void cmdOK_Click();
     void cmdCancel_Click();
@@ -75,6 +78,8 @@ class frmSelAdrBook {
     std::u16string getContactLine(const automation::ObjectRef& item);
 
     std::unique_ptr<AddressBookView> view_;
+    // What the user is told once the dialog is hidden after a failed export.
+    std::function<void()> exportNotice_;
     automation::ObjectRef myNamespace_;
     automation::ObjectRef myRootFolder_;
 };

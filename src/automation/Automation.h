@@ -154,6 +154,11 @@ class Object {
     virtual Subscription subscribe(const Guid& eventIid, EventHandler handler) = 0;
     // True when both refer to the same object (COM identity).
     virtual bool sameObject(Object& other) = 0;
+    // The window of an object that offers IOleWindow (GetWindow); throws
+    // Error(kENoInterface) where it is not offered, as by default.
+    virtual intptr_t oleWindow() {
+        throw Error(kENoInterface, u"The object has no window (IOleWindow)");
+    }
 };
 
 // --- Value helpers: VB's conversions where the add-in relies on them -----

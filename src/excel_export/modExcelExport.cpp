@@ -1,12 +1,15 @@
 #include "excel_export/modExcelExport.h"
 
 #include <cstdio>
+#include <exception>
+#include <string>
 
 #include "handoff/modAddin.h"
 #include "platform/Platform.h"
 #include "base/Error.h"
 #include "support/ExportFile.h"
 #include "support/modStringTables.h"
+#include "support/modUtils.h"
 
 namespace torva {
 
@@ -27,10 +30,23 @@ constexpr automation::Guid kWorksheetIid{
     0x000208D8, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 // VB's run-time errors where the add-in's own code fails.
-[[noreturn]] void subscriptOutOfRange() {
-    throw Error(vb::kSubscriptOutOfRange, u"Subscript out of range");
-}
 [[noreturn]] void typeMismatch() { throw Error(vb::kTypeMismatch, u"Type mismatch"); }
+
+// The ends of an export that the user is told about, each a failure of its
+// own kind, so that the export's one handler can tell them apart.
+struct NotAWorksheet : Error {
+    explicit NotAWorksheet(const Error& e) : Error(e) {}
+};
+// A row above 600 has no flag: VB's "Subscript out of range".
+struct PastRowLimit : Error {
+    PastRowLimit() : Error(vb::kSubscriptOutOfRange, u"Subscript out of range") {}
+};
+// An empty header cell whose letter code would pass 255.
+struct PastLastLetter : Error {
+    PastLastLetter() : Error(vb::kInvalidCall, u"Invalid procedure call or argument") {}
+};
+
+[[noreturn]] void subscriptOutOfRange() { throw PastRowLimit(); }
 
 // The worksheet's Cells, asked once per export (at its first cell) rather
 // than once per cell.
@@ -200,7 +216,7 @@ namespace {
 std::u16string headerField(const std::u16string& text, int32_t k) {
     if (text.empty()) {
         const int32_t code = 64 + k;
-        if (code > 255) throw Error(vb::kInvalidCall, u"Invalid procedure call or argument");
+        if (code > 255) throw PastLastLetter();
         if (code < 128) return std::u16string(1, static_cast<char16_t>(code));
         return platform::fromAnsi(std::string(1, static_cast<char>(code)));
     }
@@ -211,21 +227,63 @@ std::u16string headerField(const std::u16string& text, int32_t k) {
 
 }  // namespace
 
+namespace {
+
+std::u16string decimal(int32_t n) {
+    const std::string digits = std::to_string(n);
+    return {digits.begin(), digits.end()};
+}
+
+// Step 9: what the user and the log are told about a failed export.
+void tellFailedExport(const std::exception& e, const std::u16string& path) noexcept {
+    try {
+        const std::u16string description = describeFailure(e);
+        if (dynamic_cast<const NotAWorksheet*>(&e)) {
+            showFailureNotice(u"0924", {}, u"Excel export: the active sheet is not a worksheet: ",
+                              description);
+        } else if (dynamic_cast<const PastRowLimit*>(&e)) {
+            showFailureNotice(u"0925", {decimal(kHighestFlaggedRow)},
+                              u"Excel export: the selection reaches past row 600: ", description);
+        } else if (dynamic_cast<const PastLastLetter*>(&e)) {
+            // The block's first column whose letter code would pass 255.
+            showFailureNotice(u"0926", {decimal(255 - 64 + 1)},
+                              u"Excel export: the header row runs past the last letter code: ",
+                              description);
+        } else if (dynamic_cast<const ExportFileError*>(&e)) {
+            showFailureNotice(u"0927", {path.substr(0, path.find_last_of(u'\\')), description},
+                              u"Excel export: the export file could not be written: ", description);
+        } else {
+            showFailureNotice(u"0928", {description}, u"Excel export: Excel refused a call: ",
+                              description);
+        }
+    } catch (...) {  // no memory for the description: nothing left to tell
+    }
+}
+
+}  // namespace
+
 bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept {
     bool result = false;
+    bool fileBegun = false;
     const ReleaseExcelObjects release;
     try {
         excelExport.xlApp = app;
         // With no workbook open there is no active sheet: Nothing stays
         // Nothing, and the selection (Nothing too) is then no range.
         const ObjectRef sheet = asObject(excelExport.xlApp->get(u"ActiveSheet"));
-        excelExport.xlSheet = sheet ? sheet->queryInterface(kWorksheetIid) : nullptr;
+        try {
+            excelExport.xlSheet = sheet ? sheet->queryInterface(kWorksheetIid) : nullptr;
+        } catch (const automation::Error& e) {
+            if (e.hresult() == automation::kENoInterface) throw NotAWorksheet(e);
+            throw;
+        }
         analyseSelection();
         const RangeBounds b = excelExport.selectionBounds;
         if (!(b.lastRow - b.firstRow >= 1 && b.lastCol - b.firstCol >= 1)) {
             showInfoMessage(GetString(u"0923"));
             return false;
         }
+        fileBegun = true;
         ExportFile file(path);
 
         std::u16string line;
@@ -245,8 +303,14 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
         }
         file.close();
         result = true;
+    } catch (const std::exception& e) {
+        // The user learns why nothing starts; a begun file goes with the export.
+        if (fileBegun) RemoveFile(path);
+        tellFailedExport(e, path);
     } catch (...) {
-        // Every failure ends the export silently; a begun file stays.
+        if (fileBegun) RemoveFile(path);
+        showFailureNotice(u"0928", {u"Unexpected failure"}, u"Excel export: Excel refused a call: ",
+                          u"Unexpected failure");
     }
     return result;
 }

@@ -1,5 +1,7 @@
 #include "handoff/modAddin.h"
 
+#include <exception>
+#include <optional>
 #include <string>
 
 #include "handoff/modIniFile.h"
@@ -13,7 +15,9 @@ namespace torva {
 
 namespace {
 constexpr int kShowNormal = 1;               // SW_SHOWNORMAL
+constexpr intptr_t kShellLastError = 32;     // ShellExecuteA's failures are 32 and below
 constexpr uint32_t kInformationOkOnly = 64;  // MB_OK | MB_ICONINFORMATION
+constexpr uint32_t kTaskModal = 0x2000;      // MB_TASKMODAL
 
 // A path as the narrow shell call takes it, short where the code page fails.
 std::string ansiPath(std::u16string_view path) { return platform::toAnsi(AnsiSafePath(path)); }
@@ -21,35 +25,137 @@ std::string ansiPath(std::u16string_view path) { return platform::toAnsi(AnsiSaf
 
 // --- Launcher -------------------------------------------------------------
 
-void launchLabelApplication(int32_t runMode, std::u16string_view dbFile,
+namespace {
+
+// How one start is made: which program, in which folder.
+struct Start {
+    std::u16string executable;
+    std::u16string directory;
+};
+
+// Beside the add-in, the development layout, then where Windows says Plakora
+// is; nothing when none of them exists.
+std::optional<Start> findLabelApplication(const std::u16string& addinFolder) {
+    const std::u16string mainExecutable = addinFolder + u"\\plakora.exe";
+    if (FileExists(mainExecutable)) return Start{mainExecutable, addinFolder};
+    const std::u16string testFolder = addinFolder + u"\\..\\testexe";
+    if (FileExists(testFolder + u"\\plakora.exe"))
+        return Start{testFolder + u"\\plakora.exe", testFolder};
+    for (const std::u16string& registered : platform::appPaths(u"plakora.exe")) {
+        const auto slash = registered.find_last_of(u"\\/");
+        if (slash == std::u16string::npos || !FileExists(registered)) continue;
+        return Start{registered, registered.substr(0, slash)};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+uint32_t shellErrorCode(intptr_t result) {
+    switch (result) {
+        case 0:
+            return 8;  // out of memory: ERROR_NOT_ENOUGH_MEMORY
+        case 26:
+            return 32;  // SE_ERR_SHARE: ERROR_SHARING_VIOLATION
+        case 27:
+        case 31:
+            return 1155;  // SE_ERR_ASSOCINCOMPLETE, SE_ERR_NOASSOC: ERROR_NO_ASSOCIATION
+        case 28:
+        case 29:
+        case 30:
+            return 1156;  // SE_ERR_DDETIMEOUT, DDEFAIL, DDEBUSY: ERROR_DDE_FAIL
+        case 32:
+            return 1157;  // SE_ERR_DLLNOTFOUND: ERROR_DLL_NOT_FOUND
+        default:
+            return static_cast<uint32_t>(result);  // the others are Win32 codes already
+    }
+}
+
+bool launchLabelApplication(int32_t runMode, std::u16string_view dbFile,
                             std::u16string_view dbConnect, std::u16string_view dbSql) {
     // 1. A fresh name for every launch
     const std::u16string handOffName = NewTempName();
+    const std::u16string handOffPath = WorkingFolder + u"\\" + handOffName;
     // 2. The file first; a failure here stops the launch before any lookup
-    writeHandOffFile(handOffName, runMode, dbFile, dbConnect, dbSql);
-    // 3. The executable beside the add-in
-    const std::u16string addinFolder = platform::moduleFolder();
-    const std::u16string mainExecutable = addinFolder + u"\\plakora.exe";
-    const std::string parameters = platform::toAnsi(handOffName);
-    if (FileExists(mainExecutable)) {
-        // 4. Main start, in the add-in folder
-        (void)platform::shellExecute("open", ansiPath(mainExecutable), parameters,
-                                     ansiPath(addinFolder), kShowNormal);
-    } else {
-        // 5. The development layout; deliberately not checked, the shell's
-        // failure is as silent as its success
-        const std::u16string testFolder = addinFolder + u"\\..\\testexe";
-        (void)platform::shellExecute("open", ansiPath(testFolder + u"\\plakora.exe"), parameters,
-                                     ansiPath(testFolder), kShowNormal);
+    try {
+        writeHandOffFile(handOffName, runMode, dbFile, dbConnect, dbSql);
+    } catch (const std::exception& e) {
+        RemoveFile(handOffPath);
+        showFailureNotice(u"2301", {WorkingFolder}, u"Could not write the hand-off file: ",
+                          describeFailure(e));
+        return false;
     }
-    // 6. Result ignored
+    // 3. The executable: beside the add-in, in ..\testexe, or where App Paths says
+    const std::u16string addinFolder = platform::moduleFolder();
+    const std::optional<Start> start = findLabelApplication(addinFolder);
+    if (!start) {
+        RemoveFile(handOffPath);
+        showFailureNotice(u"2302", {addinFolder}, u"plakora.exe not found: ",
+                          u"neither in " + addinFolder + u" nor in " + addinFolder +
+                              u"\\..\\testexe, and no App Paths registration names one");
+        return false;
+    }
+    // 4./5. The start, in the executable's folder
+    const intptr_t result =
+        platform::shellExecute("open", ansiPath(start->executable), platform::toAnsi(handOffName),
+                               ansiPath(start->directory), kShowNormal);
+    // 6. A refused start is told, with the system's reason
+    if (result <= kShellLastError) {
+        RemoveFile(handOffPath);
+        const std::u16string reason = platform::systemMessage(shellErrorCode(result));
+        showFailureNotice(u"2303", {start->executable, reason}, u"Could not start plakora.exe: ",
+                          start->executable + u": " + reason);
+        return false;
+    }
+    return true;
 }
 
-// --- Information message --------------------------------------------------
+// --- Information message and the press ---------------------------------------
+
+namespace {
+// The running press: how to find its owner, and what was found.
+OwnerLookup pressLookup;
+std::optional<intptr_t> pressOwner;
+}  // namespace
+
+PressScope::PressScope(OwnerLookup lookup) {
+    pressLookup = std::move(lookup);
+    pressOwner.reset();
+}
+
+PressScope::~PressScope() {
+    pressLookup = nullptr;
+    pressOwner.reset();
+}
+
+intptr_t pressOwnerWindow() noexcept {
+    if (pressOwner) return *pressOwner;
+    intptr_t found = 0;
+    try {
+        if (pressLookup) found = pressLookup();
+    } catch (...) {
+        // Undocumented members, hosts without a window: the press goes on unowned.
+        found = 0;
+    }
+    pressOwner = found;
+    return found;
+}
 
 void showInfoMessage(std::u16string_view text) {
     const std::u16string title = GetString(u"2300");
-    (void)platform::messageBox(text, title, kInformationOkOnly);
+    const intptr_t owner = pressOwnerWindow();
+    // Without an owner, task-modal keeps the host's windows disabled all the same.
+    (void)platform::messageBox(owner, text, title, kInformationOkOnly | (owner ? 0 : kTaskModal));
+}
+
+void showFailureNotice(std::u16string_view id, std::initializer_list<std::u16string_view> values,
+                       std::u16string_view logText, std::u16string_view description) noexcept {
+    try {
+        WriteLog(std::u16string(logText) + std::u16string(description), LogError);
+        showInfoMessage(FillIn(GetString(id), values));
+    } catch (...) {
+        // No memory for the text, no box: nothing is left to tell the user with.
+    }
 }
 
 // --- Access start-up timer --------------------------------------------------

@@ -47,6 +47,7 @@ const HostInfo kWordHost{
     .mainMenuBarName = u"Menu Bar",
     .hostKeyword = u"WORD",
     .marksNormalTemplateSaved = true,
+    .ownerWindow = OwnerWindow::ActiveWindowHwnd,
 };
 const HostInfo kAccessHost{
     .name = u"Access",
@@ -61,6 +62,7 @@ const HostInfo kAccessHost{
     .mainMenuBarName = u"Menu Bar",
     .hostKeyword = u"ACCESS",
     .logsInstallationFailures = true,
+    .ownerWindow = OwnerWindow::AccessAppWindow,
 };
 const HostInfo kOutlookHost{
     .name = u"Outlook",
@@ -73,6 +75,7 @@ const HostInfo kOutlookHost{
     .hostKeyword = u"OUTLOOK",
     .commandBarsOfActiveExplorer = true,
     .removesAtBeginShutdown = true,
+    .ownerWindow = OwnerWindow::ExplorerWindow,
 };
 
 ConnectClass::ConnectClass(const HostInfo& host) : host_(host) { AddinInstance_Initialize(); }
@@ -111,6 +114,44 @@ void ConnectClass::AddinInstance_OnBeginShutdown() {
 void ConnectClass::AddinInstance_OnDisconnection(int32_t RemoveMode) {
     (void)RemoveMode;
     RemoveCommandBars();
+}
+
+namespace {
+// A window handle as Office's Long properties give it: the low 32 bits,
+// sign-extended as Windows extends a 32-bit handle.
+intptr_t handleOf(const Value& v) { return static_cast<intptr_t>(asInt(v)); }
+}  // namespace
+
+intptr_t ConnectClass::hostWindow() {
+    switch (host_.ownerWindow) {
+        case OwnerWindow::ApplicationHwnd:
+            return handleOf(hostInstance_->get(u"Hwnd"));
+        case OwnerWindow::AccessAppWindow:
+            return handleOf(hostInstance_->call(u"hWndAccessApp"));
+        case OwnerWindow::ActiveWindowHwnd:
+            return handleOf(asObject(hostInstance_->get(u"ActiveWindow"))->get(u"Hwnd"));
+        case OwnerWindow::ExplorerWindow:
+            return asObject(hostInstance_->call(u"ActiveExplorer"))->oleWindow();
+    }
+    return 0;
+}
+
+void ConnectClass::runPress(const std::function<void()>& action) noexcept {
+    try {
+        const PressScope press([this] { return hostWindow(); });
+        try {
+            action();
+        } catch (const std::exception& e) {
+            const std::u16string description = describeFailure(e);
+            showFailureNotice(u"2304", {description},
+                              std::u16string(host_.name) + u" action failed: ", description);
+        } catch (...) {
+            showFailureNotice(u"2304", {u"Unexpected failure"},
+                              std::u16string(host_.name) + u" action failed: ",
+                              u"Unexpected failure");
+        }
+    } catch (...) {  // no memory for the notice's text: nothing left to tell with
+    }
 }
 
 // Excel's, Access's and Outlook's actions live in their own modules; until a
@@ -213,21 +254,30 @@ TorvaExcelConnect::TorvaExcelConnect() : ConnectClass(kExcelHost) {}
 
 TorvaExcelConnect::~TorvaExcelConnect() { releaseExcelReferences(); }
 
-void TorvaExcelConnect::myCommandbarbutton_Click() { RunHostAction(); }
+void TorvaExcelConnect::myCommandbarbutton_Click() {
+    runPress([this] { RunHostAction(); });
+}
 
-void TorvaExcelConnect::myMenuButton_Click() { RunHostAction(); }
+void TorvaExcelConnect::myMenuButton_Click() {
+    runPress([this] { RunHostAction(); });
+}
 
 void TorvaExcelConnect::RunHostAction() {
     const std::u16string path = WorkingFolder + u"\\" + NewTempName();
     const bool ok = exportSelection(path, ExcelInstance());
-    if (ok) launchLabelApplication(3, path, u"", u"");
+    // A start that failed (and said so) leaves no export behind.
+    if (ok && !launchLabelApplication(3, path, u"", u"")) RemoveFile(path);
 }
 
 TorvaWordConnect::TorvaWordConnect() : ConnectClass(kWordHost) {}
 
-void TorvaWordConnect::myCommandbarbutton_Click() { launchLabelApplication(2, u"", u"", u""); }
+void TorvaWordConnect::myCommandbarbutton_Click() {
+    runPress([] { (void)launchLabelApplication(2, u"", u"", u""); });
+}
 
-void TorvaWordConnect::myMenuButton_Click() { launchLabelApplication(2, u"", u"", u""); }
+void TorvaWordConnect::myMenuButton_Click() {
+    runPress([] { (void)launchLabelApplication(2, u"", u"", u""); });
+}
 
 TorvaAccessConnect::TorvaAccessConnect() : ConnectClass(kAccessHost) {}
 
@@ -244,9 +294,13 @@ bool TorvaAccessConnect::AddInTimer_Timer() {
     return true;
 }
 
-void TorvaAccessConnect::myCommandbarbutton_Click() { RunHostAction(); }
+void TorvaAccessConnect::myCommandbarbutton_Click() {
+    runPress([this] { RunHostAction(); });
+}
 
-void TorvaAccessConnect::myMenuButton_Click() { RunHostAction(); }
+void TorvaAccessConnect::myMenuButton_Click() {
+    runPress([this] { RunHostAction(); });
+}
 
 void TorvaAccessConnect::RunHostAction() {
     constexpr int32_t acTable = 0;
@@ -259,31 +313,42 @@ void TorvaAccessConnect::RunHostAction() {
     }
     const std::u16string_view kind = type == acTable ? u"TABLE " : u"QUERY ";
     const ObjectRef database = asObject(access->call(u"CurrentDb"));
+    if (!database) {
+        // The database was closed since the toolbar was installed.
+        showInfoMessage(GetString(u"0933"));
+        return;
+    }
     const std::u16string dbFile = asString(database->get(u"Name"));
     // Put in as it is: Access names may hold "]" and the label application
     // reads the statement as given.
     const std::u16string name = asString(access->get(u"CurrentObjectName"));
     const std::u16string dbSql = u"SELECT * FROM [" + name + u"]";
     const std::u16string dbConnect = std::u16string(kind) + name;
-    launchLabelApplication(4, dbFile, dbConnect, dbSql);
+    (void)launchLabelApplication(4, dbFile, dbConnect, dbSql);
 }
 
 TorvaOutlookConnect::TorvaOutlookConnect() : ConnectClass(kOutlookHost) {}
 
-void TorvaOutlookConnect::myCommandbarbutton_Click() { RunHostAction(); }
+void TorvaOutlookConnect::myCommandbarbutton_Click() {
+    runPress([this] { RunHostAction(); });
+}
 
-void TorvaOutlookConnect::myMenuButton_Click() { RunHostAction(); }
+void TorvaOutlookConnect::myMenuButton_Click() {
+    runPress([this] { RunHostAction(); });
+}
 
 void TorvaOutlookConnect::RunHostAction() {
-    // Failures of loading or showing reach the host as the click's failure.
-    std::unique_ptr<frmSelAdrBook> dialog = frmSelAdrBook::Load(createAddressBookView());
+    // Failures of loading or showing end the press in its notice.
+    std::unique_ptr<frmSelAdrBook> dialog =
+        frmSelAdrBook::Load(createAddressBookView(pressOwnerWindow()));
     dialog->view().setIcon(frmPicStore::Icon());
     dialog->myOutlook = OutlookInstance();
     if (!dialog->init()) return;
     dialog->Show();
     const std::u16string fileName = dialog->FileName;
     dialog.reset();
-    if (!fileName.empty()) launchLabelApplication(5, fileName, u"", u"");
+    // A start that failed (and said so) leaves no export behind.
+    if (!fileName.empty() && !launchLabelApplication(5, fileName, u"", u"")) RemoveFile(fileName);
 }
 
 }  // namespace torva

@@ -5,6 +5,7 @@
 // HRESULT of that host call there.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,6 +16,14 @@
 namespace torva {
 
 using automation::ObjectRef;
+
+// Where a host's main window is found: the owner of the add-in's notices and dialog.
+enum class OwnerWindow {
+    ApplicationHwnd,   // Excel: Application.Hwnd
+    AccessAppWindow,   // Access: Application.hWndAccessApp
+    ActiveWindowHwnd,  // Word: Application.ActiveWindow.Hwnd
+    ExplorerWindow,    // Outlook: the active explorer's IOleWindow
+};
 
 // What differs between the hosts.
 struct HostInfo {
@@ -30,6 +39,7 @@ struct HostInfo {
     bool marksNormalTemplateSaved = false;     // Word
     bool logsInstallationFailures = false;     // Access catches and logs them
     bool removesAtBeginShutdown = false;       // Outlook
+    OwnerWindow ownerWindow = OwnerWindow::ApplicationHwnd;
 };
 
 extern const HostInfo kExcelHost;
@@ -73,9 +83,16 @@ class ConnectClass {
     ObjectRef commandbarbutton() const { return myCommandbarbutton; }
     ObjectRef menuButton() const { return myMenuButton; }
 
+    // The host's main window as the host tells it; throws where it cannot.
+    intptr_t hostWindow();
+
   protected:
     void CreateCommandBars();
     void RemoveCommandBars();
+    // One press of the button or the menu entry: the host's window owns what
+    // it shows, and a failure the action did not tell the user about itself
+    // ends in the notice "2304" and a log entry, never back in the host.
+    void runPress(const std::function<void()>& action) noexcept;
 
   private:
     void AddinInstance_Initialize();

@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace torva::platform {
 
@@ -86,10 +87,21 @@ LocalTime localTime();
 // ShellExecuteA with no owner window; returns what it returned.
 intptr_t shellExecute(const std::string& operation, const std::string& file,
                       const std::string& parameters, const std::string& directory, int showCommand);
+// The program paths that Windows' App Paths registration gives for an
+// executable's name (the default value of the key NAME under
+// Software\Microsoft\Windows\CurrentVersion\App Paths), the user's (HKCU)
+// first, then the machine's (HKLM); without quotes, environment variables
+// expanded. Absent keys and unreadable values are left out. Never throws.
+std::vector<std::u16string> appPaths(std::u16string_view executableName) noexcept;
+// The system's text for a Win32 error code, without its line break.
+std::u16string systemMessage(uint32_t code);
 
 // --- User interface -----------------------------------------------------
-// A modal message box with no owner window; returns the button pressed.
-int messageBox(std::u16string_view text, std::u16string_view caption, uint32_t style);
+// A window handle as the system gives it; 0 is none.
+using WindowHandle = intptr_t;
+// A modal message box owned by the window (none: 0); returns the button pressed.
+int messageBox(WindowHandle owner, std::u16string_view text, std::u16string_view caption,
+               uint32_t style);
 
 // --- Timer ----------------------------------------------------------------
 // A timer callback with the four parameters of a Windows timer procedure:

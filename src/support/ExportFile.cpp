@@ -7,11 +7,21 @@ namespace torva {
 
 namespace {
 
-[[noreturn]] void deviceIoError() { throw Error(vb::kDeviceIo, u"Device I/O error"); }
+[[noreturn]] void deviceIoError() {
+    throw ExportFileError(Error(vb::kDeviceIo, u"Device I/O error"));
+}
+
+platform::File create(const std::u16string& path) {
+    try {
+        return platform::openFile(path, "wb");
+    } catch (const Error& e) {
+        throw ExportFileError(e);
+    }
+}
 
 }  // namespace
 
-ExportFile::ExportFile(const std::u16string& path) : file_(platform::openFile(path, "wb")) {
+ExportFile::ExportFile(const std::u16string& path) : file_(create(path)) {
     if (std::fwrite("\xFF\xFE", 1, 2, file_.get()) != 2) deviceIoError();
 }
 

@@ -28,7 +28,8 @@ std::u16string_view markerOf(LogLevel level) {
 
 void reportLogFailure(const std::u16string& description) noexcept {
     try {
-        platform::messageBox(u"Could not write Error-Log: File: " + WorkingFolder + u"\\" +
+        platform::messageBox(0,
+                             u"Could not write Error-Log: File: " + WorkingFolder + u"\\" +
                                  u"torva.log" + u" Description: " + description,
                              u"TorvaAddIn", 0);
     } catch (...) {

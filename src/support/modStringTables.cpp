@@ -136,4 +136,21 @@ std::u16string TrimWhitespace(std::u16string_view text) {
     return std::u16string(text);
 }
 
+std::u16string FillIn(std::u16string_view text, std::initializer_list<std::u16string_view> values) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'%' && i + 1 < text.size() && text[i + 1] >= u'1' && text[i + 1] <= u'9') {
+            const size_t n = static_cast<size_t>(text[i + 1] - u'1');
+            if (n < values.size()) {
+                out += *(values.begin() + n);
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 }  // namespace torva

@@ -26,6 +26,14 @@ using test::readFile;
 namespace {
 
 constexpr char16_t kShop[] = u"C:\\data\\shop.accdb";
+// Access's main window, as hWndAccessApp gives it.
+constexpr intptr_t kAccessWindow = 0x1A2B;
+
+HostOptions withWindow() {
+    HostOptions options;
+    options.mainWindow = kAccessWindow;
+    return options;
+}
 
 class AccessTest : public ::testing::Test {
   protected:
@@ -35,7 +43,7 @@ class AccessTest : public ::testing::Test {
     // Access as the scenario describes it, on a clock the test moves.
     std::shared_ptr<AccessApplication> access(AccessSetup setup = {}) {
         setup.database = setup.database ? setup.database : std::u16string(kShop);
-        return makeAccessApplication(makeHostCommandBars(u"Access"), {}, setup,
+        return makeAccessApplication(makeHostCommandBars(u"Access"), withWindow(), setup,
                                      [this] { return nowMs_; });
     }
     std::shared_ptr<AccessApplication> emptyAccess() {
@@ -291,10 +299,11 @@ TEST_F(AccessTest, FormsReportsMacrosAndModulesGetTheNoticeAndNoLaunch) {
         EXPECT_EQ(box.text, u"Pick a table or a query first.");
         EXPECT_EQ(box.caption, u"Plakora notice");
         EXPECT_EQ(box.style, 64u);
+        EXPECT_EQ(box.owner, kAccessWindow);  // hWndAccessApp's window
     }
 }
 
-TEST_F(AccessTest, ClickWithoutAnOpenDatabaseFailsTheClick) {
+TEST_F(AccessTest, ClickWithoutAnOpenDatabaseGetsTheNotice0933) {
     AccessSetup setup;
     setup.currentObjectName = u"Orders";
     auto app = access(setup);
@@ -302,9 +311,15 @@ TEST_F(AccessTest, ClickWithoutAnOpenDatabaseFailsTheClick) {
     addin->AddinInstance_OnStartupComplete();
     fireTimers();
     app->closeDatabase();
-    EXPECT_THROW(addin->myCommandbarbutton_Click(), torva::Error);
+    EXPECT_NO_THROW(addin->myCommandbarbutton_Click());
     EXPECT_TRUE(recorder().shellCalls.empty());
-    EXPECT_TRUE(recorder().messageBoxes.empty());
+    const auto& boxes = recorder().messageBoxes;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"Open a database first.");
+    EXPECT_EQ(boxes[0].style, 64u);
+    EXPECT_EQ(boxes[0].owner, kAccessWindow);
+    // A user's slip, not a failure: nothing for the log.
+    EXPECT_TRUE(folders_->newLogLines().empty());
 }
 
 }  // namespace

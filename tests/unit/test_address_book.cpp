@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <span>
 
 #include "Outlook.h"
@@ -30,7 +32,21 @@ const char16_t* const kDialogStrings =
     u"5100 Anrede\r\n5101 Vorname\r\n5102 Nachname\r\n5103 Geburtstag\r\n"
     u"5110 PLZ\r\n5111 Ort\r\n5113 Telefon\r\n5114 Mobil\r\n5115 E-Mail\r\n"
     u"5120 Firma\r\n5121 Abteilung\r\n5122 PLZ\r\n5123 Ort\r\n5124 Straße\r\n"
-    u"5126 Fax\r\n5127 Mobil\r\n5128 E-Mail\r\n";
+    u"5126 Fax\r\n5127 Mobil\r\n5128 E-Mail\r\n"
+    u"0943 Adressbücher unlesbar: %1\r\n0944 %1 ist kein Kontakt\r\n"
+    u"0945 Ein Eintrag ist kein Kontakt\r\n0946 Kontakt unlesbar: %1\r\n"
+    u"0948 Outlook sagt: %1\r\n2300 Hinweis\r\n";
+
+// A contact whose Title Outlook will not give (a protected or broken item).
+class UnreadableContact : public model::Object {
+  public:
+    UnreadableContact() : Object(u"ContactItem") {
+        implements(torva::kIidContactItem);
+        property(u"Title", [](const model::Params&) -> Value {
+            throw automation::Error(automation::kEFail, u"Der Vorgang ist fehlgeschlagen.");
+        });
+    }
+};
 
 ItemSetup contact(std::map<std::u16string, std::u16string> text,
                   std::optional<double> birthday = std::nullopt) {
@@ -334,34 +350,75 @@ TEST_F(AddressBook, CancelEmptiesTheNameThatAnOKLeft) {
     EXPECT_TRUE(form->FileName.empty());
 }
 
-TEST_F(AddressBook, DistributionListFailsTheExportAndLeavesThePartialFile) {
-    OutlookSetup s;
-    s.stores = {store(u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert, kList, kCarl})})};
-    ASSERT_TRUE(open(s));
-    EXPECT_EQ(pressOK({0}, true), std::nullopt);
-    EXPECT_TRUE(form->FileName.empty());
-    EXPECT_FALSE(state->visible);
-    // The lines before the list stay in the file; nothing after it.
-    EXPECT_EQ(read(lastFile()),
-              exportFileBytes({kPrivateHeader, u"\tBert\tOst\t05.01.1980\t\t\t\t\t\t"}));
-}
-
-TEST_F(AddressBook, MailInTheSelectionOrAVanishedFolderFailsTheExport) {
-    OutlookSetup s;
-    s.stores = {store(u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert, kMail})})};
-    s.currentFolder = u"Kontakte";
-    s.selection = {0, 1};
-    ASSERT_TRUE(open(s));
-    ASSERT_EQ(entries().size(), 2u);
-    EXPECT_EQ(pressOK({1}, false), std::nullopt);
-    EXPECT_TRUE(form->FileName.empty());
-
-    ASSERT_TRUE(open(s));
-    outlook->nameSpace()->stores()->list[0]->folders()->list.clear();
-    EXPECT_EQ(pressOK({0}, false), std::nullopt);
+// Each way the export fails: the notice in its own words once the dialog is
+// hidden (task-modal here, outside a press), one log entry, no file left,
+// and no file name for the host action.
+TEST_F(AddressBook, EachFailedExportEndsInItsNoticeAndLeavesNoFile) {
+    OutlookSetup withList;
+    withList.stores = {
+        store(u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert, kList, kCarl})})};
+    OutlookSetup mailSelected;
+    mailSelected.stores = {
+        store(u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert, kMail})})};
+    mailSelected.currentFolder = u"Kontakte";
+    mailSelected.selection = {0, 1};
+    OutlookSetup plain;
+    plain.stores = {store(u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert})})};
+    const struct {
+        const char* name;
+        const OutlookSetup& setup;
+        int marked;
+        std::function<void(OutlookApplication&)> spoil;
+        std::u16string notice;
+        std::string logLine;
+    } cases[] = {
+        {"a distribution list", withList, 0, nullptr, u"Team ist kein Kontakt",
+         " ### Outlook export: an entry is not a contact: Team: "},
+        {"a mail in the selection", mailSelected, 1, nullptr, u"Hi ist kein Kontakt",
+         " ### Outlook export: an entry is not a contact: Hi: "},
+        {"an item without a name", plain, 0,
+         [](OutlookApplication& o) {
+             o.nameSpace()->stores()->list[0]->folders()->list[0]->contents().push_back(
+                 std::make_shared<OtherItem>(ItemKind::Mail,
+                                             std::map<std::u16string, std::u16string>{}));
+         },
+         u"Ein Eintrag ist kein Kontakt", " ### Outlook export: an entry is not a contact: "},
+        {"an unreadable contact", plain, 0,
+         [](OutlookApplication& o) {
+             o.nameSpace()->stores()->list[0]->folders()->list[0]->contents().push_back(
+                 std::make_shared<UnreadableContact>());
+         },
+         u"Kontakt unlesbar: Der Vorgang ist fehlgeschlagen.",
+         " ### Outlook export: a contact could not be read: Der Vorgang ist fehlgeschlagen."},
+        {"a vanished folder", plain, 0,
+         [](OutlookApplication& o) { o.nameSpace()->stores()->list[0]->folders()->list.clear(); },
+         u"Outlook sagt: ", " ### Outlook export: Outlook refused a call: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::posix::recorder().messageBoxes.clear();
+        std::filesystem::remove(dir / "torva.log");
+        ASSERT_TRUE(open(c.setup));
+        if (c.spoil) c.spoil(*outlook);
+        EXPECT_EQ(pressOK({c.marked}, true), std::nullopt);
+        EXPECT_TRUE(form->FileName.empty());
+        EXPECT_FALSE(state->visible);
+        const auto& boxes = platform::posix::recorder().messageBoxes;
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text.substr(0, c.notice.size()), c.notice);
+        EXPECT_EQ(boxes[0].caption, u"Hinweis");
+        EXPECT_EQ(boxes[0].style, 64u | 0x2000u);
+        const std::string log = read(dir / "torva.log");
+        EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        EXPECT_EQ(files(), (std::vector<std::string>{"Torva.Sys", "torva.log"}));
+    }
 }
 
 namespace {
+
+// The window Outlook's explorer gives through IOleWindow.
+constexpr intptr_t kExplorerWindow = 0x5EED;
 
 // Outlook's button through the connect class: the dialog, then the launch.
 class OutlookAction : public AddressBook {
@@ -374,7 +431,9 @@ class OutlookAction : public AddressBook {
         auto setup = twoContactFoldersAndMail();
         setup.currentFolder = u"Kontakte";
         setup.selection = {0};
-        outlook = makeOutlookApplication(nullptr, {}, setup);
+        HostOptions options;
+        options.mainWindow = kExplorerWindow;
+        outlook = makeOutlookApplication(nullptr, options, setup);
         addin->OutlookInstance(outlook);
     }
     void TearDown() override {
@@ -438,9 +497,17 @@ TEST_F(OutlookAction, CancelCloseAndFailedExportLaunchNothingAndASecondClickWork
     outlook->nameSpace()->stores()->list[0]->folders()->list[1]->contents().push_back(
         std::make_shared<OtherItem>(ItemKind::DistributionList,
                                     std::map<std::u16string, std::u16string>{}));
+    // Cancel and the close box are the user's own choice: no word.
+    EXPECT_TRUE(platform::posix::recorder().messageBoxes.empty());
     answer({0}, true, true);
     addin->myMenuButton_Click();
     EXPECT_TRUE(launches().empty());
+    ASSERT_EQ(platform::posix::recorder().messageBoxes.size(), 1u);
+    EXPECT_EQ(platform::posix::recorder().messageBoxes[0].text, u"Ein Eintrag ist kein Kontakt");
+    // The dialog and the notice belong to the explorer's window.
+    EXPECT_EQ(platform::posix::recorder().messageBoxes[0].owner, kExplorerWindow);
+    EXPECT_EQ(platform::posix::recorder().messageBoxes[0].style, 64u);
+    for (const auto& shown : shownAddressBooks()) EXPECT_EQ(shown.owner, kExplorerWindow);
 
     answer({1}, true, true);  // the menu entry works like the button
     addin->myMenuButton_Click();
@@ -448,10 +515,18 @@ TEST_F(OutlookAction, CancelCloseAndFailedExportLaunchNothingAndASecondClickWork
     EXPECT_EQ(shownAddressBooks().size(), 4u);
 }
 
-TEST_F(OutlookAction, FailingInitShowsNoDialog) {
-    addin->OutlookInstance(makeOutlookApplication(nullptr, {}, OutlookSetup{}));
+TEST_F(OutlookAction, FailingInitShowsNoDialogButItsNotice) {
+    HostOptions noExplorer;
+    noExplorer.explorer = false;
+    addin->OutlookInstance(makeOutlookApplication(nullptr, noExplorer, OutlookSetup{}));
     answer({0}, false, true);
     addin->myCommandbarbutton_Click();
     EXPECT_TRUE(shownAddressBooks().empty());
     EXPECT_TRUE(launches().empty());
+    // No explorer, so no owner either: the notice is task-modal.
+    const auto& boxes = platform::posix::recorder().messageBoxes;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.substr(0, 23), u"Adressbücher unlesbar: ");
+    EXPECT_EQ(boxes[0].owner, 0);
+    EXPECT_EQ(boxes[0].style, 64u | 0x2000u);
 }

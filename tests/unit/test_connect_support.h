@@ -31,7 +31,8 @@ inline const char16_t* const kHostStrings =
     u"0920 Labels from Excel\r\n0921 Excel tip\r\n0922 Plakora (Excel)...\r\n"
     u"0930 Labels from Access\r\n0931 Access tip\r\n0932 Plakora (Access)...\r\n"
     u"0940 Labels from Outlook\r\n0941 Outlook tip\r\n0942 Plakora (Outlook)...\r\n"
-    u"0934 Pick a table or a query first.\r\n2300 Plakora notice\r\n";
+    u"0933 Open a database first.\r\n0934 Pick a table or a query first.\r\n"
+    u"2300 Plakora notice\r\n2302 No plakora.exe beside %1\r\n2304 Failed: %1\r\n";
 
 inline std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -54,6 +55,8 @@ class HostFolders {
         std::filesystem::create_directories(root / "work");
         std::filesystem::create_directories(root / "addin");
         testing::writeStringFile(root / "addin" / "Torva.Sys", kHostStrings);
+        // Installed as it should be: Plakora beside the add-in.
+        std::ofstream(root / "addin" / "plakora.exe", std::ios::binary) << "MZ";
         resetAddInTimer();
         auto& rec = platform::posix::recorder();
         rec.clear();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "CommandBars.h"
 #include "Excel.h"
 #include "excel_export/modExcelExport.h"
@@ -37,6 +39,11 @@ class ExcelExport : public torva::testing::SupportFolder {
         SupportFolder::SetUp();
         torva::testing::writeStringFile(dir / "Torva.Sys",
                                         u"0923 Mindestens zwei Zeilen und Spalten markieren\r\n"
+                                        u"0924 Kein Tabellenblatt\r\n"
+                                        u"0925 Nur bis Zeile %1\r\n"
+                                        u"0926 Ab Spalte %1 Namen\r\n"
+                                        u"0927 Nicht in %1: %2\r\n"
+                                        u"0928 Excel sagt: %1\r\n"
                                         u"2300 Plakora Hinweis\r\n");
         (void)LoadStringTable();
     }
@@ -97,7 +104,7 @@ TEST_F(ExcelExport, SelectionsOfOneCellRowOrColumnOrAChartGetTheNoticeAndNoFile)
         const auto& box = platform::posix::recorder().messageBoxes[0];
         EXPECT_EQ(box.text, u"Mindestens zwei Zeilen und Spalten markieren");
         EXPECT_EQ(box.caption, u"Plakora Hinweis");
-        EXPECT_EQ(box.style, 64u);
+        EXPECT_EQ(box.style, 64u | 0x2000u);  // outside a press no owner: task-modal
     }
 
     // No workbook open: no active sheet and no selection, so no range either.
@@ -115,15 +122,88 @@ TEST_F(ExcelExport, SelectionsOfOneCellRowOrColumnOrAChartGetTheNoticeAndNoFile)
     EXPECT_EQ(notices(), 1u);
 }
 
-TEST_F(ExcelExport, ChartSheetAndWholeSheetFailSilently) {
+// Every export that fails tells the user why, in its own words, writes one
+// log entry and leaves no file behind.
+TEST_F(ExcelExport, EachFailedExportEndsInItsNoticeAndLogEntryAndLeavesNoFile) {
     ExcelSetup chartSheet = sheet(u"A1:B2");
     chartSheet.chartSheet = true;
-    EXPECT_EQ(run(chartSheet), std::nullopt);
-    EXPECT_EQ(run(sheet(u"A:XFD", {{u"A1", u"h"}})), std::nullopt);
-    EXPECT_EQ(run(sheet(u"1:700")), std::nullopt);
-    EXPECT_EQ(run(sheet(u"A599:B601")), std::nullopt);  // row 601 has no flag
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(notices(), 0u);
+    const std::u16string missing = fromUtf8((dir / "gone").string());
+    const struct {
+        const char* name;
+        ExcelSetup setup;
+        std::u16string file;
+        std::pair<int32_t, int32_t> failingCell;
+        std::u16string notice;
+        std::string logLine;
+    } cases[] = {
+        {"chart sheet",
+         chartSheet,
+         path("x.tmp"),
+         {0, 0},
+         u"Kein Tabellenblatt",
+         " ### Excel export: the active sheet is not a worksheet: "},
+        {"whole sheet",
+         sheet(u"A:XFD", {{u"A1", u"h"}}),
+         path("x.tmp"),
+         {0, 0},
+         u"Nur bis Zeile 600",
+         " ### Excel export: the selection reaches past row 600: Subscript out of range"},
+        {"rows 1 to 700",
+         sheet(u"1:700"),
+         path("x.tmp"),
+         {0, 0},
+         u"Nur bis Zeile 600",
+         " ### Excel export: the selection reaches past row 600: Subscript out of range"},
+        {"row 601",
+         sheet(u"A599:B601"),
+         path("x.tmp"),
+         {0, 0},
+         u"Nur bis Zeile 600",
+         " ### Excel export: the selection reaches past row 600: Subscript out of range"},
+        {"192 empty header cells",
+         sheet(u"A1:GJ2"),
+         path("x.tmp"),
+         {0, 0},
+         u"Ab Spalte 192 Namen",
+         " ### Excel export: the header row runs past the last letter code: "
+         "Invalid procedure call or argument"},
+        {"Text fails mid-export",
+         sheet(u"A1:B4", {{u"A1", u"h"}, {u"A2", u"one"}}),
+         path("x.tmp"),
+         {3, 2},
+         u"Excel sagt: Unable to get the Text property of the Range class",
+         " ### Excel export: Excel refused a call: "
+         "Unable to get the Text property of the Range class"},
+        {"folder gone",
+         sheet(u"A1:B2"),
+         missing + u"\\x.tmp",
+         {0, 0},
+         u"Nicht in " + missing + u": ",
+         " ### Excel export: the export file could not be written: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::posix::recorder().messageBoxes.clear();
+        std::filesystem::remove(dir / "torva.log");
+        auto app = excel(c.setup);
+        if (c.failingCell.first) {
+            std::static_pointer_cast<Worksheet>(automation::asObject(app->get(u"ActiveSheet")))
+                ->failAt(c.failingCell.first, c.failingCell.second);
+        }
+        EXPECT_FALSE(exportSelection(c.file, app));
+        ASSERT_EQ(notices(), 1u);
+        const auto& box = platform::posix::recorder().messageBoxes[0];
+        // The folder's notice goes on with the system's reason.
+        EXPECT_EQ(box.text.substr(0, c.notice.size()), c.notice);
+        if (std::string(c.name) != "folder gone") EXPECT_EQ(box.text, c.notice);
+        EXPECT_EQ(box.caption, u"Plakora Hinweis");
+        EXPECT_EQ(box.style, 64u | 0x2000u);
+        const std::string log = read(dir / "torva.log");
+        EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        EXPECT_EQ(files(), (std::vector<std::string>{"Torva.Sys", "torva.log"}));
+    }
+    // Row 600 itself is still flagged.
     EXPECT_TRUE(run(sheet(u"A599:B600")).has_value() && ok);
 }
 
@@ -225,10 +305,8 @@ TEST_F(ExcelExport, HeaderLettersRunOnPastZAndThroughTheAnsiCodePageUntil255) {
 
     // 191 empty header cells fit; the 192nd would need code 256.
     EXPECT_TRUE(run(sheet(u"A1:GI2")).has_value() && ok);
-    const auto partial = run(sheet(u"A1:GJ2"));
+    EXPECT_EQ(run(sheet(u"A1:GJ2")), std::nullopt);
     EXPECT_FALSE(ok);
-    ASSERT_TRUE(partial.has_value());
-    EXPECT_EQ(*partial, "\xFF\xFE");  // opened, nothing written
 }
 
 TEST_F(ExcelExport, TabsAndLineBreaksInsideCellsGoIntoTheFileUnchanged) {
@@ -237,19 +315,10 @@ TEST_F(ExcelExport, TabsAndLineBreaksInsideCellsGoIntoTheFileUnchanged) {
               exportBytes({"h\tB", "\ttwo\nlines\t\ta\tb"}));
 }
 
-TEST_F(ExcelExport, AFailingExcelCallMidExportLeavesThePartialFile) {
-    ExcelSetup setup = sheet(u"A1:B4", {{u"A1", u"h"}, {u"A2", u"one"}});
-    auto app = excel(setup);
-    auto activeSheet =
-        std::static_pointer_cast<Worksheet>(automation::asObject(app->get(u"ActiveSheet")));
-    activeSheet->failAt(3, 2);
-    EXPECT_FALSE(exportSelection(path("partial.tmp"), app));
-    EXPECT_EQ(read(dir / "partial.tmp"), exportBytes({"h\tB", "one\t"}));
-}
-
 // The button in Excel: an export named in the working folder, then run mode 3
 // on that file.
 TEST_F(ExcelExport, ClickLaunchesRunModeThreeOnTheExportInTheWorkingFolder) {
+    write(dir / "plakora.exe", "MZ");
     TorvaExcelConnect addin;
     addin.ExcelInstance(excel(sheet(u"A1:B2", {{u"A1", u"Name"}, {u"A2", u"x"}})));
     addin.myMenuButton_Click();
@@ -262,6 +331,15 @@ TEST_F(ExcelExport, ClickLaunchesRunModeThreeOnTheExportInTheWorkingFolder) {
     EXPECT_EQ(read(dir / launches[0].parameters),
               "[PLAKORA]\r\nRUNMODE=3\r\nDBFILE=" + dir.string() + "\\" + exportName +
                   "\r\nDBCONNECT=\r\nDBSQL=\r\n");
+
+    // Where plakora.exe cannot be started, the export it was for goes too.
+    platform::posix::recorder().shellResult = 2;
+    addin.myMenuButton_Click();
+    EXPECT_EQ(launches.size(), 2u);
+    std::vector<std::string> left{"Torva.Sys", exportName, launches[0].parameters, "plakora.exe",
+                                  "torva.log"};
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(files(), left);
 }
 
 TEST(SelectionAnalysis, ReferencesAndMergesFollowExcelsR1C1Shapes) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -90,7 +91,7 @@ TEST_F(HandOff, RunModeIsPlainDecimalAndValuesAreVerbatimAnsi) {
     EXPECT_NE(readFile(handOffPath("zero.tmp")).find("\r\nRUNMODE=0\r\n"), std::string::npos);
 }
 
-TEST_F(HandOff, MissingWorkingFolderFailsWithError27AndStartsNothing) {
+TEST_F(HandOff, MissingWorkingFolderFailsWithError27) {
     WorkingFolder = fromUtf8((root_ / "gone").string());
     try {
         writeHandOffFile(u"x.tmp", 2, u"", u"", u"");
@@ -100,18 +101,13 @@ TEST_F(HandOff, MissingWorkingFolderFailsWithError27AndStartsNothing) {
         EXPECT_EQ(static_cast<uint32_t>(e.hresult()), 0x800A001Bu);
     }
     EXPECT_FALSE(fs::exists(root_ / "gone"));
-
-    // Nothing starts without its hand-off.
-    writeFile(addin() / "plakora.exe", "MZ");
-    EXPECT_THROW(launchLabelApplication(2, u"", u"", u""), Error);
-    EXPECT_TRUE(shellCalls().empty());
 }
 
 // --- Launch ----------------------------------------------------------------
 
 TEST_F(HandOff, LaunchStartsPlakoraBesideTheAddinWithTheBareHandOffName) {
     writeFile(addin() / "plakora.exe", "MZ");
-    launchLabelApplication(3, u"C:\\t\\rad00001.tmp", u"", u"");
+    EXPECT_TRUE(launchLabelApplication(3, u"C:\\t\\rad00001.tmp", u"", u""));
 
     ASSERT_EQ(shellCalls().size(), 1u);
     const auto& call = shellCalls()[0];
@@ -126,25 +122,118 @@ TEST_F(HandOff, LaunchStartsPlakoraBesideTheAddinWithTheBareHandOffName) {
               "[PLAKORA]\r\nRUNMODE=3\r\nDBFILE=C:\\t\\rad00001.tmp\r\nDBCONNECT=\r\nDBSQL=\r\n");
 }
 
-TEST_F(HandOff, LaunchFallsBackToTheTestexeFolderUnchecked) {
-    // A folder of that name is no executable.
-    fs::create_directories(addin() / "plakora.exe");
-    launchLabelApplication(2, u"", u"", u"");
-    fs::remove(addin() / "plakora.exe");
-    launchLabelApplication(2, u"", u"", u"");
-
-    ASSERT_EQ(shellCalls().size(), 2u);
+// Where plakora.exe is looked for, in order: beside the add-in, the
+// development folder ..\testexe, then the App Paths registration (the user's
+// entry before the machine's), each only where the file exists.
+TEST_F(HandOff, LaunchTakesTheFirstPlakoraThatExists) {
     const std::string folder = addin().string();
-    for (const auto& call : shellCalls()) {
-        EXPECT_EQ(call.operation, "open");
-        EXPECT_EQ(call.file, folder + "\\..\\testexe\\plakora.exe");
-        EXPECT_EQ(call.directory, folder + "\\..\\testexe");
-        EXPECT_EQ(call.showCommand, 1);
-        EXPECT_TRUE(std::regex_match(call.parameters, kTempName)) << call.parameters;
-        // Nothing exists there, and the hand-off stays for whoever comes.
-        EXPECT_TRUE(fs::exists(handOffPath(call.parameters)));
+    const fs::path testexe = addin() / ".." / "testexe";
+    const fs::path user = root_ / "user plakora", machine = root_ / "machine plakora";
+    for (const fs::path& f : {testexe, user, machine}) fs::create_directories(f);
+    const std::u16string userExe = fromUtf8((user / "plakora.exe").string());
+    const std::u16string machineExe = fromUtf8((machine / "plakora.exe").string());
+    struct Case {
+        const char* layout;
+        bool beside, inTestexe, userEntry, machineEntry;
+        std::string file, directory;
+    };
+    const Case cases[] = {
+        {"everywhere", true, true, true, true, folder + "\\plakora.exe", folder},
+        {"testexe and both entries", false, true, true, true, folder + "\\..\\testexe\\plakora.exe",
+         folder + "\\..\\testexe"},
+        {"both entries", false, false, true, true, (user / "plakora.exe").string(), user.string()},
+        {"the machine's entry", false, false, false, true, (machine / "plakora.exe").string(),
+         machine.string()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.layout);
+        platform::posix::recorder().shellCalls.clear();
+        fs::remove(addin() / "plakora.exe");
+        fs::remove(testexe / "plakora.exe");
+        fs::remove(user / "plakora.exe");
+        fs::remove(machine / "plakora.exe");
+        if (c.beside) writeFile(addin() / "plakora.exe", "MZ");
+        if (c.inTestexe) writeFile(testexe / "plakora.exe", "MZ");
+        if (c.userEntry) writeFile(user / "plakora.exe", "MZ");
+        if (c.machineEntry) writeFile(machine / "plakora.exe", "MZ");
+        // Both entries are always registered; a missing file is passed over.
+        platform::posix::recorder().appPaths = {userExe, machineExe};
+
+        EXPECT_TRUE(launchLabelApplication(2, u"", u"", u""));
+        ASSERT_EQ(shellCalls().size(), 1u);
+        EXPECT_EQ(shellCalls()[0].operation, "open");
+        EXPECT_EQ(shellCalls()[0].file, c.file);
+        EXPECT_EQ(shellCalls()[0].directory, c.directory);
+        EXPECT_EQ(shellCalls()[0].showCommand, 1);
+        EXPECT_TRUE(std::regex_match(shellCalls()[0].parameters, kTempName));
+        EXPECT_TRUE(fs::exists(handOffPath(shellCalls()[0].parameters)));
     }
-    EXPECT_NE(shellCalls()[0].parameters, shellCalls()[1].parameters);
+}
+
+// The three ways a launch fails: each tells the user (title 2300, style 64,
+// task-modal outside a press), writes one log entry and leaves no hand-off.
+TEST_F(HandOff, AFailedLaunchEndsInItsNoticeAndLogEntryAndLeavesNoHandOff) {
+    torva::testing::writeStringFile(
+        addin() / "Torva.Sys",
+        u"2300 Hinweis\r\n2301 Ordner %1 nicht beschreibbar\r\n"
+        u"2302 Kein Plakora; Add-in liegt in %1\r\n2303 Start von %1 abgelehnt: %2\r\n");
+    ASSERT_TRUE(LoadStringTable());
+    const std::u16string addinFolder = fromUtf8(addin().string());
+    const std::u16string workFolder = fromUtf8(work().string());
+    struct Case {
+        const char* end;
+        bool handOffRefused, plakoraThere;
+        intptr_t shellAnswer;
+        std::u16string notice;
+        std::string logText;
+    };
+    const Case cases[] = {
+        {"hand-off", true, true, 42, u"Ordner " + workFolder + u" nicht beschreibbar",
+         " ### Could not write the hand-off file: The hand-off file could not be written: "},
+        {"no plakora", false, false, 42, u"Kein Plakora; Add-in liegt in " + addinFolder,
+         " ### plakora.exe not found: neither in "},
+        {"refused", false, true, 2,
+         u"Start von " + addinFolder + u"\\plakora.exe abgelehnt: Windows error 2",
+         " ### Could not start plakora.exe: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.end);
+        auto& rec = platform::posix::recorder();
+        rec.messageBoxes.clear();
+        rec.shellCalls.clear();
+        rec.shellResult = c.shellAnswer;
+        rec.profileWritesFail = c.handOffRefused;
+        fs::remove_all(work());
+        fs::create_directories(work());
+        fs::remove(addin() / "plakora.exe");
+        if (c.plakoraThere) writeFile(addin() / "plakora.exe", "MZ");
+
+        EXPECT_FALSE(launchLabelApplication(2, u"", u"", u""));
+
+        ASSERT_EQ(rec.messageBoxes.size(), 1u);
+        EXPECT_EQ(rec.messageBoxes[0].text, c.notice);
+        EXPECT_EQ(rec.messageBoxes[0].caption, u"Hinweis");
+        EXPECT_EQ(rec.messageBoxes[0].style, 64u | 0x2000u);
+        EXPECT_EQ(rec.messageBoxes[0].owner, 0);
+        const fs::path folder = work();
+        const std::string log = readFile(folder / "torva.log");
+        EXPECT_NE(log.find(c.logText), std::string::npos) << log;
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        // Only the log is left; what was started is the shell's refusal alone.
+        std::vector<std::string> left;
+        for (const auto& e : fs::directory_iterator(folder)) left.push_back(e.path().filename());
+        EXPECT_EQ(left, std::vector<std::string>{"torva.log"});
+        EXPECT_EQ(shellCalls().size(), c.shellAnswer == 2 ? 1u : 0u);
+    }
+}
+
+TEST_F(HandOff, ShellFailuresMapToTheSystemsErrorCodes) {
+    // ShellExecuteA's own codes stand for Win32 errors; the low ones are them.
+    const std::pair<intptr_t, uint32_t> table[] = {
+        {0, 8},     {2, 2},     {3, 3},     {5, 5},     {8, 8},     {11, 11},   {26, 32},
+        {27, 1155}, {28, 1156}, {29, 1156}, {30, 1156}, {31, 1155}, {32, 1157},
+    };
+    for (const auto& [result, code] : table) EXPECT_EQ(shellErrorCode(result), code) << result;
 }
 
 TEST_F(HandOff, FoldersTheCodePageCannotSpellGoToNarrowCallsInShortForm) {
@@ -165,7 +254,7 @@ TEST_F(HandOff, FoldersTheCodePageCannotSpellGoToNarrowCallsInShortForm) {
     WorkingFolder = windows(user) + u"\\Temp";
     platform::posix::recorder().moduleFolder = windows(user) + u"\\addin";
 
-    launchLabelApplication(3, WorkingFolder + u"\\rad0E1F2.tmp", u"", u"");
+    EXPECT_TRUE(launchLabelApplication(3, WorkingFolder + u"\\rad0E1F2.tmp", u"", u""));
 
     ASSERT_EQ(shellCalls().size(), 1u);
     const auto& call = shellCalls()[0];
@@ -180,7 +269,7 @@ TEST_F(HandOff, FoldersTheCodePageCannotSpellGoToNarrowCallsInShortForm) {
     // Without a short form the paths go as the conversion leaves them, the
     // look-alike folder does not exist, and nothing starts.
     shortForms.clear();
-    EXPECT_THROW(launchLabelApplication(3, u"", u"", u""), Error);
+    EXPECT_FALSE(launchLabelApplication(3, u"", u"", u""));
     EXPECT_EQ(shellCalls().size(), 1u);
 }
 
@@ -193,10 +282,51 @@ TEST_F(HandOff, InfoMessageIsStyle64TitledWithString2300) {
     const std::u16string title = GetString(u"2300");
     ASSERT_FALSE(title.empty());
 
-    showInfoMessage(u"Keine Zellen markiert");
+    // In a press whose host has a window, the box is that window's; where
+    // the window cannot be found, the box is task-modal and the press goes on.
+    int lookups = 0;
+    {
+        const PressScope press([&lookups] {
+            ++lookups;
+            return intptr_t{0x4711};
+        });
+        EXPECT_EQ(lookups, 0);  // asked for only when a window shows
+        showInfoMessage(u"Keine Zellen markiert");
+        showInfoMessage(u"Noch einmal");
+    }
+    {
+        const PressScope press([]() -> intptr_t { throw Error(91, u"Object not set"); });
+        showInfoMessage(u"Ohne Fenster");
+    }
+    showInfoMessage(u"Ausserhalb");
     const auto& boxes = platform::posix::recorder().messageBoxes;
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, u"Keine Zellen markiert");
-    EXPECT_EQ(boxes[0].caption, title);
-    EXPECT_EQ(boxes[0].style, 64u);
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(lookups, 1);
+    const std::u16string texts[] = {u"Keine Zellen markiert", u"Noch einmal", u"Ohne Fenster",
+                                    u"Ausserhalb"};
+    const intptr_t owners[] = {0x4711, 0x4711, 0, 0};
+    const uint32_t styles[] = {64u, 64u, 64u | 0x2000u, 64u | 0x2000u};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(boxes[i].text, texts[i]);
+        EXPECT_EQ(boxes[i].caption, title);
+        EXPECT_EQ(boxes[i].owner, owners[i]);
+        EXPECT_EQ(boxes[i].style, styles[i]);
+    }
+}
+
+TEST_F(HandOff, FillInPutsEachValueInItsPlace) {
+    const struct {
+        std::u16string_view text;
+        std::u16string expected;
+    } table[] = {
+        {u"Ordner %1", u"Ordner C:\\Temp"},
+        {u"%2 (%1)", u"Zugriff verweigert (C:\\Temp)"},
+        {u"%3 bleibt, %1%1", u"%3 bleibt, C:\\TempC:\\Temp"},
+        {u"100% %", u"100% %"},
+        {u"Ende %", u"Ende %"},
+    };
+    for (const auto& c : table)
+        EXPECT_EQ(FillIn(c.text, {u"C:\\Temp", u"Zugriff verweigert"}), c.expected);
+    // A value holding a place mark is not filled in again.
+    EXPECT_EQ(FillIn(u"%1 %2", {u"%2", u"x"}), u"%2 x");
 }

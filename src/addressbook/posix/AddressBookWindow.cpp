@@ -18,7 +18,10 @@ std::vector<AddressBookState>& shownAddressBooks() {
 namespace {
 class RecordedAddressBook : public AddressBookState {
   public:
-    RecordedAddressBook() { answer = scriptedAddressBookAnswer(); }
+    explicit RecordedAddressBook(intptr_t ownerWindow) {
+        answer = scriptedAddressBookAnswer();
+        owner = ownerWindow;
+    }
     void showModal(const std::function<void()>& onOK,
                    const std::function<void()>& onCancel) override {
         // Recorded as it looked when it opened, before the answer changes it.
@@ -28,8 +31,8 @@ class RecordedAddressBook : public AddressBookState {
 };
 }  // namespace
 
-std::unique_ptr<AddressBookView> createAddressBookView() {
-    return std::make_unique<RecordedAddressBook>();
+std::unique_ptr<AddressBookView> createAddressBookView(intptr_t owner) {
+    return std::make_unique<RecordedAddressBook>(owner);
 }
 
 }  // namespace torva

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 // clang-format on
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -62,7 +63,7 @@ struct FontState {
 
 class AddressBookWindow final : public AddressBookView {
   public:
-    AddressBookWindow();
+    explicit AddressBookWindow(HWND owner);
     // Windows keeps a DLL's window classes after the DLL is unloaded, with a
     // window procedure that no longer exists: the class goes with the window.
     ~AddressBookWindow() override {
@@ -181,20 +182,42 @@ void registerClass() {
         lastErrorFailure(u"The dialog's window class could not be registered");
 }
 
-AddressBookWindow::AddressBookWindow() {
+// Where a window of this size goes: centred over its owner, kept on the
+// owner's monitor; without an owner (or with one that is gone), centred on the
+// primary screen.
+POINT centredPosition(HWND owner, int width, int height) {
+    RECT over{};
+    RECT bounds{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (owner && IsWindow(owner) && GetWindowRect(owner, &over)) {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor))
+            bounds = monitor.rcWork;
+    } else {
+        over = bounds;
+    }
+    LONG x = over.left + (over.right - over.left - width) / 2;
+    LONG y = over.top + (over.bottom - over.top - height) / 2;
+    x = std::max(bounds.left, std::min(x, bounds.right - width));
+    y = std::max(bounds.top, std::min(y, bounds.bottom - height));
+    return {x, y};
+}
+
+AddressBookWindow::AddressBookWindow(HWND owner) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     registerClass();
+    if (owner && !IsWindow(owner)) owner = nullptr;
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    // Owned and without WS_EX_APPWINDOW: no taskbar button of its own.
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     RECT frame{0, 0, twipsToPixels(kAddressBookClientWidth, dpi_),
                twipsToPixels(kAddressBookClientHeight, dpi_)};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    const POINT at = centredPosition(owner, width, height);
     window_.reset(CreateWindowExW(exStyle, kClassName, wide(std::u16string(kAddressBookTitle)),
-                                  style, x, y, width, height, nullptr, nullptr, codeModule(),
+                                  style, at.x, at.y, width, height, owner, nullptr, codeModule(),
                                   this));
     if (!window_) lastErrorFailure(u"The dialog window could not be created");
 
@@ -492,8 +515,8 @@ int twipsToPixels(int twips, int dpi) {
 
 namespace torva {
 
-std::unique_ptr<AddressBookView> createAddressBookView() {
-    return std::make_unique<win::AddressBookWindow>();
+std::unique_ptr<AddressBookView> createAddressBookView(intptr_t owner) {
+    return std::make_unique<win::AddressBookWindow>(reinterpret_cast<HWND>(owner));
 }
 
 }  // namespace torva

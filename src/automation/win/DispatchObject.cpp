@@ -1,6 +1,7 @@
 #include "automation/win/DispatchObject.h"
 
 #include <ocidl.h>
+#include <oleidl.h>
 
 #include <algorithm>
 #include <array>
@@ -291,6 +292,17 @@ class DispatchObject final : public Object {
         ComPtr<IDispatch> d = unknown.query<IDispatch>();
         if (!d) fail(E_NOINTERFACE, u"The interface does not support late binding");
         return wrapDispatch(d.get());
+    }
+
+    intptr_t oleWindow() override {
+        ComPtr<IOleWindow> window;
+        HRESULT hr = dispatch_->QueryInterface(IID_IOleWindow, window.putVoid());
+        if (FAILED(hr)) fail(hr);
+        if (!window) fail(E_NOINTERFACE);
+        HWND handle = nullptr;
+        hr = window->GetWindow(&handle);
+        if (FAILED(hr)) fail(hr);
+        return reinterpret_cast<intptr_t>(handle);
     }
 
     Subscription subscribe(const Guid& eventIid, EventHandler handler) override {

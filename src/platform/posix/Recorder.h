@@ -14,6 +14,7 @@ struct MessageBoxCall {
     std::u16string text;
     std::u16string caption;
     uint32_t style;
+    intptr_t owner = 0;
 };
 
 struct ShellCall {
@@ -49,6 +50,13 @@ struct Recorder {
     // Overrides for the tests; empty means the real value.
     std::optional<std::u16string> moduleFolder;
     std::optional<std::u16string> tempFolder;
+    // The profile writer refuses every key, as on a folder that takes no
+    // new file (the log's existing file still takes its lines).
+    bool profileWritesFail = false;
+    // What ShellExecuteA answers (a value above 32 accepts the start).
+    intptr_t shellResult = 42;
+    // The App Paths registration, in the order the platform reads it.
+    std::vector<std::u16string> appPaths;
     // Short forms of paths, as a volume with 8.3 names would give them; a
     // path not listed has none, as on a volume without them.
     std::map<std::u16string, std::u16string> shortPaths;

@@ -17,9 +17,6 @@ namespace torva::platform {
 
 namespace {
 
-// A value above 32 is what ShellExecuteA returns for a start it accepted.
-constexpr intptr_t kShellAccepted = 42;
-
 std::string_view trim(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!s.empty() && blank(s.front())) s.remove_prefix(1);
@@ -80,6 +77,7 @@ std::vector<std::string> readLines(const std::string& path) {
 
 bool writeProfileString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path) {
+    if (posix::recorder().profileWritesFail) return false;
     std::vector<std::string> lines = readLines(path);
 
     // Find the section and, within it, the key.
@@ -127,7 +125,21 @@ intptr_t shellExecute(const std::string& operation, const std::string& file,
                       const std::string& parameters, const std::string& directory,
                       int showCommand) {
     posix::recorder().shellCalls.push_back({operation, file, parameters, directory, showCommand});
-    return kShellAccepted;
+    return posix::recorder().shellResult;
+}
+
+std::vector<std::u16string> appPaths(std::u16string_view executableName) noexcept {
+    (void)executableName;
+    try {
+        return posix::recorder().appPaths;
+    } catch (...) {
+        return {};
+    }
+}
+
+std::u16string systemMessage(uint32_t code) {
+    const std::string text = "Windows error " + std::to_string(code);
+    return {text.begin(), text.end()};
 }
 
 }  // namespace torva::platform

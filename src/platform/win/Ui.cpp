@@ -5,9 +5,10 @@
 
 namespace torva::platform {
 
-int messageBox(std::u16string_view text, std::u16string_view caption, uint32_t style) {
-    return MessageBoxW(nullptr, win::wide(std::u16string(text)), win::wide(std::u16string(caption)),
-                       style);
+int messageBox(WindowHandle owner, std::u16string_view text, std::u16string_view caption,
+               uint32_t style) {
+    return MessageBoxW(reinterpret_cast<HWND>(owner), win::wide(std::u16string(text)),
+                       win::wide(std::u16string(caption)), style);
 }
 
 }  // namespace torva::platform
