@@ -18,6 +18,14 @@ def strings(name="de.txt"):
     return table
 
 
+def notice_text(table, sid, *values):
+    """A notice's text as the add-in fills it in: %1, %2 ... by the values."""
+    text = table[sid]
+    for n, v in enumerate(values, 1):
+        text = text.replace(f"%{n}", v)
+    return text
+
+
 def utf16_file(*lines):
     return b"\xff\xfe" + "".join(l + "\r\n" for l in lines).encode("utf-16-le")
 
@@ -53,7 +61,20 @@ class Run:
         if done.returncode != 0:
             self.check(name + ": emulator ran", False, f"exit {done.returncode}")
             return None
-        return json.load(open(report, encoding="utf-8"))
+        r = json.load(open(report, encoding="utf-8"))
+        self.launch_or_notice(name, r)
+        return r
+
+    def launch_or_notice(self, name, r):
+        """launchOrNotice: every press of the button or the menu entry ends in
+        exactly one launch or exactly one notice; only a dialog that the user
+        cancelled or closed ends one in nothing."""
+        odd = [p for p in r["presses"]
+               if p["launches"] is None or p["launches"] + p["notices"] > 1
+               or (p["launches"] + p["notices"] == 0
+                   and not set(p["dialogs"]) & {"Cancel", "close"})]
+        self.check(f"{name}: launchOrNotice: each of {len(r['presses'])} presses ends in one "
+                   "launch or one notice", not odd, odd)
 
     def check(self, name, ok, detail=""):
         print(("ok   " if ok else "FAIL ") + name + ("" if ok else f": {detail}"))

@@ -329,7 +329,10 @@ void fireInto(IDispatch* sink, int32_t dispid, std::vector<Value>& args) {
         if (V_VT(storage[i].get()) != VT_DISPATCH) args[i] = valueOf(*storage[i].get());
 }
 
-class ModelDispatch final : public IDispatch, public IConnectionPointContainer, public Counted {
+class ModelDispatch final : public IDispatch,
+                            public IConnectionPointContainer,
+                            public IOleWindow,
+                            public Counted {
   public:
     explicit ModelDispatch(std::shared_ptr<Object> object) : object_(std::move(object)) {
         adapters()[object_.get()] = this;
@@ -350,6 +353,7 @@ class ModelDispatch final : public IDispatch, public IConnectionPointContainer, 
         if (riid == IID_IUnknown || riid == IID_IDispatch) return hand<IDispatch>(this, out);
         if (riid == IID_IConnectionPointContainer && !object_->eventInterfaces().empty())
             return hand<IConnectionPointContainer>(this, out);
+        if (riid == IID_IOleWindow && object_->hasWindow()) return hand<IOleWindow>(this, out);
         // The interfaces of the model are dispinterfaces or duals: late-bound
         // callers use them through this same IDispatch.
         if (object_->offers(fromGuid(riid))) return hand<IDispatch>(this, out);
@@ -465,6 +469,23 @@ class ModelDispatch final : public IDispatch, public IConnectionPointContainer, 
             return S_OK;
         });
     }
+
+    // IOleWindow, journaled and open to faults like a member: Outlook's
+    // explorer answers it, undocumented, and its failure must be survivable.
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        try {
+            if (const InjectedFault* f = record(u"GetWindow", false)) return f->hresult;
+            *out = reinterpret_cast<HWND>(object_->oleWindow());
+            return S_OK;
+        } catch (const torva::Error& e) {
+            return e.hresult();
+        } catch (...) {
+            return E_UNEXPECTED;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
 
     // IConnectionPointContainer
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override {

@@ -31,7 +31,8 @@ namespace {
 using nlohmann::ordered_json;
 using win::ComPtr;
 
-constexpr DWORD kLaunchesSettleMs = 10000;  // longest wait for started programs to finish
+constexpr DWORD kLaunchesSettleMs = 10000;    // longest wait for started programs to finish
+constexpr DWORD kLongestHandshakeMs = 60000;  // a waitFor step gives up after this
 constexpr DWORD kLoadBehaviorStartup = 3;
 
 std::string utf8(const std::wstring& s) {
@@ -282,6 +283,16 @@ class ChildJob {
         }
     }
 
+    // Programs started into the job so far, this process included; -1
+    // where the job cannot tell.
+    long started() {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+        if (!job_ || !QueryInformationJobObject(job_.get(), JobObjectBasicAccountingInformation,
+                                                &info, sizeof info, nullptr))
+            return -1;
+        return static_cast<long>(info.TotalProcesses);
+    }
+
   private:
     win::UniqueHandleNull job_;
 };
@@ -379,10 +390,12 @@ ordered_json canUnload(const std::wstring& progId) {
 class HostWindow {
   public:
     using SecondPress = std::function<void(bool delivered)>;
-    static HostWindow& forRun(const std::u16string& title, SecondPress onSecondPress) {
+    static HostWindow& forRun(const std::u16string& title, const WindowRect& place,
+                              SecondPress onSecondPress) {
         static HostWindow window;
         window.onSecondPress_ = std::move(onSecondPress);
         SetWindowTextW(window.window_, wide(title).c_str());
+        MoveWindow(window.window_, place.x, place.y, place.width, place.height, TRUE);
         EnableWindow(window.window_, TRUE);
         ShowWindow(window.window_, SW_SHOWNORMAL);
         SetForegroundWindow(window.window_);
@@ -419,6 +432,11 @@ class HostWindow {
     HWND get() const { return window_; }
     bool enabled() const { return IsWindowEnabled(window_) != FALSE; }
     bool active() const { return GetActiveWindow() == window_; }
+    RECT rect() const {
+        RECT r{};
+        GetWindowRect(window_, &r);
+        return r;
+    }
 
   private:
     static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -439,6 +457,57 @@ class HostWindow {
     SecondPress onSecondPress_;
     HWND window_ = nullptr;
 };
+
+// --- where the stand-in plakora.exe is ----------------------------------
+
+constexpr wchar_t kAppPathsKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\plakora.exe";
+
+std::wstring folderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// The user's App Paths entry this run made, gone at the end (and from the
+// start, should an earlier run have died with it in place).
+class AppPathsEntry {
+  public:
+    AppPathsEntry() { RegDeleteKeyW(HKEY_CURRENT_USER, kAppPathsKey); }
+    ~AppPathsEntry() { RegDeleteKeyW(HKEY_CURRENT_USER, kAppPathsKey); }
+    AppPathsEntry(const AppPathsEntry&) = delete;
+    AppPathsEntry& operator=(const AppPathsEntry&) = delete;
+    void set(const std::wstring& executable) {
+        win::UniqueHkey key;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kAppPathsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            key.put(), nullptr) != ERROR_SUCCESS)
+            throw Error::fromHResult(E_FAIL, u"App Paths entry not written");
+        const std::wstring folder = folderOf(executable);
+        RegSetValueExW(key.get(), nullptr, 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(executable.c_str()),
+                       static_cast<DWORD>((executable.size() + 1) * sizeof(wchar_t)));
+        RegSetValueExW(key.get(), L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                       static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    }
+};
+
+// Puts the stand-in where the scenario wants it, for the add-in in `folder`.
+void placePlakora(PlakoraPlace place, const std::wstring& folder, AppPathsEntry& appPaths) {
+    if (place == PlakoraPlace::Staged || folder.empty()) return;
+    const std::wstring staged = folder + L"\\plakora.exe";
+    if (place == PlakoraPlace::Missing) {
+        DeleteFileW(staged.c_str());
+    } else if (place == PlakoraPlace::Unstartable) {
+        // A file of that name that is no program at all.
+        std::ofstream(std::filesystem::path(staged), std::ios::binary) << "This is no program.\r\n";
+    } else {
+        const std::wstring own = folder + L"-plakora";
+        CreateDirectoryW(own.c_str(), nullptr);
+        const std::wstring moved = own + L"\\plakora.exe";
+        MoveFileExW(staged.c_str(), moved.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+        appPaths.set(moved);
+    }
+}
 
 // --- one run -------------------------------------------------------------
 
@@ -462,10 +531,11 @@ class Run {
           foreign_(addForeignControls(*bars_, s.foreignControls)),
           baseline_(*bars_),
           boxes_(s.unansweredAfterMs),
-          window_(
-              HostWindow::forRun(hostName_, [this](bool delivered) { secondPress(delivered); })) {
+          window_(HostWindow::forRun(hostName_, s.hostWindow,
+                                     [this](bool delivered) { secondPress(delivered); })) {
         boxes_.setHostWindow(window_.get());
         model::HostOptions options;
+        options.mainWindow = reinterpret_cast<intptr_t>(window_.get());
         options.wrongApplication = s.wrongApplication;
         options.explorer = s.outlookExplorer;
         if (s.host == model::HostKind::Excel)
@@ -525,6 +595,8 @@ class Run {
                                   }));
         }
         for (auto& entry : registeredAddIns(hostName_)) load(std::move(entry));
+        for (const auto& a : addins_)
+            placePlakora(scenario_.plakora, folderOf(addinPath(a.entry.progId)), appPaths_);
         app_->explorerActive = scenario_.explorerAtStartup;
         setJournalPhase("startup");
         for (auto& a : addins_) startUp(a);
@@ -578,7 +650,10 @@ class Run {
         report["automationCalls"] = {{"invoke", counts.invoke - invokeBefore_},
                                      {"getIDsOfNames", counts.getIDsOfNames - lookupsBefore_}};
         report["calls"] = journalCalls();
-        report["hostWindow"] = {{"enabled", window_.enabled()}};
+        report["hostWindow"] = {{"enabled", window_.enabled()},
+                                {"handle", handleJson(window_.get())},
+                                {"rect", rectJson(window_.rect())}};
+        report["presses"] = presses_;
         if (auto* access = dynamic_cast<model::AccessApplication*>(app_.get()))
             report["access"] = {{"currentDbCalls", access->currentDbCalls()}};
         DeleteFileW(launches.c_str());
@@ -747,17 +822,31 @@ class Run {
             return;
         }
         const size_t dialogsBefore = boxes_.seenDialogs().size();
+        const size_t boxesBefore = boxes_.seen().size();
+        const long startedBefore = children_.started();
         try {
             button->click();
         } catch (const Error& e) {
             failed("Click", e.hresult(), e.description(), lastEventReturn());
         }
         pumpFor(0);
+        const long startedAfter = children_.started();
         auto& dialogs = boxes_.seenDialogs();
+        ordered_json answers = ordered_json::array();
         for (size_t i = dialogsBefore; i < dialogs.size(); ++i) {
             dialogs[i].hostEnabledAfter = window_.enabled();
             dialogs[i].hostActiveAfter = window_.active();
+            answers.push_back(dialogs[i].pressed);
         }
+        // What this one press ended in: programs started, notices, dialogs.
+        if (what.target != step::Click::Foreign)
+            presses_.push_back({{"step", index},
+                                {"target", what.target == step::Click::Button ? "button" : "menu"},
+                                {"launches", startedBefore < 0 || startedAfter < 0
+                                                 ? ordered_json(nullptr)
+                                                 : ordered_json(startedAfter - startedBefore)},
+                                {"notices", boxes_.seen().size() - boxesBefore},
+                                {"dialogs", std::move(answers)}});
     }
 
     void perform(size_t index, const Step& s) {
@@ -794,6 +883,18 @@ class Run {
             boxes_.queueDialogAnswer({d->select, d->option, d->press});
         } else if (std::holds_alternative<step::ClickWhileDialog>(s)) {
             boxes_.queueSecondPress();
+        } else if (auto* sig = std::get_if<step::Signal>(&s)) {
+            std::ofstream file(std::filesystem::path(wide(sig->path)), std::ios::binary);
+            if (!file) problem(index, "signal file not made");
+        } else if (auto* w = std::get_if<step::WaitFor>(&s)) {
+            const DWORD end = GetTickCount() + kLongestHandshakeMs;
+            while (GetFileAttributesW(wide(w->path).c_str()) == INVALID_FILE_ATTRIBUTES) {
+                if (static_cast<LONG>(GetTickCount() - end) >= 0) {
+                    problem(index, "the file waited for never came");
+                    break;
+                }
+                pumpFor(20);
+            }
         } else if (auto* snap = std::get_if<step::Snapshot>(&s)) {
             // Also what DllCanUnloadNow says now and how many calls the add-in made so far.
             ordered_json unload = ordered_json::object();
@@ -820,6 +921,14 @@ class Run {
         if (!picture) return nullptr;
         return {{"format", "bitmap"}, {"width", picture->width}, {"height", picture->height}};
     }
+    static ordered_json handleJson(HWND h) {
+        if (!h) return nullptr;
+        return static_cast<long long>(reinterpret_cast<intptr_t>(h));
+    }
+    static ordered_json rectJson(const RECT& r) {
+        return {
+            {"x", r.left}, {"y", r.top}, {"width", r.right - r.left}, {"height", r.bottom - r.top}};
+    }
     ordered_json messageBoxesJson() const {
         ordered_json out = ordered_json::array();
         for (const auto& b : boxes_.seen())
@@ -827,7 +936,10 @@ class Run {
                            {"text", toUtf8(b.text)},
                            {"style", b.style},
                            {"pressed", b.pressed},
-                           {"answered", b.answered}});
+                           {"answered", b.answered},
+                           {"owner", handleJson(b.window.owner)},
+                           {"hostWindowDisabledWhileShown", b.window.hostDisabledWhileShown},
+                           {"rect", rectJson(b.window.rect)}});
         return out;
     }
 
@@ -836,25 +948,28 @@ class Run {
         for (const auto& d : boxes_.seenDialogs()) {
             ordered_json entries = ordered_json::array();
             for (const auto& e : d.entries) entries.push_back(toUtf8(e));
-            out.push_back(
-                {{"title", toUtf8(d.title)},
-                 {"entries", std::move(entries)},
-                 {"okEnabled", d.okEnabled},
-                 {"optionsEnabled", d.optionsEnabled},
-                 {"businessChecked", d.businessChecked},
-                 {"rightToLeft", d.rightToLeft},
-                 {"hasIcon", d.hasIcon},
-                 {"selectedAtOpen", d.selectedAtOpen},
-                 {"selected", d.selected},
-                 {"option", d.option},
-                 {"pressed", d.pressed},
-                 {"answered", d.answered},
-                 {"hostWindow",
-                  {{"disabledWhileShown", d.hostDisabledWhileShown},
-                   {"enabledAfter", d.hostEnabledAfter},
-                   {"activeAfter", d.hostActiveAfter},
-                   {"secondPress", d.secondPress.empty() ? ordered_json(nullptr)
-                                                         : ordered_json(d.secondPress)}}}});
+            out.push_back({{"title", toUtf8(d.title)},
+                           {"entries", std::move(entries)},
+                           {"okEnabled", d.okEnabled},
+                           {"optionsEnabled", d.optionsEnabled},
+                           {"businessChecked", d.businessChecked},
+                           {"rightToLeft", d.rightToLeft},
+                           {"hasIcon", d.hasIcon},
+                           {"selectedAtOpen", d.selectedAtOpen},
+                           {"selected", d.selected},
+                           {"option", d.option},
+                           {"pressed", d.pressed},
+                           {"answered", d.answered},
+                           {"hostWindow",
+                            {{"disabledWhileShown", d.hostDisabledWhileShown},
+                             {"enabledAfter", d.hostEnabledAfter},
+                             {"activeAfter", d.hostActiveAfter},
+                             {"secondPress", d.secondPress.empty() ? ordered_json(nullptr)
+                                                                   : ordered_json(d.secondPress)}}},
+                           {"owner", handleJson(d.window.owner)},
+                           {"hostWindowDisabledWhileShown", d.window.hostDisabledWhileShown},
+                           {"rect", rectJson(d.window.rect)},
+                           {"taskbarButton", d.window.taskbarButton}});
         }
         return out;
     }
@@ -881,6 +996,8 @@ class Run {
     ordered_json failures_ = ordered_json::array();
     ordered_json problems_ = ordered_json::array();
     ordered_json snapshots_ = ordered_json::object();
+    ordered_json presses_ = ordered_json::array();
+    AppPathsEntry appPaths_;
 };
 }  // namespace
 

@@ -93,6 +93,17 @@ std::u16string listEntry(HWND list, int i) {
     return {reinterpret_cast<const char16_t*>(s.data()), s.size()};
 }
 
+// Owner, place and whether the host's window took input while it showed.
+SeenWindow seenWindow(HWND window, HWND host) {
+    SeenWindow seen;
+    seen.owner = GetWindow(window, GW_OWNER);
+    GetWindowRect(window, &seen.rect);
+    seen.hostDisabledWhileShown = host && !IsWindowEnabled(host);
+    const LONG_PTR ex = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    seen.taskbarButton = (ex & WS_EX_APPWINDOW) || (!seen.owner && !(ex & WS_EX_TOOLWINDOW));
+    return seen;
+}
+
 bool checked(HWND dialog, int id) {
     return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -159,6 +170,7 @@ void ModalWatch::answer(UINT_PTR timer) {
 
 void ModalWatch::answerBox(HWND box, const std::string& press) {
     SeenMessageBox seen;
+    seen.window = seenWindow(box, host_);
     seen.title = windowText(box);
     seen.text = windowText(GetDlgItem(box, 0xFFFF));
     seen.style = buttonsStyle(box) | iconStyle(box);
@@ -179,6 +191,7 @@ void ModalWatch::answerBox(HWND box, const std::string& press) {
 // would; an unanswered dialog is cancelled.
 void ModalWatch::answerDialog(HWND dialog, const DialogAnswer* answer) {
     SeenDialog seen;
+    seen.window = seenWindow(dialog, host_);
     HWND list = GetDlgItem(dialog, win::kIdList);
     seen.title = windowText(dialog);
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);

@@ -13,7 +13,17 @@
 
 namespace torva::emulator {
 
+// What any modal window of the add-in showed as: its owner window (null: none)
+// and its rectangle on the screen.
+struct SeenWindow {
+    HWND owner = nullptr;
+    RECT rect{};
+    bool hostDisabledWhileShown = false;
+    bool taskbarButton = false;  // WS_EX_APPWINDOW, or unowned and no tool window
+};
+
 struct SeenDialog {
+    SeenWindow window;
     std::u16string title;
     std::vector<std::u16string> entries;
     bool okEnabled = false;
@@ -43,6 +53,7 @@ struct DialogAnswer {
 };
 
 struct SeenMessageBox {
+    SeenWindow window;
     std::u16string title;
     std::u16string text;
     unsigned style = 0;     // MB_ buttons | MB_ icon, as read off the box

@@ -14,7 +14,9 @@ using nlohmann::json;
 
 constexpr std::array kTopLevel = {"host",       "wrongApplication", "stringTable", "excel",
                                   "access",     "outlook",          "steps",       "faults",
-                                  "tempFolder", "foreignControls"};
+                                  "tempFolder", "foreignControls",  "hostWindow",  "plakora"};
+constexpr std::array kPlakoraPlaces = {"staged", "missing", "unstartable", "appPaths"};
+constexpr int kLargestCoordinate = 16384;
 constexpr std::array kMessageBoxAnswers = {"OK", "Cancel", "Yes", "No", "Abort", "Retry", "Ignore"};
 constexpr std::array kDialogPresses = {"OK", "Cancel", "close"};
 constexpr std::array kDialogOptions = {"business", "private"};
@@ -391,6 +393,13 @@ Step parseStep(const json& v, const std::string& field,
         if (text(value, f) != "button") throw ScenarioError(f, "expected \"button\"");
         return step::ClickWhileDialog{};
     }
+    if (key == "signal" || key == "waitFor") {
+        const std::string path = text(value, f);
+        if (path.size() < 4 || path[1] != ':' || path[2] != '\\')
+            throw ScenarioError(f, "expected a Windows path like Z:\\tmp\\go");
+        if (key == "signal") return step::Signal{fromUtf8(path)};
+        return step::WaitFor{fromUtf8(path)};
+    }
     if (key == "snapshot") {
         std::string label = text(value, f);
         if (label.empty()) throw ScenarioError(f, "expected a label that is not empty");
@@ -423,6 +432,25 @@ ForeignControl foreignControl(const json& v, const std::string& field, model::Ho
     if (!hasCaption) throw ScenarioError(field + ".caption", "missing");
     return c;
 }
+WindowRect windowRect(const json& v, const std::string& field) {
+    if (!v.is_object()) throw ScenarioError(field, "expected {x, y, width, height}");
+    WindowRect r;
+    for (const auto& [key, value] : v.items()) {
+        const std::string f = field + "." + key;
+        int* slot = key == "x"        ? &r.x
+                    : key == "y"      ? &r.y
+                    : key == "width"  ? &r.width
+                    : key == "height" ? &r.height
+                                      : nullptr;
+        if (!slot) throw ScenarioError(f, "unknown field");
+        const bool size = key == "width" || key == "height";
+        if (!value.is_number_integer() || value.get<long long>() < (size ? 100 : 0) ||
+            value.get<long long>() > kLargestCoordinate)
+            throw ScenarioError(f, size ? "expected pixels from 100" : "expected pixels from 0");
+        *slot = static_cast<int>(value.get<long long>());
+    }
+    return r;
+}
 }  // namespace
 
 Scenario parseScenario(const std::string& utf8Json) {
@@ -454,6 +482,14 @@ Scenario parseScenario(const std::string& utf8Json) {
         const std::string& t = *s.tempFolder;
         if (t.size() < 4 || t[1] != ':' || t[2] != '\\' || t.back() == '\\')
             throw ScenarioError("tempFolder", "expected a Windows path like C:\\Temp");
+    }
+    if (root.contains("hostWindow")) s.hostWindow = windowRect(root["hostWindow"], "hostWindow");
+    if (root.contains("plakora")) {
+        const std::string place = choice(root["plakora"], "plakora", kPlakoraPlaces);
+        s.plakora = place == "missing"       ? PlakoraPlace::Missing
+                    : place == "unstartable" ? PlakoraPlace::Unstartable
+                    : place == "appPaths"    ? PlakoraPlace::AppPaths
+                                             : PlakoraPlace::Staged;
     }
     s.excel = section(root, "excel");
     s.excelSetup = excelSetup(s.excel);

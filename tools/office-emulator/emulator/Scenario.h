@@ -55,10 +55,29 @@ struct Snapshot {
 // A second press of the button through the host window while the next
 // address-book dialog is shown.
 struct ClickWhileDialog {};
+// A hand-shake with whoever drives the run from outside: create a file
+// (signal), or run the message loop until a file exists (waitFor).
+struct Signal {
+    std::u16string path;
+};
+struct WaitFor {
+    std::u16string path;
+};
 }  // namespace step
 
-using Step = std::variant<step::Click, step::Call, step::Wait, step::MessageBoxAnswer,
-                          step::DialogAnswer, step::Snapshot, step::ClickWhileDialog>;
+using Step =
+    std::variant<step::Click, step::Call, step::Wait, step::MessageBoxAnswer, step::DialogAnswer,
+                 step::Snapshot, step::ClickWhileDialog, step::Signal, step::WaitFor>;
+
+// Where the host's main window stands on the screen.
+struct WindowRect {
+    int x = 40, y = 40, width = 800, height = 600;
+};
+
+// Where the stand-in plakora.exe is for the run: beside the add-in (as
+// staged), missing, there but not a program Windows can start, or in a folder
+// of its own that only the user's App Paths registration names.
+enum class PlakoraPlace { Staged, Missing, Unstartable, AppPaths };
 
 // A button of another add-in on one of the host's bars, with a sink of the
 // emulator's own that counts its clicks.
@@ -95,6 +114,8 @@ struct Scenario {
     std::vector<Fault> faults;
     std::vector<ForeignControl> foreignControls;
     std::vector<Step> steps;
+    WindowRect hostWindow;
+    PlakoraPlace plakora = PlakoraPlace::Staged;
     // Not read from the file: a message box or dialog nobody answers is
     // closed after this long (shorter when many runs are swept).
     unsigned unansweredAfterMs = 5000;

@@ -38,7 +38,15 @@ const HostFacts& facts(HostKind host) {
 }
 
 Value objectValue(ObjectRef o) { return Value{std::move(o)}; }
+
+// A window handle as Office's Long properties give it: the low 32 bits, which
+// is all of a handle even in 64-bit Windows.
+Value handleValue(intptr_t handle) { return Value{static_cast<int32_t>(handle)}; }
 }  // namespace
+
+Window::Window(intptr_t handle) : Object(u"Window") {
+    property(u"Hwnd", [handle](const Params&) { return handleValue(handle); });
+}
 
 std::optional<HostKind> hostFromName(std::u16string_view name) {
     for (const auto& f : kHosts)
@@ -60,9 +68,10 @@ Template::Template() : Object(u"Template") {
         });
 }
 
-Explorer::Explorer(ObjectRef commandBars)
+Explorer::Explorer(ObjectRef commandBars, intptr_t window)
     : Object(u"Explorer"), commandBars_(std::move(commandBars)) {
     property(u"CommandBars", [this](const Params&) { return objectValue(commandBars_); });
+    windowFrom([window] { return window; });
 }
 
 Application::Application(HostKind host, ObjectRef commandBars, const HostOptions& options)
@@ -72,7 +81,8 @@ Application::Application(HostKind host, ObjectRef commandBars, const HostOptions
              [host](const Params&) { return Value{std::u16string(facts(host).applicationName)}; });
     property(u"Version", [](const Params&) { return Value{std::u16string(u"9.0")}; });
     if (host == HostKind::Outlook) {
-        if (options.explorer) explorer_ = std::make_shared<Explorer>(std::move(commandBars));
+        if (options.explorer)
+            explorer_ = std::make_shared<Explorer>(std::move(commandBars), options.mainWindow);
         method(
             u"ActiveExplorer", {},
             [this](const Params&) { return objectValue(explorerActive ? explorer_ : nullptr); },
@@ -84,7 +94,16 @@ Application::Application(HostKind host, ObjectRef commandBars, const HostOptions
     if (host == HostKind::Word) {
         normalTemplate_ = std::make_shared<Template>();
         property(u"NormalTemplate", [this](const Params&) { return objectValue(normalTemplate_); });
+        activeWindow_ = std::make_shared<Window>(options.mainWindow);
+        property(u"ActiveWindow", [this](const Params&) { return objectValue(activeWindow_); });
     }
+    const intptr_t mainWindow = options.mainWindow;
+    if (host == HostKind::Excel)
+        property(u"Hwnd", [mainWindow](const Params&) { return handleValue(mainWindow); });
+    // A method in Access's object model, not a property.
+    if (host == HostKind::Access)
+        method(u"hWndAccessApp", {},
+               [mainWindow](const Params&) { return handleValue(mainWindow); });
 }
 
 ObjectRef Application::commandBars() const {

@@ -26,6 +26,16 @@ struct HostOptions {
     bool wrongApplication = false;
     // Outlook only: false runs Outlook without an explorer window.
     bool explorer = true;
+    // The host's main window: Excel's Application.Hwnd, Access's
+    // hWndAccessApp, Word's ActiveWindow.Hwnd, the window Outlook's explorer
+    // gives through IOleWindow.
+    intptr_t mainWindow = 0;
+};
+
+// Word's document window (Application.ActiveWindow).
+class Window : public Object {
+  public:
+    explicit Window(intptr_t handle);
 };
 
 // Word's NormalTemplate: the add-in marks it saved after installing.
@@ -39,7 +49,7 @@ class Template : public Object {
 // Outlook's explorer window; the command bars live here, not on Application.
 class Explorer : public Object {
   public:
-    explicit Explorer(ObjectRef commandBars);
+    Explorer(ObjectRef commandBars, intptr_t window = 0);
     const ObjectRef& commandBars() const { return commandBars_; }
 
   private:
@@ -74,6 +84,7 @@ class Application : public Object {
     ObjectRef commandBars_;
     std::shared_ptr<Template> normalTemplate_;
     std::shared_ptr<Explorer> explorer_;
+    std::shared_ptr<Window> activeWindow_;
 };
 
 std::shared_ptr<Application> makeApplication(HostKind host, ObjectRef commandBars,

@@ -54,6 +54,12 @@ void Object::method(std::u16string name, std::vector<std::u16string> params,
                               true});
 }
 
+intptr_t Object::oleWindow() {
+    if (!window_) return automation::Object::oleWindow();
+    ++counters().calls;
+    return window_();
+}
+
 const Object::Member* Object::findMember(std::u16string_view name) const {
     for (const auto& m : members_)
         if (equalsIgnoreCase(m.name, name)) return &m;

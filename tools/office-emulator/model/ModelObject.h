@@ -54,6 +54,10 @@ class Object : public automation::Object, public std::enable_shared_from_this<Ob
     bool sameObject(automation::Object& other) override { return this == &other; }
     // An Outlook item: Exchange counts the ones a client holds open.
     virtual bool isOpenItem() const { return false; }
+    // IOleWindow::GetWindow, for an object given a window; others do not
+    // offer IOleWindow.
+    intptr_t oleWindow() override;
+    bool hasWindow() const { return static_cast<bool>(window_); }
 
     // Raises an event to every subscriber of that event interface.
     void fire(const Guid& eventIid, int32_t dispid, std::vector<Value>& args);
@@ -85,6 +89,8 @@ class Object : public automation::Object, public std::enable_shared_from_this<Ob
     void implements(const Guid& iid) { interfaces_.push_back(iid); }
     void sourceOf(const Guid& eventIid) { events_.push_back(eventIid); }
     void enumerableAs(std::function<std::vector<Value>()> items) { items_ = std::move(items); }
+    // The object answers IOleWindow with what this gives.
+    void windowFrom(std::function<intptr_t()> window) { window_ = std::move(window); }
 
   private:
     Params place(const Member& m, const Args& args) const;
@@ -94,6 +100,7 @@ class Object : public automation::Object, public std::enable_shared_from_this<Ob
     std::vector<Guid> interfaces_;
     std::vector<Guid> events_;
     std::function<std::vector<Value>()> items_;
+    std::function<intptr_t()> window_;
     struct Sink {
         Guid iid;
         long id;

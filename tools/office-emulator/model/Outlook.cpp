@@ -125,8 +125,10 @@ OtherItem::OtherItem(ItemKind kind, std::map<std::u16string, std::u16string> tex
     property(u"Class", [mail](const Params&) { return Value{int32_t{mail ? 43 : 69}}; });
     for (const char16_t* name : {u"Subject", u"DLName"}) {
         const std::u16string key(name);
-        property(key, [this, key](const Params&) {
-            const auto it = text_.find(key);
+        property(key, [this, key, mail](const Params&) {
+            auto it = text_.find(key);
+            // A distribution list's Subject is its name, as in Outlook.
+            if (it == text_.end() && !mail && key == u"Subject") it = text_.find(u"DLName");
             return Value{it == text_.end() ? std::u16string() : it->second};
         });
     }
@@ -147,8 +149,8 @@ NameSpace::NameSpace() : Object(u"NameSpace"), stores_(std::make_shared<Folders>
 }
 
 OutlookExplorer::OutlookExplorer(ObjectRef commandBars, std::shared_ptr<MAPIFolder> currentFolder,
-                                 std::vector<ObjectRef> selection)
-    : Explorer(std::move(commandBars)),
+                                 std::vector<ObjectRef> selection, intptr_t window)
+    : Explorer(std::move(commandBars), window),
       currentFolder_(std::move(currentFolder)),
       selection_(std::move(selection)) {
     property(u"CurrentFolder", [this](const Params&) { return objectValue(currentFolder_); });
@@ -182,7 +184,7 @@ OutlookApplication::OutlookApplication(ObjectRef commandBars, const HostOptions&
             if (current && i >= 0 && static_cast<size_t>(i) < current->contents().size())
                 selected.push_back(current->contents()[static_cast<size_t>(i)]);
         setExplorer(std::make_shared<OutlookExplorer>(explorer()->commandBars(), current,
-                                                      std::move(selected)));
+                                                      std::move(selected), options.mainWindow));
     }
 }
 

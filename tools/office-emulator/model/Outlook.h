@@ -116,7 +116,7 @@ class NameSpace : public Object {
 class OutlookExplorer : public Explorer {
   public:
     OutlookExplorer(ObjectRef commandBars, std::shared_ptr<MAPIFolder> currentFolder,
-                    std::vector<ObjectRef> selection);
+                    std::vector<ObjectRef> selection, intptr_t window);
     std::vector<ObjectRef>& selection() { return selection_; }
 
   private:
