@@ -53,21 +53,33 @@ ObjectRef getAddinButton(const ObjectRef& bar, std::u16string_view caption,
         }
     }
     const bool added = !button;
-    if (added) {
+    if (added)
         button = asObject(controls->call(u"Add", {Arg::named(u"Type", Value{msoControlButton}),
                                                   Arg::named(u"Temporary", Value{true})}));
-        button->put(u"Style", Value{msoButtonIconAndCaption});
-        button->put(u"Caption", Value{std::u16string(caption)});
-    }
-    // Office sends a Click to every control with the pressed one's Tag, and
-    // matches untagged custom buttons by their Id, which is 1 for all of
-    // them: without a Tag of its own another add-in's button would start our
-    // action and ours theirs. Not the menu entry's Tag either, or one press
-    // would run the action twice.
-    button->put(u"Tag", Value{std::u16string(u"ZEBRO.BUTTON")});
-    if (added) {
-        button->put(u"TooltipText", Value{std::u16string(tooltip)});
-        pasteSmallIcon(button);
+    try {
+        if (added) {
+            button->put(u"Style", Value{msoButtonIconAndCaption});
+            button->put(u"Caption", Value{std::u16string(caption)});
+        }
+        // Office sends a Click to every control with the pressed one's Tag, and
+        // matches untagged custom buttons by their Id, which is 1 for all of
+        // them: without a Tag of its own another add-in's button would start our
+        // action and ours theirs. Not the menu entry's Tag either, or one press
+        // would run the action twice.
+        button->put(u"Tag", Value{std::u16string(u"ZEBRO.BUTTON")});
+        if (added) {
+            button->put(u"TooltipText", Value{std::u16string(tooltip)});
+            pasteSmallIcon(button);
+        }
+    } catch (...) {
+        // A button left half made would take presses that nobody hears.
+        if (added) {
+            try {
+                button->call(u"Delete");
+            } catch (...) {
+            }
+        }
+        throw;
     }
     return button;
 }

@@ -83,19 +83,21 @@ def main(build, work):
                   empty["addinsCanUnload"] == {PROG_ID: False}, empty)
         run.quiet("later", later)
 
-    # A failing Access call in the click goes back to Access as the click's
-    # failure: DISP_E_EXCEPTION with the error (27) and its description.
+    # A failing Access call in the click no longer goes back to Access: the
+    # user gets the notice "2304" with its description, the log its entry.
     failing = run.play("failed-click", access(wait(300), BUTTON, faults=[
         {"member": "CurrentObjectType", "occurrence": 1,
          "fail": {"hresult": "0x800A001B", "description": "Gerät nicht bereit"}}]))
     if failing:
-        run.check("failed click: Click failed with error 27 through DISP_E_EXCEPTION",
-                  [(f["call"], f["hresult"], f.get("returned"), f["description"])
-                   for f in failing["hostCallFailures"]]
-                  == [("Click", "0x800A001B", "0x80020009", "Gerät nicht bereit")],
-                  failing["hostCallFailures"])
+        run.check("failed click: the notice 2304 with the description",
+                  [(b["title"], b["text"], b["style"]) for b in failing["messageBoxes"]]
+                  == [(TEXT["2300"], TEXT["2304"].replace("%1", "Gerät nicht bereit"), 64)],
+                  failing["messageBoxes"])
+        run.check("failed click: one log entry",
+                  [l[20:] for l in failing["log"]] == ["### Access action failed: Gerät nicht bereit"],
+                  failing["log"])
         run.check("failed click: nothing started", failing["launches"] == [], failing["launches"])
-        run.quiet("failed click", failing, "hostCallFailures")
+        run.quiet("failed click", failing, "messageBoxes", "log")
 
     # A failed connection: its own entry, one entry from the first tick, then no more ticks.
     failed = run.play("failed-connection", access(wait(400), snap("first"), wait(600),

@@ -42,29 +42,40 @@ def main(build, work):
         # The export keeps Excel's objects until the next one, but not past the connection.
         run.quiet("block", r)
 
-    # Selections turned down with the notice (with no workbook open the
-    # selection is Nothing, no range either), silently, or by a failing Excel
-    # call inside the export; none starts anything, each lets go of what it took.
+    # Selections turned down with the notice 0923 (with no workbook open the
+    # selection is Nothing, no range either), and the ends that tell why the
+    # export failed (the whole sheet, a chart sheet, a failing Excel call
+    # inside the export) with their own notice and log entry; none starts
+    # anything, each lets go of what it took.
     notice = [(TEXT["2300"], TEXT["0923"], 64)]
     paper = [{"member": "Areas", "occurrence": 1,
               "fail": {"hresult": "0x800A001B", "description": "Kein Papier"}}]
-    for name, scenario, boxes in [
-            ("cell", excel("B5", {"A1": "h"}), notice),
-            ("row", excel("A1:D1", {"A1": "h"}), notice),
-            ("column", excel("A1:A10", {"A1": "h"}), notice),
-            ("chart", excel({"kind": "chart"}, {"A1": "h"}), notice),
+    past600 = "Excel export: the selection reaches past row 600: Subscript out of range"
+    for name, scenario, boxes, log in [
+            ("cell", excel("B5", {"A1": "h"}), notice, None),
+            ("row", excel("A1:D1", {"A1": "h"}), notice, None),
+            ("column", excel("A1:A10", {"A1": "h"}), notice, None),
+            ("chart", excel({"kind": "chart"}, {"A1": "h"}), notice, None),
             ("noworkbook", {"host": "Excel", "excel": {"workbook": None},
-                            "steps": [{"click": "button"}]}, notice),
-            ("wholesheet", excel("A:XFD", {"A1": "h", "B1": "i", "A2": "x"}), []),
-            ("chartsheet", excel("A1:B2", {"A1": "h"}, kind="chart"), []),
-            ("failedexport", dict(excel("A1:B2", {"A1": "h"}), faults=paper), [])]:
+                            "steps": [{"click": "button"}]}, notice, None),
+            ("wholesheet", excel("A:XFD", {"A1": "h", "B1": "i", "A2": "x"}),
+             [(TEXT["2300"], TEXT["0925"].replace("%1", "600"), 64)], past600),
+            ("chartsheet", excel("A1:B2", {"A1": "h"}, kind="chart"),
+             [(TEXT["2300"], TEXT["0924"], 64)],
+             "Excel export: the active sheet is not a worksheet: "),
+            ("failedexport", dict(excel("A1:B2", {"A1": "h"}), faults=paper),
+             [(TEXT["2300"], TEXT["0928"].replace("%1", "Kein Papier"), 64)],
+             "Excel export: Excel refused a call: Kein Papier")]:
         r = run.play(name, scenario)
         if r:
-            run.check(f"{name}: the notice given, if any",
+            run.check(f"{name}: the notice given",
                       [(b["title"], b["text"], b["style"]) for b in r["messageBoxes"]] == boxes,
                       r["messageBoxes"])
             run.check(f"{name}: nothing started", r["launches"] == [], r["launches"])
-            run.quiet(name, r, "messageBoxes")
+            if log:
+                run.check(f"{name}: one log entry", len(r["log"]) == 1
+                          and r["log"][0][20:].startswith("### " + log), r["log"])
+            run.quiet(name, r, "messageBoxes", *(["log"] if log else []))
             if name == "failedexport":
                 run.check("failedexport: the fault was hit", any(c["faulted"] for c in r["calls"]),
                           r["calls"])

@@ -88,6 +88,15 @@ TEST_F(CommandBarsTest, GetAddinButtonTakesOnlyAButtonWithTheExactCaption) {
     EXPECT_EQ(bar->controls()->list().size(), 4u);
 }
 
+TEST_F(CommandBarsTest, AButtonThatCannotBeFinishedIsDeletedAgain) {
+    // Its face cannot be pasted (the clipboard holds nothing for it): a
+    // button left half made would take presses that no handler hears.
+    auto bar = bars->add(u"Tb", kMsoBarTop, false, true);
+    model::setClipboardSource([]() -> std::optional<model::ClipboardPicture> { return {}; });
+    EXPECT_THROW(getAddinButton(bar, u"Labels", u"Print labels"), torva::Error);
+    EXPECT_TRUE(bar->controls()->list().empty());
+}
+
 TEST_F(CommandBarsTest, AddMenuEntryReplacesEveryEntryWithItsCaption) {
     auto controls = tools->controls();
     auto old1 = addButton(*controls, u"Label");
