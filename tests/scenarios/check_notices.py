@@ -214,6 +214,10 @@ def silent_ends(n, lang, table, string_table):
     locked = [
         ("export-folder-locked", excel("A1:B3", ADDRESSES), "0927", None,
          "Excel export: the export file could not be written: "),
+        ("contact-folder-locked", {"host": "Outlook", "outlook": CONTACTS,
+                                   "steps": [{"dialog": {"select": [0], "press": "OK"}},
+                                             {"messageBox": "OK"}, {"click": "button"}]},
+         "0947", None, "Outlook export: the export file could not be written: "),
         ("handoff-folder-locked", {"host": "Word", "steps": [{"messageBox": "OK"},
                                                               {"click": "button"}]},
          "2301", None, "Could not write the hand-off file: "),
@@ -223,7 +227,7 @@ def silent_ends(n, lang, table, string_table):
         folder = n.temp(name)
         r = n.play_locked(name, dict(scenario, tempFolder=windows(folder), **more), folder)
         if r:
-            values = [windows(folder)] + ([None] if sid == "0927" else [])
+            values = [windows(folder)] + ([None] if sid in ("0927", "0947") else [])
             n.one_notice(name, r, table, sid, values, log_text, folder)
 
 

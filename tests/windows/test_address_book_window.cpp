@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -316,4 +317,41 @@ TEST(AddressBookWindow, RightToLeftAndTheCloseBoxPressNothing) {
         &oks, &cancels);
     EXPECT_TRUE(rtl);
     EXPECT_EQ(oks + cancels, 0);
+}
+
+// Made for the host's window: owned by it, centred over it wherever it stands
+// on the screen (here on the right of a wide one, where the primary screen's
+// centre is far away), and without a taskbar button of its own.
+TEST(AddressBookWindow, OwnedByTheHostWindowAndCentredOverIt) {
+    HWND host = makeTopLevelWindow(L"Host");
+    ASSERT_NE(host, nullptr);
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const RECT places[] = {{10, 10, 610, 410}, {screenWidth - 700, 150, screenWidth - 100, 650}};
+    for (const RECT& place : places) {
+        MoveWindow(host, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                   TRUE);
+        auto view = createAddressBookView(reinterpret_cast<intptr_t>(host));
+        localise(*view, false);
+        int oks = 0, cancels = 0;
+        bool checked = false;
+        showAndCheck(
+            *view,
+            [&](HWND dialog) {
+                ASSERT_NE(dialog, nullptr);
+                checked = true;
+                EXPECT_EQ(GetWindow(dialog, GW_OWNER), host);
+                EXPECT_FALSE(GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+                EXPECT_FALSE(IsWindowEnabled(host));
+                RECT d, h;
+                GetWindowRect(dialog, &d);
+                GetWindowRect(host, &h);
+                EXPECT_LE(std::abs((d.left + d.right) - (h.left + h.right)), 4) << place.left;
+                EXPECT_LE(std::abs((d.top + d.bottom) - (h.top + h.bottom)), 4) << place.left;
+                SendMessageW(GetDlgItem(dialog, win::kIdCancel), BM_CLICK, 0, 0);
+            },
+            &oks, &cancels);
+        EXPECT_TRUE(checked);
+        EXPECT_TRUE(IsWindowEnabled(host));
+    }
+    DestroyWindow(host);
 }
