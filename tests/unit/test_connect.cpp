@@ -13,6 +13,7 @@
 
 #include "Access.h"
 #include "CommandBars.h"
+#include "Excel.h"
 #include "test_connect_support.h"
 #include "Hosts.h"
 #include "host/ConnectClass.h"
@@ -400,4 +401,67 @@ TEST_F(Connect, ClicksOfADestroyedObjectReachNobody) {
     ASSERT_TRUE(button);
     button->click();
     EXPECT_TRUE(platform::posix::recorder().shellCalls.empty());
+}
+
+// A press in each host that cannot start Plakora: no exception back to the
+// host, one notice over the host's main window as that host gives it
+// (Excel's Hwnd, Word's ActiveWindow.Hwnd, Access's hWndAccessApp).
+TEST_F(Connect, APressThatCannotStartPlakoraTellsTheUserOverTheHostsWindow) {
+    std::filesystem::remove(folders_->root / "addin" / "plakora.exe");
+    const std::u16string addinFolder = fromUtf8((folders_->root / "addin").string());
+    ExcelSetup block;
+    block.selection = u"A1:B2";
+    AccessSetup table;
+    table.database = u"C:\\shop.accdb";
+    table.currentObjectName = u"Orders";
+    const struct {
+        HostKind kind;
+        intptr_t window;
+    } hosts[] = {{HostKind::Excel, 0x1E1}, {HostKind::Word, 0x3D3}, {HostKind::Access, 0xACC}};
+    for (const auto& h : hosts) {
+        SCOPED_TRACE(toUtf8(hostName(h.kind)));
+        platform::posix::recorder().messageBoxes.clear();
+        HostOptions options;
+        options.mainWindow = h.window;
+        auto bars = makeHostCommandBars(hostName(h.kind));
+        ObjectRef app =
+            h.kind == HostKind::Excel    ? ObjectRef(makeExcelApplication(bars, options, block))
+            : h.kind == HostKind::Access ? ObjectRef(makeAccessApplication(bars, options, table))
+                                         : ObjectRef(makeApplication(h.kind, bars, options));
+        auto addin = createFor(h.kind);
+        addin->AddinInstance_OnConnection(
+            app, 1,
+            std::make_shared<COMAddIn>(u"TorvaAddIn.Torva" + hostName(h.kind) + u"Connect", u"d"));
+        EXPECT_NO_THROW(addin->myCommandbarbutton_Click());
+        const auto& boxes = platform::posix::recorder().messageBoxes;
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, u"No plakora.exe beside " + addinFolder);
+        EXPECT_EQ(boxes[0].owner, h.window);
+        EXPECT_EQ(boxes[0].style, 64u);
+    }
+}
+
+// Whatever else fails in a press ends in the notice 2304 with the failure's
+// description and a log entry, never back in the host; without a host
+// window to own it, the notice is task-modal.
+TEST_F(Connect, AnyOtherFailureOfAPressEndsInTheNotice2304) {
+    auto addin = create<TorvaAccessConnect>();
+    HostOptions declining;
+    declining.wrongApplication = true;
+    AccessSetup table;
+    table.database = u"C:\\shop.accdb";
+    addin->AddinInstance_OnConnection(
+        makeAccessApplication(makeHostCommandBars(u"Access"), declining, table), 1,
+        std::make_shared<COMAddIn>(u"TorvaAddIn.TorvaAccessConnect", u"d"));
+    folders_->markLog();
+    EXPECT_NO_THROW(addin->myMenuButton_Click());
+    const auto& boxes = platform::posix::recorder().messageBoxes;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.substr(0, 8), u"Failed: ");
+    EXPECT_GT(boxes[0].text.size(), 8u);
+    EXPECT_EQ(boxes[0].owner, 0);
+    EXPECT_EQ(boxes[0].style, 64u | 0x2000u);
+    const auto log = folders_->newLogLines();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find(" ### Access action failed: "), std::string::npos) << log[0];
 }
