@@ -202,7 +202,11 @@ TEST_F(HandOff, AFailedLaunchEndsInItsNoticeAndLogEntryAndLeavesNoHandOff) {
         rec.messageBoxes.clear();
         rec.shellCalls.clear();
         rec.shellResult = c.shellAnswer;
-        rec.profileWritesFail = c.handOffRefused;
+        // The hand-off is begun (RUNMODE) and then refused: the begun file goes too.
+        if (c.handOffRefused)
+            rec.profileWritesLeft = 1;
+        else
+            rec.profileWritesLeft.reset();
         fs::remove_all(work());
         fs::create_directories(work());
         fs::remove(addin() / "plakora.exe");

@@ -50,9 +50,10 @@ struct Recorder {
     // Overrides for the tests; empty means the real value.
     std::optional<std::u16string> moduleFolder;
     std::optional<std::u16string> tempFolder;
-    // The profile writer refuses every key, as on a folder that takes no
-    // new file (the log's existing file still takes its lines).
-    bool profileWritesFail = false;
+    // How many more keys the profile writer takes before it refuses every
+    // one, as a disk that fills up (the log's existing file still takes its
+    // lines); none: no limit.
+    std::optional<int> profileWritesLeft;
     // What ShellExecuteA answers (a value above 32 accepts the start).
     intptr_t shellResult = 42;
     // The App Paths registration, in the order the platform reads it.

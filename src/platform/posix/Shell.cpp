@@ -77,7 +77,8 @@ std::vector<std::string> readLines(const std::string& path) {
 
 bool writeProfileString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path) {
-    if (posix::recorder().profileWritesFail) return false;
+    auto& left = posix::recorder().profileWritesLeft;
+    if (left && (*left)-- <= 0) return false;
     std::vector<std::string> lines = readLines(path);
 
     // Find the section and, within it, the key.
