@@ -288,6 +288,15 @@ def main(build, work):
         elif r:
             run.check(f"{name}: the dialog showed", False, r["dialogs"])
 
+    # Access's notices belong to its window too (hWndAccessApp).
+    r = run.play("access-owned", {"host": "Access", "access": {
+        "database": "C:\\data\\shop.accdb", "currentObject": {"type": 2, "name": "Kunden"}},
+        "steps": [{"wait": 300}, {"messageBox": "OK"}, {"click": "button"}]})
+    if r:
+        run.check("access-owned: the notice 0934", [b["text"] for b in r["messageBoxes"]]
+                  == [decoded_table(os.path.join(build, "Torva.Sys"))["0934"]], r["messageBoxes"])
+        n.owned("access-owned", r)
+
     # The members that give the host's window fail: each notice still
     # shows, task-modal (no owner, the host window disabled all the same),
     # and the press completes without failing back to the host.
