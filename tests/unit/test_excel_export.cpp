@@ -195,7 +195,9 @@ TEST_F(ExcelExport, EachFailedExportEndsInItsNoticeAndLogEntryAndLeavesNoFile) {
         const auto& box = platform::posix::recorder().messageBoxes[0];
         // The folder's notice goes on with the system's reason.
         EXPECT_EQ(box.text.substr(0, c.notice.size()), c.notice);
-        if (std::string(c.name) != "folder gone") EXPECT_EQ(box.text, c.notice);
+        if (std::string(c.name) != "folder gone") {
+            EXPECT_EQ(box.text, c.notice);
+        }
         EXPECT_EQ(box.caption, u"Plakora Hinweis");
         EXPECT_EQ(box.style, 64u | 0x2000u);
         const std::string log = read(dir / "torva.log");
