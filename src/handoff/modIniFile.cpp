@@ -45,9 +45,9 @@ void writeIniValue(std::u16string_view section, std::u16string_view key, std::u1
     const std::string valueA = platform::toAnsi(value);
     const std::string pathA = platform::toAnsi(path);
     // 2./3. The writer; zero means the key is not on disk
+    // The error carries only the file's path: whoever reports it says what failed.
     if (!platform::writeProfileString(sectionA, keyA, valueA, pathA))
-        throw Error(kErrorHandOffWrite,
-                    u"The hand-off file could not be written: " + std::u16string(path));
+        throw Error(kErrorHandOffWrite, std::u16string(path));
 }
 
 }  // namespace torva

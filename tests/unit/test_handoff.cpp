@@ -189,7 +189,7 @@ TEST_F(HandOff, AFailedLaunchEndsInItsNoticeAndLogEntryAndLeavesNoHandOff) {
     };
     const Case cases[] = {
         {"hand-off", true, true, 42, u"Ordner " + workFolder + u" nicht beschreibbar",
-         " ### Could not write the hand-off file: The hand-off file could not be written: "},
+         " ### Could not write the hand-off file: " + toUtf8(workFolder) + "\\rad"},
         {"no plakora", false, false, 42, u"Kein Plakora; Add-in liegt in " + addinFolder,
          " ### plakora.exe not found: neither in "},
         {"refused", false, true, 2,
