@@ -31,13 +31,25 @@ void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD) {
     if (whileShown) whileShown(dialog);
 }
 
+// What one showing of the dialog came to.
+struct Showing {
+    int oks = 0;
+    int cancels = 0;
+    bool checked = false;  // the check ran on a dialog that was on screen
+};
+
 // Shows the dialog and runs `check` on its window once it is on screen.
-void showAndCheck(AddressBookView& view, std::function<void(HWND)> check, int* oks, int* cancels) {
-    whileShown = std::move(check);
+Showing showAndCheck(AddressBookView& view, std::function<void(HWND)> check) {
+    Showing shown;
+    whileShown = [&shown, &check](HWND dialog) {
+        if (!dialog) return;  // `checked` stays false and the test fails on it
+        shown.checked = true;
+        check(dialog);
+    };
     SetTimer(nullptr, 0, 200, onTimer);
-    view.showModal([&view, oks] { ++*oks, view.hide(); },
-                   [&view, cancels] { ++*cancels, view.hide(); });
+    view.showModal([&] { ++shown.oks, view.hide(); }, [&] { ++shown.cancels, view.hide(); });
     whileShown = nullptr;
+    return shown;
 }
 
 std::wstring textOf(HWND h) {
@@ -120,76 +132,68 @@ TEST(AddressBookWindow, LayoutTextsFontsTooltipsAndTabOrder) {
     auto view = createAddressBookView();
     localise(*view, false);
     view->setEnabled(Ctl::cmdOK, false);
-    int oks = 0, cancels = 0;
-    bool checked = false;
-    showAndCheck(
-        *view,
-        [&](HWND dialog) {
-            ASSERT_NE(dialog, nullptr);
-            checked = true;
-            HDC screen = GetDC(nullptr);
-            const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-            ReleaseDC(nullptr, screen);
-            RECT client;
-            GetClientRect(dialog, &client);
-            EXPECT_EQ(client.right, win::twipsToPixels(kAddressBookClientWidth, dpi));
-            EXPECT_EQ(client.bottom, win::twipsToPixels(kAddressBookClientHeight, dpi));
-            EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
-            for (const auto& c : kAddressBookLayout) {
-                HWND h = GetDlgItem(dialog, win::controlId(c.id));
-                ASSERT_NE(h, nullptr);
-                const RECT r = clientRectOf(dialog, h);
-                EXPECT_EQ(r.left, win::twipsToPixels(c.left, dpi))
-                    << std::string(c.name.begin(), c.name.end());
-                EXPECT_EQ(r.top, win::twipsToPixels(c.top, dpi));
-                EXPECT_EQ(r.right - r.left, win::twipsToPixels(c.width, dpi));
-                EXPECT_EQ(r.bottom - r.top, win::twipsToPixels(c.height, dpi));
-                LOGFONTW lf{};
-                GetObjectW(reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)), sizeof lf,
-                           &lf);
-                EXPECT_STREQ(lf.lfFaceName, c.kind == CtlKind::ListBox ? L"Arial" : L"Tahoma");
-                EXPECT_EQ(lf.lfHeight, -MulDiv(c.kind == CtlKind::ListBox ? 10 : 8, dpi, 72));
-                if (c.kind != CtlKind::ListBox) {
-                    EXPECT_EQ(textOf(h), std::wstring(c.name.begin(), c.name.end()));
-                }
-                if (!c.tag.empty()) {
-                    const std::u16string tip = u"tip " + std::u16string(c.tag);
-                    EXPECT_EQ(tooltipText(tooltipOf(dialog), dialog, h),
-                              std::wstring(tip.begin(), tip.end()))
-                        << std::string(c.name.begin(), c.name.end());
-                }
+    const Showing shown = showAndCheck(*view, [&](HWND dialog) {
+        HDC screen = GetDC(nullptr);
+        const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        RECT client;
+        GetClientRect(dialog, &client);
+        EXPECT_EQ(client.right, win::twipsToPixels(kAddressBookClientWidth, dpi));
+        EXPECT_EQ(client.bottom, win::twipsToPixels(kAddressBookClientHeight, dpi));
+        EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
+        for (const auto& c : kAddressBookLayout) {
+            HWND h = GetDlgItem(dialog, win::controlId(c.id));
+            ASSERT_NE(h, nullptr);
+            const RECT r = clientRectOf(dialog, h);
+            EXPECT_EQ(r.left, win::twipsToPixels(c.left, dpi))
+                << std::string(c.name.begin(), c.name.end());
+            EXPECT_EQ(r.top, win::twipsToPixels(c.top, dpi));
+            EXPECT_EQ(r.right - r.left, win::twipsToPixels(c.width, dpi));
+            EXPECT_EQ(r.bottom - r.top, win::twipsToPixels(c.height, dpi));
+            LOGFONTW lf{};
+            GetObjectW(reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+            EXPECT_STREQ(lf.lfFaceName, c.kind == CtlKind::ListBox ? L"Arial" : L"Tahoma");
+            EXPECT_EQ(lf.lfHeight, -MulDiv(c.kind == CtlKind::ListBox ? 10 : 8, dpi, 72));
+            if (c.kind != CtlKind::ListBox) {
+                EXPECT_EQ(textOf(h), std::wstring(c.name.begin(), c.name.end()));
             }
-            // Tab order: the children in z-order are the layout's tab indices.
-            std::vector<int> order;
-            for (HWND h = GetWindow(dialog, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
-                order.push_back(GetDlgCtrlID(h));
-            EXPECT_EQ(order, (std::vector<int>{win::kIdList, win::kIdLabel, win::kIdOK,
-                                               win::kIdCancel, win::kIdPrivate, win::kIdBusiness}));
-            // The arrow keys move between the two options only.
-            HWND business = GetDlgItem(dialog, win::kIdBusiness);
-            HWND privat = GetDlgItem(dialog, win::kIdPrivate);
-            EXPECT_EQ(GetNextDlgGroupItem(dialog, business, FALSE), privat);
-            EXPECT_EQ(GetNextDlgGroupItem(dialog, privat, TRUE), business);
-            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, win::kIdOK)));
-            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, win::kIdCancel)));
-            EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdBusiness), BM_GETCHECK, 0, 0),
-                      BST_CHECKED);
-            EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdList), LB_GETSEL, 0, 0), 1);
-            EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdList), LB_GETITEMDATA, 1, 0), -1);
-            // The option buttons exclude each other when clicked.
-            SendMessageW(GetDlgItem(dialog, win::kIdPrivate), BM_CLICK, 0, 0);
-            EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdBusiness), BM_GETCHECK, 0, 0),
-                      BST_UNCHECKED);
-            // Escape and IDOK press no button.
-            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            EXPECT_TRUE(IsWindowVisible(dialog));
-            SendMessageW(GetDlgItem(dialog, win::kIdCancel), BM_CLICK, 0, 0);
-        },
-        &oks, &cancels);
-    EXPECT_TRUE(checked);
-    EXPECT_EQ(cancels, 1);
-    EXPECT_EQ(oks, 0);
+            if (!c.tag.empty()) {
+                const std::u16string tip = u"tip " + std::u16string(c.tag);
+                EXPECT_EQ(tooltipText(tooltipOf(dialog), dialog, h),
+                          std::wstring(tip.begin(), tip.end()))
+                    << std::string(c.name.begin(), c.name.end());
+            }
+        }
+        // Tab order: the children in z-order are the layout's tab indices.
+        std::vector<int> order;
+        for (HWND h = GetWindow(dialog, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+            order.push_back(GetDlgCtrlID(h));
+        EXPECT_EQ(order, (std::vector<int>{win::kIdList, win::kIdLabel, win::kIdOK, win::kIdCancel,
+                                           win::kIdPrivate, win::kIdBusiness}));
+        // The arrow keys move between the two options only.
+        HWND business = GetDlgItem(dialog, win::kIdBusiness);
+        HWND privat = GetDlgItem(dialog, win::kIdPrivate);
+        EXPECT_EQ(GetNextDlgGroupItem(dialog, business, FALSE), privat);
+        EXPECT_EQ(GetNextDlgGroupItem(dialog, privat, TRUE), business);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, win::kIdOK)));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, win::kIdCancel)));
+        EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdBusiness), BM_GETCHECK, 0, 0),
+                  BST_CHECKED);
+        EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdList), LB_GETSEL, 0, 0), 1);
+        EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdList), LB_GETITEMDATA, 1, 0), -1);
+        // The option buttons exclude each other when clicked.
+        SendMessageW(GetDlgItem(dialog, win::kIdPrivate), BM_CLICK, 0, 0);
+        EXPECT_EQ(SendMessageW(GetDlgItem(dialog, win::kIdBusiness), BM_GETCHECK, 0, 0),
+                  BST_UNCHECKED);
+        // Escape and IDOK press no button.
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        SendMessageW(GetDlgItem(dialog, win::kIdCancel), BM_CLICK, 0, 0);
+    });
+    EXPECT_TRUE(shown.checked);
+    EXPECT_EQ(shown.cancels, 1);
+    EXPECT_EQ(shown.oks, 0);
     EXPECT_TRUE(view->optionSelected(Ctl::rbPrivate));
 }
 
@@ -224,23 +228,18 @@ TEST(AddressBookWindow, EnterPressesOnlyTheFocusedButton) {
         SCOPED_TRACE(button);
         auto view = createAddressBookView();
         localise(*view, false);
-        int oks = 0, cancels = 0;
         enterTarget = button;
         shownAtEnter = false;
-        showAndCheck(
-            *view,
-            [&](HWND dialog) {
-                ASSERT_NE(dialog, nullptr);
-                pressKey(GetDlgItem(dialog, win::kIdList), VK_RETURN);
-                pressKey(GetDlgItem(dialog, win::kIdList), VK_ESCAPE);
-                // Once the loop has handled those keys, Enter on the button.
-                SetTimer(nullptr, 0, 200, pressEnterOnTarget);
-            },
-            &oks, &cancels);
+        const Showing shown = showAndCheck(*view, [&](HWND dialog) {
+            pressKey(GetDlgItem(dialog, win::kIdList), VK_RETURN);
+            pressKey(GetDlgItem(dialog, win::kIdList), VK_ESCAPE);
+            // Once the loop has handled those keys, Enter on the button.
+            SetTimer(nullptr, 0, 200, pressEnterOnTarget);
+        });
         KillTimer(nullptr, closeFallback);
         EXPECT_TRUE(shownAtEnter);  // the keys on the list closed nothing
-        EXPECT_EQ(oks, button == win::kIdOK ? 1 : 0);
-        EXPECT_EQ(cancels, button == win::kIdCancel ? 1 : 0);
+        EXPECT_EQ(shown.oks, button == win::kIdOK ? 1 : 0);
+        EXPECT_EQ(shown.cancels, button == win::kIdCancel ? 1 : 0);
     }
 }
 
@@ -269,29 +268,22 @@ TEST(AddressBookWindow, ModalToTheThreadsWindowsAndKeepsItsFocus) {
     EnableWindow(disabledBefore, FALSE);
     auto view = createAddressBookView();
     localise(*view, false);
-    int oks = 0, cancels = 0;
-    bool checked = false;
-    showAndCheck(
-        *view,
-        [&](HWND dialog) {
-            ASSERT_NE(dialog, nullptr);
-            checked = true;
-            EXPECT_FALSE(IsWindowEnabled(host));
-            EXPECT_TRUE(IsWindowEnabled(dialog));
-            HWND cancel = GetDlgItem(dialog, win::kIdCancel);
-            SetFocus(cancel);
-            // Away to a window opened meanwhile, and back.
-            HWND other = makeTopLevelWindow(L"Other");
-            SetActiveWindow(other);
-            EXPECT_NE(GetActiveWindow(), dialog);
-            SetActiveWindow(dialog);
-            EXPECT_EQ(GetFocus(), cancel);
-            DestroyWindow(other);
-            SendMessageW(cancel, BM_CLICK, 0, 0);
-        },
-        &oks, &cancels);
-    EXPECT_TRUE(checked);
-    EXPECT_EQ(cancels, 1);
+    const Showing shown = showAndCheck(*view, [&](HWND dialog) {
+        EXPECT_FALSE(IsWindowEnabled(host));
+        EXPECT_TRUE(IsWindowEnabled(dialog));
+        HWND cancel = GetDlgItem(dialog, win::kIdCancel);
+        SetFocus(cancel);
+        // Away to a window opened meanwhile, and back.
+        HWND other = makeTopLevelWindow(L"Other");
+        SetActiveWindow(other);
+        EXPECT_NE(GetActiveWindow(), dialog);
+        SetActiveWindow(dialog);
+        EXPECT_EQ(GetFocus(), cancel);
+        DestroyWindow(other);
+        SendMessageW(cancel, BM_CLICK, 0, 0);
+    });
+    EXPECT_TRUE(shown.checked);
+    EXPECT_EQ(shown.cancels, 1);
     EXPECT_TRUE(IsWindowEnabled(host));
     EXPECT_EQ(GetActiveWindow(), host) << "enabled only after the dialog was hidden";
     EXPECT_FALSE(IsWindowEnabled(disabledBefore))
@@ -303,20 +295,15 @@ TEST(AddressBookWindow, ModalToTheThreadsWindowsAndKeepsItsFocus) {
 TEST(AddressBookWindow, RightToLeftAndTheCloseBoxPressNothing) {
     auto view = createAddressBookView();
     localise(*view, true);
-    int oks = 0, cancels = 0;
     bool rtl = false;
-    showAndCheck(
-        *view,
-        [&](HWND dialog) {
-            ASSERT_NE(dialog, nullptr);
-            rtl = (GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
-            EXPECT_TRUE(GetWindowLongPtrW(GetDlgItem(dialog, win::kIdOK), GWL_EXSTYLE) &
-                        WS_EX_RTLREADING);
-            PostMessageW(dialog, WM_CLOSE, 0, 0);
-        },
-        &oks, &cancels);
+    const Showing shown = showAndCheck(*view, [&](HWND dialog) {
+        rtl = (GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+        EXPECT_TRUE(GetWindowLongPtrW(GetDlgItem(dialog, win::kIdOK), GWL_EXSTYLE) &
+                    WS_EX_RTLREADING);
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    });
     EXPECT_TRUE(rtl);
-    EXPECT_EQ(oks + cancels, 0);
+    EXPECT_EQ(shown.oks + shown.cancels, 0);
 }
 
 // Made for the host's window: owned by it, centred over it wherever it stands
@@ -332,25 +319,18 @@ TEST(AddressBookWindow, OwnedByTheHostWindowAndCentredOverIt) {
                    TRUE);
         auto view = createAddressBookView(reinterpret_cast<intptr_t>(host));
         localise(*view, false);
-        int oks = 0, cancels = 0;
-        bool checked = false;
-        showAndCheck(
-            *view,
-            [&](HWND dialog) {
-                ASSERT_NE(dialog, nullptr);
-                checked = true;
-                EXPECT_EQ(GetWindow(dialog, GW_OWNER), host);
-                EXPECT_FALSE(GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);
-                EXPECT_FALSE(IsWindowEnabled(host));
-                RECT d, h;
-                GetWindowRect(dialog, &d);
-                GetWindowRect(host, &h);
-                EXPECT_LE(std::abs((d.left + d.right) - (h.left + h.right)), 4) << place.left;
-                EXPECT_LE(std::abs((d.top + d.bottom) - (h.top + h.bottom)), 4) << place.left;
-                SendMessageW(GetDlgItem(dialog, win::kIdCancel), BM_CLICK, 0, 0);
-            },
-            &oks, &cancels);
-        EXPECT_TRUE(checked);
+        const Showing shown = showAndCheck(*view, [&](HWND dialog) {
+            EXPECT_EQ(GetWindow(dialog, GW_OWNER), host);
+            EXPECT_FALSE(GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+            EXPECT_FALSE(IsWindowEnabled(host));
+            RECT d, h;
+            GetWindowRect(dialog, &d);
+            GetWindowRect(host, &h);
+            EXPECT_LE(std::abs((d.left + d.right) - (h.left + h.right)), 4) << place.left;
+            EXPECT_LE(std::abs((d.top + d.bottom) - (h.top + h.bottom)), 4) << place.left;
+            SendMessageW(GetDlgItem(dialog, win::kIdCancel), BM_CLICK, 0, 0);
+        });
+        EXPECT_TRUE(shown.checked);
         EXPECT_TRUE(IsWindowEnabled(host));
     }
     DestroyWindow(host);
