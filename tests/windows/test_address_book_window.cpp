@@ -16,6 +16,7 @@
 
 #include "addressbook/AddressBookView.h"
 #include "addressbook/win/AddressBookWindow.h"
+#include "platform/win/Handle.h"
 
 using namespace torva;
 
@@ -246,14 +247,15 @@ TEST(AddressBookWindow, EnterPressesOnlyTheFocusedButton) {
 namespace {
 
 // A window of the dialog's thread, as the host's main window is.
-HWND makeTopLevelWindow(const wchar_t* title) {
+win::UniqueWindow makeTopLevelWindow(const wchar_t* title) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"TorvaTestHost";
     RegisterClassW(&wc);  // already there after the first call
-    return CreateWindowExW(0, L"TorvaTestHost", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
-                           300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    return win::UniqueWindow(CreateWindowExW(0, L"TorvaTestHost", title,
+                                             WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
+                                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
 }
 
 }  // namespace
@@ -262,8 +264,9 @@ HWND makeTopLevelWindow(const wchar_t* title) {
 // dialog is shown and are enabled again, before it hides, exactly those it
 // disabled; coming back to the dialog gives the focus back to its control.
 TEST(AddressBookWindow, ModalToTheThreadsWindowsAndKeepsItsFocus) {
-    HWND host = makeTopLevelWindow(L"Host");
-    HWND disabledBefore = makeTopLevelWindow(L"Disabled before");
+    const auto hostWindow = makeTopLevelWindow(L"Host");
+    const auto disabledWindow = makeTopLevelWindow(L"Disabled before");
+    HWND host = hostWindow.get(), disabledBefore = disabledWindow.get();
     ASSERT_TRUE(host && disabledBefore);
     EnableWindow(disabledBefore, FALSE);
     auto view = createAddressBookView();
@@ -274,12 +277,11 @@ TEST(AddressBookWindow, ModalToTheThreadsWindowsAndKeepsItsFocus) {
         HWND cancel = GetDlgItem(dialog, win::kIdCancel);
         SetFocus(cancel);
         // Away to a window opened meanwhile, and back.
-        HWND other = makeTopLevelWindow(L"Other");
-        SetActiveWindow(other);
+        const auto other = makeTopLevelWindow(L"Other");
+        SetActiveWindow(other.get());
         EXPECT_NE(GetActiveWindow(), dialog);
         SetActiveWindow(dialog);
         EXPECT_EQ(GetFocus(), cancel);
-        DestroyWindow(other);
         SendMessageW(cancel, BM_CLICK, 0, 0);
     });
     EXPECT_TRUE(shown.checked);
@@ -288,8 +290,6 @@ TEST(AddressBookWindow, ModalToTheThreadsWindowsAndKeepsItsFocus) {
     EXPECT_EQ(GetActiveWindow(), host) << "enabled only after the dialog was hidden";
     EXPECT_FALSE(IsWindowEnabled(disabledBefore))
         << "enabled although the dialog did not disable it";
-    DestroyWindow(disabledBefore);
-    DestroyWindow(host);
 }
 
 TEST(AddressBookWindow, RightToLeftAndTheCloseBoxPressNothing) {
@@ -310,7 +310,8 @@ TEST(AddressBookWindow, RightToLeftAndTheCloseBoxPressNothing) {
 // on the screen (here on the right of a wide one, where the primary screen's
 // centre is far away), and without a taskbar button of its own.
 TEST(AddressBookWindow, OwnedByTheHostWindowAndCentredOverIt) {
-    HWND host = makeTopLevelWindow(L"Host");
+    const auto hostWindow = makeTopLevelWindow(L"Host");
+    HWND host = hostWindow.get();
     ASSERT_NE(host, nullptr);
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const RECT places[] = {{10, 10, 610, 410}, {screenWidth - 700, 150, screenWidth - 100, 650}};
@@ -333,5 +334,4 @@ TEST(AddressBookWindow, OwnedByTheHostWindowAndCentredOverIt) {
         EXPECT_TRUE(shown.checked);
         EXPECT_TRUE(IsWindowEnabled(host));
     }
-    DestroyWindow(host);
 }

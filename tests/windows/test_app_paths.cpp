@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/win/Handle.h"
 
 using namespace torva;
 
@@ -17,12 +18,12 @@ const wchar_t kKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\torva-test-plakora.exe";
 
 void setDefault(HKEY root, DWORD type, const std::wstring& value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(root, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+    win::UniqueHkey key;
+    ASSERT_EQ(
+        RegCreateKeyExW(root, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr),
+        ERROR_SUCCESS);
+    RegSetValueExW(key.get(), nullptr, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
 }
 
 struct Entries {

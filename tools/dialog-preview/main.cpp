@@ -44,9 +44,8 @@ struct ScreenDc {
     }
 };
 
-inline void deleteDc(HDC dc) noexcept { DeleteDC(dc); }
-using UniqueDc = win::UniqueHandle<HDC, deleteDc>;
-using UniqueBitmap = win::UniqueHandle<HBITMAP, win::closeGdiObject>;
+using win::UniqueBitmap;
+using win::UniqueDc;
 
 // The window's client area as the screen shows it. From the screen, not
 // PrintWindow: Wine's PrintWindow leaves the child controls out. Without a

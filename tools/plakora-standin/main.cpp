@@ -11,14 +11,9 @@
 #include <string>
 #include <string_view>
 
-namespace {
+#include "platform/win/Handle.h"
 
-struct HandleCloser {
-    HANDLE h;
-    ~HandleCloser() {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-};
+namespace {
 
 std::string toUtf8(std::wstring_view text) {
     if (text.empty()) return {};
@@ -41,14 +36,14 @@ std::wstring fromAnsi(std::string_view text) {
 }
 
 std::optional<std::string> readBytes(const std::wstring& path) {
-    HandleCloser file{CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.h == INVALID_HANDLE_VALUE) return std::nullopt;
+    const torva::win::UniqueFile file(CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
     std::string bytes;
     char buffer[65536];
     DWORD got = 0;
-    while (ReadFile(file.h, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
         bytes.append(buffer, got);
     return bytes;
 }
@@ -182,12 +177,12 @@ std::wstring profileValue(const std::wstring& file, const wchar_t* section, cons
 }
 
 bool appendLine(const std::wstring& path, const std::string& line) {
-    HandleCloser file{CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.h == INVALID_HANDLE_VALUE) return false;
+    const torva::win::UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD written = 0;
-    return WriteFile(file.h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+    return WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
            written == line.size();
 }
 

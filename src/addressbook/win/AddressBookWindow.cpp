@@ -23,12 +23,6 @@ namespace {
 
 constexpr const wchar_t* kClassName = kAddressBookClass;
 
-using UniqueFont = UniqueHandle<HFONT, closeGdiObject>;
-inline void destroyIcon(HICON icon) noexcept { DestroyIcon(icon); }
-using UniqueIcon = UniqueHandle<HICON, destroyIcon>;
-inline void destroyWindow(HWND hwnd) noexcept { DestroyWindow(hwnd); }
-using UniqueWindow = UniqueHandle<HWND, destroyWindow>;
-
 // The module this code lives in (the add-in DLL, or a test program): the
 // window class belongs to it, so that it goes when the DLL goes.
 const int kModuleAnchor = 0;

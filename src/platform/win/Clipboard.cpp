@@ -13,10 +13,8 @@ namespace torva::platform {
 
 namespace {
 
-void freeGlobal(HGLOBAL h) noexcept { GlobalFree(h); }
-using UniqueGlobal = ::torva::win::UniqueHandle<HGLOBAL, freeGlobal>;
-void deleteBitmap(HBITMAP b) noexcept { DeleteObject(b); }
-using UniqueBitmap = ::torva::win::UniqueHandle<HBITMAP, deleteBitmap>;
+using ::torva::win::UniqueBitmap;
+using ::torva::win::UniqueGlobal;
 
 // Open for as long as the object lives.
 class OpenClipboardGuard {

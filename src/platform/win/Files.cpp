@@ -77,14 +77,10 @@ void deleteFile(std::u16string_view path) {
 void appendToFile(std::u16string_view path, std::string_view bytes) {
     // Append-only access makes every WriteFile land at the current end, so
     // lines from several Office processes never overwrite or split each other.
-    HANDLE raw = CreateFileW(win::wide(std::u16string(path)), FILE_APPEND_DATA,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (raw == INVALID_HANDLE_VALUE) {
-        throw win::win32Error();
-    }
-    // CreateFileW fails with INVALID_HANDLE_VALUE, never null: held once checked.
-    const win::UniqueHandleNull file(raw);
+    const win::UniqueFile file(CreateFileW(win::wide(std::u16string(path)), FILE_APPEND_DATA,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throw win::win32Error();
     // Append-only writes are atomic on a local NTFS volume, but not on every
     // file system (network shares; Wine tears them): so the processes of this
     // session also take turns. A holder that hangs delays us at most 2 s.
@@ -94,7 +90,7 @@ void appendToFile(std::u16string_view path, std::string_view bytes) {
     const bool ours = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     DWORD written = 0;
     const BOOL ok =
-        WriteFile(raw, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     const DWORD code = GetLastError();
     if (ours) {
         ReleaseMutex(turn.get());
