@@ -15,6 +15,7 @@
 
 #include "automation/DispatchPacking.h"
 #include "base/Text.h"
+#include "platform/win/ComBoundary.h"
 #include "platform/win/ComObject.h"
 
 namespace torva::automation::win {
@@ -167,30 +168,12 @@ class EventSink final : public ComObject<EventSink, IDispatch> {
             for (size_t i = 0; i < slots.size() && i < args.size(); ++i)
                 writeBack(args[i], params->rgvarg[slots[i]], dispatchBridge());
             return S_OK;
-        } catch (const torva::Error& e) {
-            return report(e.hresult(), e.description(), excep);
-        } catch (const std::exception& e) {
-            const std::string what = e.what();
-            return report(E_FAIL, std::u16string(what.begin(), what.end()), excep);
         } catch (...) {
-            return report(E_UNEXPECTED, u"Unexpected failure in an event handler", excep);
+            return ::torva::win::invokeFailFromCaught(excep);
         }
     }
 
   private:
-    // As an automation server reports a failure: with somewhere to put it,
-    // the error travels in EXCEPINFO (the caller frees its strings) and the
-    // call says DISP_E_EXCEPTION; without, the bare HRESULT is all there is.
-    static HRESULT report(HRESULT hr, const std::u16string& text, EXCEPINFO* excep) noexcept {
-        if (!excep) return hr;
-        *excep = EXCEPINFO{};
-        excep->scode = hr;
-        excep->bstrSource = SysAllocString(L"TorvaAddIn");
-        excep->bstrDescription = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
-                                                   static_cast<UINT>(text.size()));
-        return DISP_E_EXCEPTION;
-    }
-
     IID iid_;
     EventHandler handler_;
 };

@@ -20,29 +20,13 @@ namespace torva::com {
 
 namespace {
 
-// Hands the failure's description to the caller through IErrorInfo.
-void setErrorInfo(REFIID iid, const std::u16string& description) noexcept {
-    win::ComPtr<ICreateErrorInfo> create;
-    if (FAILED(CreateErrorInfo(create.put()))) return;
-    create->SetGUID(iid);
-    create->SetSource(const_cast<LPOLESTR>(L"TorvaAddIn"));
-    create->SetDescription(const_cast<LPOLESTR>(win::wide(description)));
-    if (auto info = create.query<IErrorInfo>()) SetErrorInfo(0, info.get());
-}
-
 template <typename F>
 HRESULT guarded(REFIID iid, F&& body) noexcept {
     try {
         body();
         return S_OK;
-    } catch (const torva::Error& e) {
-        setErrorInfo(iid, e.description());
-        return FAILED(e.hresult()) ? e.hresult() : E_FAIL;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
     } catch (...) {
-        setErrorInfo(iid, u"Unexpected failure in TorvaAddIn");
-        return E_UNEXPECTED;
+        return win::failFromCaught(iid);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "host/com/Registration.h"
 #include "platform/win/Com.h"
+#include "platform/win/ComBoundary.h"
 #include "platform/win/Handle.h"
 
 namespace torva::com {
@@ -61,7 +62,7 @@ HRESULT registerServer(const std::u16string& modulePath, bool perUser) noexcept 
         }
         return S_OK;
     } catch (...) {
-        return E_OUTOFMEMORY;
+        return win::caughtFailure().hr;
     }
 }
 
@@ -74,7 +75,7 @@ HRESULT unregisterServer(bool perUser) noexcept {
         }
         return result;
     } catch (...) {
-        return E_OUTOFMEMORY;
+        return win::caughtFailure().hr;
     }
 }
 

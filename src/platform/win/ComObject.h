@@ -11,6 +11,8 @@
 #include <new>
 #include <utility>
 
+#include "platform/win/ComBoundary.h"
+
 namespace torva::win {
 
 std::atomic<long>& moduleCount() noexcept;
@@ -39,10 +41,10 @@ class ComObject : public Interfaces... {
         Derived* object = nullptr;
         try {
             object = new Derived(std::forward<A>(args)...);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
         } catch (...) {
-            return E_FAIL;  // a constructor that failed; nothing of it is left
+            // A constructor that failed (nothing of it is left): the caller
+            // learns why, e.g. the type library's own HRESULT.
+            return failFromCaught(iid);
         }
         const HRESULT hr = object->QueryInterface(iid, out);
         object->Release();  // the caller's reference keeps it, or it goes now
