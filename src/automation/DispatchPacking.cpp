@@ -50,7 +50,7 @@ std::u16string dispidCacheKey(std::u16string_view typeKey,
 
 std::vector<size_t> positionalSlots(size_t argCount, size_t namedCount) {
     std::vector<size_t> out;
-    for (size_t slot = argCount; slot-- > namedCount;) out.push_back(slot);
+    for (size_t i = 0; i + namedCount < argCount; ++i) out.push_back(positionalSlot(argCount, i));
     return out;
 }
 

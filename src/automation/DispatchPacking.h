@@ -45,6 +45,11 @@ std::u16string dispidCacheKey(std::u16string_view typeKey,
 void dispidCacheKey(std::u16string& key, std::u16string_view typeKey,
                     const std::vector<std::u16string>& names);
 
+// The rgvarg slot of the positional argument at `index` (in declaration
+// order) of a call with `argCount` arguments: reverse order, behind the
+// named ones.
+constexpr size_t positionalSlot(size_t argCount, size_t index) { return argCount - 1 - index; }
+
 // The other way, for the side that receives Invoke: the rgvarg slot of each
 // positional argument in declaration order. The named ones are slots
 // 0 .. namedCount-1, matching rgdispidNamedArgs.

@@ -5,187 +5,35 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
-#include <cstring>
-#include <map>
 #include <memory>
 #include <span>
-#include <unordered_map>
 #include <vector>
 
 #include "automation/DispatchPacking.h"
+#include "automation/win/DispidCache.h"
+#include "automation/win/EventSink.h"
 #include "base/Text.h"
-#include "platform/win/ComBoundary.h"
-#include "platform/win/ComObject.h"
 
 namespace torva::automation::win {
 
 using torva::win::Bstr;
-using torva::win::ComObject;
 using torva::win::ExcepInfo;
 using torva::win::hresultText;
 using torva::win::Variant;
 
 namespace {
 
-// Member names compare as GetIDsOfNames compares them, without regard to
-// case; a name is looked up as the caller spelled it, without a key built.
-struct FoldedHash {
-    using is_transparent = void;
-    size_t operator()(std::u16string_view s) const noexcept {
-        uint64_t h = 14695981039346656037ull;  // FNV-1a
-        for (char16_t c : s) h = (h ^ asciiLower(c)) * 1099511628211ull;
-        return static_cast<size_t>(h ^ (h >> 32));
-    }
-};
-struct FoldedEqual {
-    using is_transparent = void;
-    bool operator()(std::u16string_view a, std::u16string_view b) const noexcept {
-        if (a.size() != b.size()) return false;
-        for (size_t i = 0; i < a.size(); ++i)
-            if (asciiLower(a[i]) != asciiLower(b[i])) return false;
-        return true;
-    }
-};
-
-// The DISPIDs of one type: a member called without named arguments by its
-// name alone, one with named arguments by the member and argument names.
-// Entries stay where they are, so callers may hold on to them.
-struct TypeTable {
-    std::unordered_map<std::u16string, DISPID, FoldedHash, FoldedEqual> members;
-    std::map<std::u16string, std::vector<DISPID>> withNamedArgs;
-    // Callers name members with literals: the same address holding the same
-    // text is the same member, found again without hashing the name.
-    struct Spelling {
-        const char16_t* at = nullptr;
-        std::u16string text;
-        DISPID id = DISPID_UNKNOWN;
-    };
-    std::array<Spelling, 32> spellings;
-    Spelling& spellingSlot(std::u16string_view name) {
-        const auto at = reinterpret_cast<uintptr_t>(name.data());
-        return spellings[((at >> 1) ^ (at >> 7)) % spellings.size()];
-    }
-    size_t size() const { return members.size() + withNamedArgs.size(); }
-};
-
-struct GuidLess {
-    bool operator()(const GUID& a, const GUID& b) const {
-        return std::memcmp(&a, &b, sizeof(GUID)) < 0;
-    }
-};
-
-// DISPIDs are a property of the type, so objects of one kind share them: a
-// cell asked for its Text costs one GetIDsOfNames for the whole export.
-std::map<GUID, TypeTable, GuidLess>& typeTables() {
-    static std::map<GUID, TypeTable, GuidLess> tables;
-    return tables;
-}
-
-// The type table of the type information an object gave last, for the next
-// object of the same kind (each contact of an export is a new wrapper): the
-// ITypeInfo is held, so its address cannot meanwhile belong to another.
-// Let go of when the last wrapper goes, and kept small, since a server may
-// hand out a fresh ITypeInfo each time.
-class KnownTypes {
-  public:
-    KnownTypes() = default;
-    KnownTypes(const KnownTypes&) = delete;
-    KnownTypes& operator=(const KnownTypes&) = delete;
-    // At unload the host may be gone: what is still held goes with the process.
-    ~KnownTypes() {
-        for (auto& k : known_) static_cast<void>(k.info.detach());
-    }
-
-    TypeTable* find(ITypeInfo* info) const {
-        for (const auto& k : known_)
-            if (k.info.get() == info) return k.table;
-        return nullptr;
-    }
-    void add(ITypeInfo* info, TypeTable* table) {
-        if (known_.size() == kMax) known_.erase(known_.begin());
-        known_.push_back({ComPtr<ITypeInfo>(info), table});
-    }
-    void clear() noexcept { known_.clear(); }
-
-  private:
-    static constexpr size_t kMax = 16;
-    struct Known {
-        ComPtr<ITypeInfo> info;
-        TypeTable* table;
-    };
-    std::vector<Known> known_;
-};
-
-KnownTypes& knownTypes() {
-    static KnownTypes known;
-    return known;
-}
-
-// Wrappers alive: with none left, no type information is held either.
-size_t liveWrappers = 0;
-
 [[noreturn]] void fail(HRESULT hr, std::u16string description = {}) {
     if (description.empty()) description = hresultText(hr);
     throw Error(hr, std::move(description));
 }
 
-// Receives one event interface's calls and hands them to the handler.
-class EventSink final : public ComObject<EventSink, IDispatch> {
-  public:
-    EventSink(const IID& iid, EventHandler handler) : iid_(iid), handler_(std::move(handler)) {}
-
-    void* interfaceFor(REFIID riid) noexcept {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == iid_)
-            return static_cast<IDispatch*>(this);
-        return nullptr;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        if (!n) return E_POINTER;
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT n, LCID, DISPID* ids) override {
-        for (UINT i = 0; i < n; ++i) ids[i] = DISPID_UNKNOWN;
-        return DISP_E_UNKNOWNNAME;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* params,
-                                     VARIANT*, EXCEPINFO* excep, UINT*) override {
-        // Nothing may cross into the source: a failing handler becomes this
-        // call's failure.
-        try {
-            const UINT n = params ? params->cArgs : 0;
-            std::vector<Value> args;
-            // Events arrive positional; named ones would need the type's names.
-            const auto slots = positionalSlots(n, params ? params->cNamedArgs : 0);
-            for (size_t slot : slots)
-                args.push_back(fromVariant(params->rgvarg[slot], dispatchBridge()));
-            handler_(dispid, args);
-            for (size_t i = 0; i < slots.size() && i < args.size(); ++i)
-                writeBack(args[i], params->rgvarg[slots[i]], dispatchBridge());
-            return S_OK;
-        } catch (...) {
-            return ::torva::win::invokeFailFromCaught(excep);
-        }
-    }
-
-  private:
-    IID iid_;
-    EventHandler handler_;
-};
-
 class DispatchObject final : public Object {
   public:
-    explicit DispatchObject(IDispatch* d) : dispatch_(d) { ++liveWrappers; }
+    explicit DispatchObject(IDispatch* d) : dispatch_(d) { wrapperCreated(); }
     DispatchObject(const DispatchObject&) = delete;
     DispatchObject& operator=(const DispatchObject&) = delete;
-    ~DispatchObject() override {
-        if (--liveWrappers == 0) knownTypes().clear();
-    }
+    ~DispatchObject() override { wrapperGone(); }
 
     IDispatch* dispatch() const { return dispatch_.get(); }
 
@@ -289,19 +137,7 @@ class DispatchObject final : public Object {
     }
 
     Subscription subscribe(const Guid& eventIid, EventHandler handler) override {
-        const IID iid = torva::win::toGuid(eventIid);
-        ComPtr<IConnectionPointContainer> container = dispatch_.query<IConnectionPointContainer>();
-        if (!container) fail(E_NOINTERFACE, u"Object does not source events");
-        ComPtr<IConnectionPoint> point;
-        HRESULT hr = container->FindConnectionPoint(iid, point.put());
-        if (FAILED(hr)) fail(hr);
-        ComPtr<IDispatch> sink;
-        hr = EventSink::createInstance(IID_IDispatch, sink.putVoid(), iid, std::move(handler));
-        if (FAILED(hr)) fail(hr);
-        DWORD cookie = 0;
-        hr = point->Advise(sink.get(), &cookie);
-        if (FAILED(hr)) fail(hr);
-        return Subscription([point, cookie] { point->Unadvise(cookie); });
+        return subscribeEvents(dispatch_.get(), torva::win::toGuid(eventIid), std::move(handler));
     }
 
     bool sameObject(Object& other) override {
@@ -327,28 +163,12 @@ class DispatchObject final : public Object {
     // for an object without type information, this object's own.
     TypeTable& table() {
         if (table_) return *table_;
-        table_ = sharedTable();
+        table_ = sharedTypeTable(typeInfo().get());
         if (!table_) {
             own_ = std::make_unique<TypeTable>();
             table_ = own_.get();
         }
         return *table_;
-    }
-
-    TypeTable* sharedTable() {
-        ComPtr<ITypeInfo> info = typeInfo();
-        if (!info) return nullptr;
-        if (TypeTable* known = knownTypes().find(info.get())) return known;
-        TypeTable* shared = nullptr;
-        TYPEATTR* attr = nullptr;
-        if (SUCCEEDED(info->GetTypeAttr(&attr)) && attr) {
-            if (attr->guid != GUID_NULL) {
-                shared = &typeTables()[attr->guid];
-                knownTypes().add(info.get(), shared);
-            }
-            info->ReleaseTypeAttr(attr);
-        }
-        return shared;
     }
 
     // GetIDsOfNames for the member (names[0]) and its named arguments.
@@ -446,11 +266,11 @@ class DispatchObject final : public Object {
             slots = many.data();
         }
         for (size_t i = 0; i < args.size(); ++i) {
-            const Arg& a = args[args.size() - 1 - i];
-            if (a.omitted)
-                setMissing(*slots[i].get());
+            Variant& slot = slots[positionalSlot(args.size(), i)];
+            if (args[i].omitted)
+                setMissing(*slot.get());
             else
-                toVariant(a.value, *slots[i].get(), dispatchBridge());
+                toVariant(args[i].value, *slot.get(), dispatchBridge());
         }
         static_assert(sizeof(Variant) == sizeof(VARIANT));
         DISPPARAMS params{slots[0].get(), nullptr, static_cast<UINT>(args.size()), 0};
@@ -507,12 +327,6 @@ const ObjectBridge& dispatchBridge() {
                                      },
                                      [](IDispatch* d) { return wrapDispatch(d); }};
     return bridge;
-}
-
-size_t dispidCacheSize() {
-    size_t n = 0;
-    for (const auto& [guid, table] : typeTables()) n += table.size();
-    return n;
 }
 
 }  // namespace torva::automation::win
