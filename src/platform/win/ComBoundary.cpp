@@ -44,12 +44,17 @@ HRESULT failFromCaught(REFIID iid) noexcept {
     return failure.hr;
 }
 
-HRESULT invokeFailFromCaught(EXCEPINFO* excep, const wchar_t* source) noexcept {
-    const CaughtFailure failure = caughtFailure();
+HRESULT invokeFailFromCaught(EXCEPINFO* excep, std::u16string_view source) noexcept {
+    return invokeFail(caughtFailure(), excep, source);
+}
+
+HRESULT invokeFail(const CaughtFailure& failure, EXCEPINFO* excep,
+                   std::u16string_view source) noexcept {
     if (!excep) return failure.hr;
     *excep = EXCEPINFO{};
     excep->scode = failure.hr;
-    excep->bstrSource = SysAllocString(source);
+    excep->bstrSource = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(source.data()),
+                                          static_cast<UINT>(source.size()));
     excep->bstrDescription =
         SysAllocStringLen(reinterpret_cast<const OLECHAR*>(failure.description.data()),
                           static_cast<UINT>(failure.description.size()));

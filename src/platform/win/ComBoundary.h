@@ -9,6 +9,7 @@
 #include <oaidl.h>
 
 #include <string>
+#include <string_view>
 
 namespace torva::win {
 
@@ -29,6 +30,9 @@ HRESULT failFromCaught(REFIID iid) noexcept;
 // For IDispatch::Invoke: the failure in EXCEPINFO and DISP_E_EXCEPTION where
 // the caller gave somewhere to put it (the caller frees its strings), the
 // bare HRESULT where not.
-HRESULT invokeFailFromCaught(EXCEPINFO* excep, const wchar_t* source = L"TorvaAddIn") noexcept;
+HRESULT invokeFailFromCaught(EXCEPINFO* excep, std::u16string_view source = u"TorvaAddIn") noexcept;
+// The same for a failure already translated.
+HRESULT invokeFail(const CaughtFailure& failure, EXCEPINFO* excep,
+                   std::u16string_view source) noexcept;
 
 }  // namespace torva::win

@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "base/Text.h"
+#include "platform/win/ComBoundary.h"
 
 namespace torva::model::com {
 
@@ -99,30 +100,27 @@ class InjectedFailure : public automation::Error {
     using automation::Error::Error;
 };
 
-HRESULT failure(const torva::Error& e, EXCEPINFO* excep, std::u16string_view source,
-                bool injected = false) {
-    if (!excep || (isDispatchCode(e.hresult()) && !injected)) return e.hresult();
-    *excep = EXCEPINFO{};
-    excep->scode = e.hresult();
-    excep->bstrSource = Bstr(source).detach();
-    excep->bstrDescription = Bstr(e.description()).detach();
-    return DISP_E_EXCEPTION;
+bool injectedBeingHandled() noexcept {
+    try {
+        throw;
+    } catch (const InjectedFailure&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
+// As Office's servers answer: a dispatch code of their own (an unknown
+// member, a wrong argument count) comes back bare, any other failure, and
+// every injected one, through EXCEPINFO.
 template <class F>
 HRESULT guarded(EXCEPINFO* excep, std::u16string_view source, F&& body) noexcept {
     try {
         return body();
-    } catch (const InjectedFailure& e) {
-        return failure(e, excep, source, true);
-    } catch (const torva::Error& e) {
-        return failure(e, excep, source);
-    } catch (const std::exception& e) {
-        const std::string what = e.what();
-        return failure(torva::Error::fromHResult(E_FAIL, {what.begin(), what.end()}), excep,
-                       source);
     } catch (...) {
-        return E_UNEXPECTED;
+        const torva::win::CaughtFailure f = torva::win::caughtFailure();
+        if (isDispatchCode(f.hr) && !injectedBeingHandled()) return f.hr;
+        return torva::win::invokeFail(f, excep, source);
     }
 }
 
@@ -479,10 +477,8 @@ class ModelDispatch final : public IDispatch,
             if (const InjectedFault* f = record(u"GetWindow", false)) return f->hresult;
             *out = reinterpret_cast<HWND>(object_->oleWindow());
             return S_OK;
-        } catch (const torva::Error& e) {
-            return e.hresult();
         } catch (...) {
-            return E_UNEXPECTED;
+            return torva::win::caughtFailure().hr;
         }
     }
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
