@@ -206,6 +206,7 @@ Round oneRound(const Host& host) {
     if (host.kind == model::HostKind::Access) {
         model::AccessSetup setup;
         setup.database = u"C:\\data\\shop.accdb";
+        setup.currentObjectType = model::kAcTable;
         setup.currentObjectName = u"Orders";
         app = model::makeAccessApplication(bars, {}, setup);
     } else if (host.kind == model::HostKind::Outlook) {

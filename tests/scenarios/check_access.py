@@ -152,11 +152,15 @@ def main(build, work):
         wait(300), BUTTON, current={"type": 1, "name": "Sales]2024 [Q1]"}))
     form = run.play("form", access(wait(300), {"messageBox": "OK"}, BUTTON,
                                    current={"type": 2, "name": "Customers"}))
+    # Access as it opens a database: nothing selected, as the scenario says nothing.
+    unselected = run.play("nothing-selected", {"host": "Access", "access": {"database": SHOP},
+                                               "steps": [wait(300), {"messageBox": "OK"}, BUTTON]})
     for name, r, launches, boxes in [
             ("table", table, handoff("TABLE Orders", "SELECT * FROM [Orders]") * 2, []),
             ("query", query, handoff("QUERY Sales]2024 [Q1]", "SELECT * FROM [Sales]2024 [Q1]]"),
              []),
-            ("form", form, [], [(TEXT["2300"], TEXT["0934"], 64)])]:
+            ("form", form, [], [(TEXT["2300"], TEXT["0934"], 64)]),
+            ("nothing selected", unselected, [], [(TEXT["2300"], TEXT["0934"], 64)])]:
         if r:
             run.check(f"{name}: the hand-offs", [l["handoff"] for l in r["launches"]] == launches,
                       r["launches"])

@@ -413,6 +413,7 @@ TEST_F(Connect, APressThatCannotStartPlakoraTellsTheUserOverTheHostsWindow) {
     block.selection = u"A1:B2";
     AccessSetup table;
     table.database = u"C:\\shop.accdb";
+    table.currentObjectType = kAcTable;
     table.currentObjectName = u"Orders";
     const struct {
         HostKind kind;
@@ -450,6 +451,7 @@ TEST_F(Connect, AnyOtherFailureOfAPressEndsInTheNotice2304) {
     declining.wrongApplication = true;
     AccessSetup table;
     table.database = u"C:\\shop.accdb";
+    table.currentObjectType = kAcTable;
     addin->AddinInstance_OnConnection(
         makeAccessApplication(makeHostCommandBars(u"Access"), declining, table), 1,
         std::make_shared<COMAddIn>(u"TorvaAddIn.TorvaAccessConnect", u"d"));

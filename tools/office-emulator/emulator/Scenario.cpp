@@ -89,6 +89,46 @@ step::DialogAnswer dialogAnswer(const json& v, const std::string& field) {
     return answer;
 }
 
+// A cell given as { "value": 80331, "numberFormat": "0" }; a date as
+// "value": "1980-01-05", any other text as a text cell.
+model::CellValue cellValue(const json& v, const std::string& field) {
+    model::CellValue cell;
+    for (const auto& [key, value] : v.items()) {
+        const std::string f = field + "." + key;
+        if (key == "value") {
+            if (value.is_number()) {
+                cell.kind = model::CellValue::Kind::Number;
+                cell.number = value.get<double>();
+                continue;
+            }
+            const std::string t = text(value, f);
+            int year = 0, month = 0, day = 0, used = 0;
+            if (t.size() == 10 && t[4] == '-' && t[7] == '-' &&
+                std::sscanf(t.c_str(), "%4d-%2d-%2d%n", &year, &month, &day, &used) == 3 &&
+                used == 10) {
+                try {
+                    cell.number = model::excelSerialOf(year, month, day);
+                } catch (const std::invalid_argument&) {
+                    throw ScenarioError(f, "expected a day from 1900-01-01 to 9999-12-31");
+                }
+                cell.kind = model::CellValue::Kind::Date;
+            } else {
+                cell.text = fromUtf8(t);
+            }
+        } else if (key == "numberFormat") {
+            cell.numberFormat = fromUtf8(text(value, f));
+            if (!model::knownNumberFormat(cell.numberFormat))
+                throw ScenarioError(f,
+                                    "expected General, 0, 0.00, #,##0, dd.mm.yyyy, "
+                                    "yyyy-mm-dd or @");
+        } else {
+            throw ScenarioError(f, "unknown field");
+        }
+    }
+    if (!v.contains("value")) throw ScenarioError(field + ".value", "missing");
+    return cell;
+}
+
 model::ExcelSetup excelSetup(const json& excel) {
     model::ExcelSetup setup;
     setup.selection = u"A1";  // where a fresh workbook has it
@@ -122,7 +162,25 @@ model::ExcelSetup excelSetup(const json& excel) {
                     } catch (const std::invalid_argument&) {
                         throw ScenarioError(cf, "expected an A1-style cell name");
                     }
-                    setup.cells.emplace_back(fromUtf8(cell), fromUtf8(text(shown, cf)));
+                    if (shown.is_object())
+                        setup.valueCells.emplace_back(fromUtf8(cell), cellValue(shown, cf));
+                    else
+                        setup.cells.emplace_back(fromUtf8(cell), fromUtf8(text(shown, cf)));
+                }
+            } else if (key == "columnWidths") {
+                if (!value.is_object()) throw ScenarioError(f, "expected an object");
+                for (const auto& [column, width] : value.items()) {
+                    const std::string wf = f + "." + column;
+                    int32_t col = 0;
+                    try {
+                        const auto at = model::parseA1Cell(fromUtf8(column) + u"1");
+                        col = at.second;
+                    } catch (const std::invalid_argument&) {
+                        throw ScenarioError(wf, "expected a column's letters");
+                    }
+                    if (!width.is_number() || width.get<double>() < 1 || width.get<double>() > 255)
+                        throw ScenarioError(wf, "expected a width from 1 to 255 characters");
+                    setup.columnWidths.emplace_back(col, width.get<double>());
                 }
             } else {
                 throw ScenarioError(f, "unknown field");

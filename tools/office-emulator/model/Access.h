@@ -21,6 +21,8 @@ inline constexpr int32_t kAcForm = 2;
 inline constexpr int32_t kAcReport = 3;
 inline constexpr int32_t kAcMacro = 4;
 inline constexpr int32_t kAcModule = 5;
+// CurrentObjectType with nothing selected: True, and CurrentObjectName "".
+inline constexpr int32_t kNothingSelected = -1;
 
 // What a scenario's "access" part describes.
 struct AccessSetup {
@@ -29,7 +31,8 @@ struct AccessSetup {
     // Opens the database that long after the start; unset: open from the
     // start (or never, without a database).
     std::optional<int32_t> openDatabaseAfterMs;
-    int32_t currentObjectType = kAcTable;
+    // Nothing selected, as in a freshly opened database.
+    int32_t currentObjectType = kNothingSelected;
     std::u16string currentObjectName;
 };
 
