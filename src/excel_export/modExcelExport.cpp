@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <variant>
 
 #include "handoff/modAddin.h"
 #include "platform/Platform.h"
@@ -58,6 +59,7 @@ struct ReleaseExcelObjects {
     ReleaseExcelObjects(const ReleaseExcelObjects&) = delete;
     ReleaseExcelObjects& operator=(const ReleaseExcelObjects&) = delete;
     ~ReleaseExcelObjects() {
+        excelExport.xlFunctions.reset();
         excelExport.xlCells.reset();
         releaseExcelReferences();
     }
@@ -71,11 +73,48 @@ std::u16string trimBlanks(std::u16string text) {
     return text;
 }
 
-// The displayed text of a cell of xlSheet, blanks trimmed.
-std::u16string cellText(int32_t row, int32_t col) {
+ObjectRef cellAt(int32_t row, int32_t col) {
     if (!excelExport.xlCells) excelExport.xlCells = asObject(excelExport.xlSheet->get(u"Cells"));
-    const ObjectRef cell = asObject(excelExport.xlCells->get(u"Item", {Arg(row), Arg(col)}));
-    return trimBlanks(asString(cell->get(u"Text")));
+    return asObject(excelExport.xlCells->get(u"Item", {Arg(row), Arg(col)}));
+}
+
+// The displayed text of a cell of xlSheet, blanks trimmed: enough for the
+// scans, which only ask whether a cell is empty.
+std::u16string cellText(int32_t row, int32_t col) {
+    return trimBlanks(asString(cellAt(row, col)->get(u"Text")));
+}
+
+// Excel shows a number or date too wide for its column as a run of "#",
+// and Text gives that run: a label would print "#####" for a postcode.
+bool onlyHashes(std::u16string_view text) {
+    return !text.empty() && text.find_first_not_of(u'#') == std::u16string_view::npos;
+}
+
+// What the cell would show in a column wide enough: its Value2 in its own
+// number format, formatted by Excel. A text cell made of "#" is what it
+// says; where Excel does not answer, the label gets what the cell shows.
+std::u16string shownInWideColumn(automation::Object& cell, std::u16string shown) {
+    try {
+        const automation::Value value = cell.get(u"Value2");
+        if (!std::holds_alternative<double>(value) && !std::holds_alternative<int32_t>(value))
+            return shown;
+        const automation::Value format = cell.get(u"NumberFormat");
+        if (!excelExport.xlFunctions)
+            excelExport.xlFunctions = asObject(excelExport.xlApp->get(u"WorksheetFunction"));
+        automation::Value text = excelExport.xlFunctions->call(u"Text", {Arg(value), Arg(format)});
+        if (auto* formatted = std::get_if<std::u16string>(&text)) return std::move(*formatted);
+    } catch (const Error&) {
+    }
+    return shown;
+}
+
+// A field of the export: the cell's text, blanks trimmed, with a run of
+// "#" replaced by what a wide column shows.
+std::u16string cellField(int32_t row, int32_t col) {
+    const ObjectRef cell = cellAt(row, col);
+    std::u16string text = asString(cell->get(u"Text"));
+    if (onlyHashes(text)) text = shownInWideColumn(*cell, std::move(text));
+    return trimBlanks(std::move(text));
 }
 
 int32_t toNumber(std::u16string_view digits) {
@@ -289,7 +328,7 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
         std::u16string line;
         int32_t k = 1;
         for (int32_t c = b.firstCol; c <= b.lastCol; ++c) {
-            line += headerField(cellText(b.firstRow, c), k) + u'\t';
+            line += headerField(cellField(b.firstRow, c), k) + u'\t';
             ++k;
         }
         file.writeLine(std::u16string_view(line).substr(0, line.size() - 1));
@@ -298,7 +337,7 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
             if (r > kHighestFlaggedRow) subscriptOutOfRange();
             if (!excelExport.rowSelected[static_cast<size_t>(r)]) continue;
             line.clear();
-            for (int32_t c = b.firstCol; c <= b.lastCol; ++c) line += cellText(r, c) + u'\t';
+            for (int32_t c = b.firstCol; c <= b.lastCol; ++c) line += cellField(r, c) + u'\t';
             file.writeLine(std::u16string_view(line).substr(0, line.size() - 1));
         }
         file.close();

@@ -31,6 +31,8 @@ struct ExcelExportState {
     automation::ObjectRef xlApp;
     automation::ObjectRef xlSheet;
     automation::ObjectRef xlCells;  // the sheet's Cells, taken at the first cell read
+    // Application.WorksheetFunction, taken at the first cell that shows only "#"
+    automation::ObjectRef xlFunctions;
     RangeBounds selectionBounds{0, 0, 0, 0};
     std::array<bool, kHighestFlaggedRow + 1> rowSelected{};  // index 0 unused
     int32_t rowScanEnd = 0;

@@ -99,6 +99,42 @@ def main(build, work):
             got = [data_of(l) for l in r["launches"]]
             run.check(f"{name}: the exported rows", got == [utf16_file(*lines)], got)
 
+    # Narrow columns: postcodes and dates show only "#" and go out as a wide
+    # column shows them, each through WorksheetFunction.Text; texts of "#"
+    # stay, and so does a number that fits. Where Text fails, the cell's "#".
+    narrow = excel("A1:E3", {
+        "A1": "Name", "B1": "Kennung", "C1": "Wert", "D1": "PLZ", "E1": "Geburtstag",
+        "A2": "Berg", "B2": "###", "C2": {"value": 12, "numberFormat": "0"},
+        "D2": {"value": 80331, "numberFormat": "0"},
+        "E2": {"value": "1980-01-05", "numberFormat": "dd.mm.yyyy"},
+        "A3": "Roth", "B3": "#", "C3": {"value": 1234.5, "numberFormat": "#,##0"},
+        "D3": {"value": 20095, "numberFormat": "0"},
+        "E3": {"value": "1900-02-28", "numberFormat": "yyyy-mm-dd"}})
+    narrow["excel"]["activeSheet"]["columnWidths"] = {"D": 4, "E": 6}
+    head = "Name\tKennung\tWert\tPLZ\tGeburtstag"
+    r = run.play("narrow", narrow)
+    if r:
+        got = [data_of(l) for l in r["launches"]]
+        run.check("narrow: postcodes and dates as a wide column shows them, texts of # unchanged",
+                  got == [utf16_file(head, "Berg\t###\t12\t80331\t05.01.1980",
+                                     "Roth\t#\t1,235\t20095\t1900-02-28")], got)
+        text_calls = [c for c in r["calls"] if (c["object"], c["member"]) == ("WorksheetFunction", "Text")]
+        run.check("narrow: one WorksheetFunction.Text per cell showing only #, Value2 for the "
+                  "texts of # too",
+                  (len(text_calls), sum(c["member"] == "Value2" for c in r["calls"])) == (4, 6),
+                  r["calls"])
+        run.quiet("narrow", r)
+        if text_calls:
+            fail = {"hresult": "0x800A03EC", "description": "Kein Format"}
+            failed = run.play("narrow-text-fails", dict(narrow, faults=[
+                {"member": "Text", "occurrence": text_calls[0]["occurrence"], "fail": fail}]))
+            if failed:
+                got = [data_of(l) for l in failed["launches"]]
+                run.check("narrow: Text refused, the cell goes out as it shows, the rest formatted",
+                          got == [utf16_file(head, "Berg\t###\t12\t####\t05.01.1980",
+                                             "Roth\t#\t1,235\t20095\t1900-02-28")], got)
+                run.quiet("narrow-text-fails", failed)
+
     r = run.play("menu", excel("A1:B2", steps=[{"snapshot": "installed"}]))
     if r:
         menu = r["snapshots"]["installed"]["toolsMenu"]

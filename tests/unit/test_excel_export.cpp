@@ -317,6 +317,72 @@ TEST_F(ExcelExport, TabsAndLineBreaksInsideCellsGoIntoTheFileUnchanged) {
               exportBytes({"h\tB", "\ttwo\nlines\t\ta\tb"}));
 }
 
+// A number or date too wide for its column shows "#" only; the export asks
+// Excel for what a wide column shows (Value2 in its NumberFormat through
+// WorksheetFunction.Text). A text of "#" stays; where Excel refuses, the
+// field is what the cell shows. Calls counted against the same sheet with a
+// plain text in B2: a cell that shows only "#" costs Value2, then for a
+// number NumberFormat and Text, plus WorksheetFunction once per export.
+TEST_F(ExcelExport, CellsShowingOnlyHashesExportWhatAWideColumnShows) {
+    const auto number = [](double n, std::u16string format) {
+        CellValue v;
+        v.kind = CellValue::Kind::Number;
+        v.number = n;
+        v.numberFormat = std::move(format);
+        return v;
+    };
+    const auto date = [](double serial, std::u16string format) {
+        CellValue v;
+        v.kind = CellValue::Kind::Date;
+        v.number = serial;
+        v.numberFormat = std::move(format);
+        return v;
+    };
+    CellValue hashes;
+    hashes.text = u"###";
+    const struct {
+        const char* name;
+        std::vector<std::pair<std::u16string, CellValue>> cells;  // column B, 4 characters wide
+        std::vector<std::string> lines;
+        long extraCalls;
+    } cases[] = {
+        {"postcode", {{u"B2", number(80331, u"0")}}, {"Name\tWert", "x\t80331"}, 4},
+        {"date 05.01.1980",
+         {{u"B2", date(29225, u"dd.mm.yyyy")}},
+         {"Name\tWert", "x\t05.01.1980"},
+         4},
+        {"grouped", {{u"B2", number(1234567.4, u"#,##0")}}, {"Name\tWert", "x\t1,234,567"}, 4},
+        {"two cells, one WorksheetFunction",
+         {{u"B2", number(80331, u"0")}, {u"B1", number(2026.5, u"0.00")}},
+         {"Name\tF_2026.50", "x\t80331"},
+         7},
+        {"text of hashes", {{u"B2", hashes}}, {"Name\tWert", "x\t###"}, 1},
+        {"fits", {{u"B2", number(12, u"0")}}, {"Name\tWert", "x\t12"}, 0},
+        // A format Excel's TEXT refuses: the cell's "####" goes out.
+        {"Text fails", {{u"B2", number(5, u"0.0%")}}, {"Name\tWert", "x\t####"}, 4},
+    };
+    const auto setup = [](std::vector<std::pair<std::u16string, CellValue>> cells) {
+        ExcelSetup s = sheet(u"A1:B2", {{u"A1", u"Name"}, {u"B1", u"Wert"}, {u"A2", u"x"}});
+        s.valueCells = std::move(cells);
+        s.columnWidths = {{2, 4}};
+        return s;
+    };
+    CellValue plain;
+    plain.text = u"plain";
+    long before = counters().calls;
+    ASSERT_TRUE(run(setup({{u"B2", plain}})).has_value());
+    const long base = counters().calls - before;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        before = counters().calls;
+        EXPECT_EQ(run(setup(c.cells)), exportBytes(c.lines));
+        EXPECT_EQ(counters().calls - before - base, c.extraCalls);
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(notices(), 0u);
+        EXPECT_EQ(excelExport.xlFunctions, nullptr) << "WorksheetFunction kept past the export";
+    }
+}
+
 // The button in Excel: an export named in the working folder, then run mode 3
 // on that file.
 TEST_F(ExcelExport, ClickLaunchesRunModeThreeOnTheExportInTheWorkingFolder) {
