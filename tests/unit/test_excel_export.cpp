@@ -383,6 +383,78 @@ TEST_F(ExcelExport, CellsShowingOnlyHashesExportWhatAWideColumnShows) {
     }
 }
 
+// The emulated Excel that the export is tested against counts days as Excel
+// does (serial 60 is the 29 February 1900 that never was) and shows numbers
+// too wide for their column as "#"; its failures carry Excel's 0x800A03EC.
+TEST(EmulatedExcel, CountsDaysFormatsAndShowsHashesAsExcel) {
+    using automation::Arg;
+    const struct {
+        int y, m, d;
+        double serial;
+        const char16_t* dotted;
+    } days[] = {{1900, 1, 1, 1, u"01.01.1900"},        {1900, 2, 28, 59, u"28.02.1900"},
+                {1900, 2, 29, 60, u"29.02.1900"},      {1900, 3, 1, 61, u"01.03.1900"},
+                {1980, 1, 5, 29225, u"05.01.1980"},    {2000, 2, 29, 36585, u"29.02.2000"},
+                {9999, 12, 31, 2958465, u"31.12.9999"}};
+    for (const auto& d : days) {
+        EXPECT_EQ(excelSerialOf(d.y, d.m, d.d), d.serial) << d.y << "-" << d.m << "-" << d.d;
+        EXPECT_EQ(formatNumber(d.serial + 0.75, u"dd.mm.yyyy"), d.dotted);
+    }
+    EXPECT_EQ(formatNumber(29225, u"yyyy-mm-dd"), u"1980-01-05");
+    EXPECT_THROW(excelSerialOf(1899, 12, 31), std::invalid_argument);
+    EXPECT_THROW(excelSerialOf(1901, 2, 29), std::invalid_argument);
+    const struct {
+        double value;
+        const char16_t* format;
+        const char16_t* text;
+    } numbers[] = {{80331, u"0", u"80331"},
+                   {2.5, u"0", u"3"},
+                   {-2.5, u"0", u"-3"},
+                   {1234.5, u"0.00", u"1234.50"},
+                   {-1234567, u"#,##0", u"-1,234,567"},
+                   {999, u"#,##0", u"999"},
+                   {0.5, u"General", u"0.5"},
+                   {80331, u"@", u"80331"}};
+    for (const auto& n : numbers) EXPECT_EQ(formatNumber(n.value, n.format), n.text) << n.value;
+
+    ExcelSetup setup;
+    setup.selection = u"A1:C2";
+    CellValue postcode;
+    postcode.kind = CellValue::Kind::Number;
+    postcode.number = 80331;
+    postcode.numberFormat = u"0";
+    CellValue text;
+    text.text = u"a text wider than its column";
+    setup.valueCells = {{u"A1", postcode}, {u"B1", postcode}, {u"C1", text}};
+    setup.columnWidths = {{1, 4.9}, {3, 2}};
+    auto excel = makeExcelApplication(nullptr, {}, setup);
+    const auto cells =
+        automation::asObject(automation::asObject(excel->get(u"ActiveSheet"))->get(u"Cells"));
+    const auto shown = [&](int32_t r, int32_t c) {
+        return automation::asString(
+            automation::asObject(cells->get(u"Item", {Arg(r), Arg(c)}))->get(u"Text"));
+    };
+    EXPECT_EQ(shown(1, 1), u"####");   // 4.9 characters hold four
+    EXPECT_EQ(shown(1, 2), u"80331");  // 8.43 by default
+    EXPECT_EQ(shown(1, 3), text.text);
+    // One index counts along the rows: the sheet's second cell is B1.
+    const auto second = automation::asObject(cells->get(u"Item", {Arg(2)}));
+    EXPECT_EQ(automation::asString(second->get(u"Text")), u"80331");
+    EXPECT_EQ(std::get<double>(second->get(u"Value2")), 80331);
+    try {
+        cells->get(u"Item", {Arg(0), Arg(1)});
+        ADD_FAILURE() << "row 0 answered";
+    } catch (const automation::Error& e) {
+        EXPECT_EQ(static_cast<uint32_t>(e.hresult()), 0x800A03ECu);
+    }
+    const auto functions = automation::asObject(excel->get(u"WorksheetFunction"));
+    EXPECT_EQ(automation::asString(
+                  functions->call(u"Text", {Arg(automation::Value{29225.0}), Arg(u"dd.mm.yyyy")})),
+              u"05.01.1980");
+    EXPECT_THROW(functions->call(u"Text", {Arg(automation::Value{1.0}), Arg(u"0.0%")}),
+                 automation::Error);
+}
+
 // The button in Excel: an export named in the working folder, then run mode 3
 // on that file.
 TEST_F(ExcelExport, ClickLaunchesRunModeThreeOnTheExportInTheWorkingFolder) {
