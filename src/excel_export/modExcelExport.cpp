@@ -103,7 +103,7 @@ std::u16string shownInWideColumn(automation::Object& cell, std::u16string shown)
             excelExport.xlFunctions = asObject(excelExport.xlApp->get(u"WorksheetFunction"));
         automation::Value text = excelExport.xlFunctions->call(u"Text", {Arg(value), Arg(format)});
         if (auto* formatted = std::get_if<std::u16string>(&text)) return std::move(*formatted);
-    } catch (const Error&) {
+    } catch (const Error&) {  // Excel refused: the label gets what the cell shows
     }
     return shown;
 }

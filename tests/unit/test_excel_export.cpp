@@ -338,8 +338,11 @@ TEST_F(ExcelExport, CellsShowingOnlyHashesExportWhatAWideColumnShows) {
         v.numberFormat = std::move(format);
         return v;
     };
-    CellValue hashes;
-    hashes.text = u"###";
+    const auto text = [](std::u16string shown) {
+        CellValue v;
+        v.text = std::move(shown);
+        return v;
+    };
     const struct {
         const char* name;
         std::vector<std::pair<std::u16string, CellValue>> cells;  // column B, 4 characters wide
@@ -356,8 +359,10 @@ TEST_F(ExcelExport, CellsShowingOnlyHashesExportWhatAWideColumnShows) {
          {{u"B2", number(80331, u"0")}, {u"B1", number(2026.5, u"0.00")}},
          {"Name\tF_2026.50", "x\t80331"},
          7},
-        {"text of hashes", {{u"B2", hashes}}, {"Name\tWert", "x\t###"}, 1},
+        {"text of hashes", {{u"B2", text(u"###")}}, {"Name\tWert", "x\t###"}, 1},
         {"fits", {{u"B2", number(12, u"0")}}, {"Name\tWert", "x\t12"}, 0},
+        {"empty", {}, {"Name\tWert", "x\t"}, 0},
+        {"text with a #", {{u"B2", text(u"#12")}}, {"Name\tWert", "x\t#12"}, 0},
         // A format Excel's TEXT refuses: the cell's "####" goes out.
         {"Text fails", {{u"B2", number(5, u"0.0%")}}, {"Name\tWert", "x\t####"}, 4},
     };
@@ -367,10 +372,8 @@ TEST_F(ExcelExport, CellsShowingOnlyHashesExportWhatAWideColumnShows) {
         s.columnWidths = {{2, 4}};
         return s;
     };
-    CellValue plain;
-    plain.text = u"plain";
     long before = counters().calls;
-    ASSERT_TRUE(run(setup({{u"B2", plain}})).has_value());
+    ASSERT_TRUE(run(setup({{u"B2", text(u"plain")}})).has_value());
     const long base = counters().calls - before;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
