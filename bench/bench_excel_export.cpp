@@ -108,10 +108,6 @@ int run() {
             std::min(exportSeconds, std::chrono::duration<double>(Clock::now() - start).count());
         invokes = counters.invoke - invokeBefore;
         if (round == 0) names = counters.getIDsOfNames - namesBefore;
-        // The export keeps these until the next one; the emulator's objects
-        // must go before its static tables do.
-        excelExport.xlApp.reset();
-        excelExport.xlSheet.reset();
         platform::deleteFile(path);
         if (!ok) {
             std::printf("the export failed\n");

@@ -20,8 +20,6 @@ using automation::asObject;
 using automation::asString;
 using automation::ObjectRef;
 
-ExcelExportState excelExport;
-
 namespace {
 
 // Excel's R1C1 reference style (xlR1C1).
@@ -49,22 +47,6 @@ struct PastLastLetter : Error {
 
 [[noreturn]] void subscriptOutOfRange() { throw PastRowLimit(); }
 
-// The worksheet's Cells, asked once per export (at its first cell) rather
-// than once per cell.
-
-// Every way out of an export lets go of Excel's objects: a reference kept
-// past the action would keep Excel's workbook from closing.
-struct ReleaseExcelObjects {
-    ReleaseExcelObjects() = default;
-    ReleaseExcelObjects(const ReleaseExcelObjects&) = delete;
-    ReleaseExcelObjects& operator=(const ReleaseExcelObjects&) = delete;
-    ~ReleaseExcelObjects() {
-        excelExport.xlFunctions.reset();
-        excelExport.xlCells.reset();
-        releaseExcelReferences();
-    }
-};
-
 std::u16string trimBlanks(std::u16string text) {
     const auto first = text.find_first_not_of(u' ');
     if (first == std::u16string::npos) return {};
@@ -73,15 +55,17 @@ std::u16string trimBlanks(std::u16string text) {
     return text;
 }
 
-ObjectRef cellAt(int32_t row, int32_t col) {
-    if (!excelExport.xlCells) excelExport.xlCells = asObject(excelExport.xlSheet->get(u"Cells"));
-    return asObject(excelExport.xlCells->get(u"Item", {Arg(row), Arg(col)}));
+// The worksheet's Cells are asked for once per export (at its first cell)
+// rather than once per cell.
+ObjectRef cellAt(ExcelExportState& xl, int32_t row, int32_t col) {
+    if (!xl.xlCells) xl.xlCells = asObject(xl.xlSheet->get(u"Cells"));
+    return asObject(xl.xlCells->get(u"Item", {Arg(row), Arg(col)}));
 }
 
 // The displayed text of a cell of xlSheet, blanks trimmed: enough for the
 // scans, which only ask whether a cell is empty.
-std::u16string cellText(int32_t row, int32_t col) {
-    return trimBlanks(asString(cellAt(row, col)->get(u"Text")));
+std::u16string cellText(ExcelExportState& xl, int32_t row, int32_t col) {
+    return trimBlanks(asString(cellAt(xl, row, col)->get(u"Text")));
 }
 
 // Excel shows a number or date too wide for its column as a run of "#",
@@ -93,15 +77,15 @@ bool onlyHashes(std::u16string_view text) {
 // What the cell would show in a column wide enough: its Value2 in its own
 // number format, formatted by Excel. A text cell made of "#" is what it
 // says; where Excel does not answer, the label gets what the cell shows.
-std::u16string shownInWideColumn(automation::Object& cell, std::u16string shown) {
+std::u16string shownInWideColumn(ExcelExportState& xl, automation::Object& cell,
+                                 std::u16string shown) {
     try {
         const automation::Value value = cell.get(u"Value2");
         if (!std::holds_alternative<double>(value) && !std::holds_alternative<int32_t>(value))
             return shown;
         const automation::Value format = cell.get(u"NumberFormat");
-        if (!excelExport.xlFunctions)
-            excelExport.xlFunctions = asObject(excelExport.xlApp->get(u"WorksheetFunction"));
-        automation::Value text = excelExport.xlFunctions->call(u"Text", {Arg(value), Arg(format)});
+        if (!xl.xlFunctions) xl.xlFunctions = asObject(xl.xlApp->get(u"WorksheetFunction"));
+        automation::Value text = xl.xlFunctions->call(u"Text", {Arg(value), Arg(format)});
         if (auto* formatted = std::get_if<std::u16string>(&text)) return std::move(*formatted);
     } catch (const Error&) {  // Excel refused: the label gets what the cell shows
     }
@@ -110,10 +94,10 @@ std::u16string shownInWideColumn(automation::Object& cell, std::u16string shown)
 
 // A field of the export: the cell's text, blanks trimmed, with a run of
 // "#" replaced by what a wide column shows.
-std::u16string cellField(int32_t row, int32_t col) {
-    const ObjectRef cell = cellAt(row, col);
+std::u16string cellField(ExcelExportState& xl, int32_t row, int32_t col) {
+    const ObjectRef cell = cellAt(xl, row, col);
     std::u16string text = asString(cell->get(u"Text"));
-    if (onlyHashes(text)) text = shownInWideColumn(*cell, std::move(text));
+    if (onlyHashes(text)) text = shownInWideColumn(xl, *cell, std::move(text));
     return trimBlanks(std::move(text));
 }
 
@@ -128,9 +112,9 @@ int32_t toNumber(std::u16string_view digits) {
     return static_cast<int32_t>(n);
 }
 
-void flagRow(int32_t row) {
+void flagRow(ExcelExportState& xl, int32_t row) {
     if (row < 0 || row > kHighestFlaggedRow) subscriptOutOfRange();
-    excelExport.rowSelected[static_cast<size_t>(row)] = true;
+    xl.rowSelected[static_cast<size_t>(row)] = true;
 }
 
 }  // namespace
@@ -143,32 +127,32 @@ RangeBounds mergeBounds(const RangeBounds& a, const RangeBounds& b) {
             minOf(a.firstCol, b.firstCol), maxOf(a.lastCol, b.lastCol)};
 }
 
-int32_t lastRowOfColumn(int32_t c) {
-    int32_t r = excelExport.rowScanEnd;
+int32_t lastRowOfColumn(ExcelExportState& xl, int32_t c) {
+    int32_t r = xl.rowScanEnd;
     for (;;) {
-        if (cellText(r + 1, c).empty()) break;
+        if (cellText(xl, r + 1, c).empty()) break;
         ++r;
         if (r >= kColumnScanLimit) break;
     }
-    excelExport.rowScanEnd = r;
+    xl.rowScanEnd = r;
     return r;
 }
 
-int32_t lastColumnOfRow(int32_t r) {
-    int32_t c = excelExport.columnScanEnd;
+int32_t lastColumnOfRow(ExcelExportState& xl, int32_t r) {
+    int32_t c = xl.columnScanEnd;
     for (;;) {
-        if (cellText(r, c + 1).empty()) break;
+        if (cellText(xl, r, c + 1).empty()) break;
         ++c;
         if (c >= kRowScanLimit) break;
     }
-    excelExport.columnScanEnd = c;
+    xl.columnScanEnd = c;
     return c;
 }
 
-RangeBounds parseCellRef(std::u16string_view ref) {
+RangeBounds parseCellRef(ExcelExportState& xl, std::u16string_view ref) {
     if (!ref.empty() && ref[0] == u'C') {  // whole column: C3
         const int32_t c = toNumber(ref.substr(1));
-        return {1, lastRowOfColumn(c), c, c};
+        return {1, lastRowOfColumn(xl, c), c, c};
     }
     const auto at = ref.find(u'C');
     const size_t p = at == std::u16string_view::npos ? 0 : at + 1;  // counted from 1
@@ -179,44 +163,44 @@ RangeBounds parseCellRef(std::u16string_view ref) {
     }
     // whole row: R12
     const int32_t r = toNumber(ref.substr(1));
-    return {r, r, 1, lastColumnOfRow(r)};
+    return {r, r, 1, lastColumnOfRow(xl, r)};
 }
 
-RangeBounds parseAddress(std::u16string_view address) {
+RangeBounds parseAddress(ExcelExportState& xl, std::u16string_view address) {
     const auto colon = address.find(u':');
-    if (colon == std::u16string_view::npos) return parseCellRef(address);
+    if (colon == std::u16string_view::npos) return parseCellRef(xl, address);
     // The two ends are parsed in this order: the scans share their positions.
     const auto rest = address.substr(colon + 1);
-    const RangeBounds first = parseCellRef(address.substr(0, colon));
-    const RangeBounds second = parseCellRef(rest.substr(0, rest.find(u':')));
+    const RangeBounds first = parseCellRef(xl, address.substr(0, colon));
+    const RangeBounds second = parseCellRef(xl, rest.substr(0, rest.find(u':')));
     return mergeBounds(first, second);
 }
 
-RangeBounds getRangeBounds(const ObjectRef& range) {
+RangeBounds getRangeBounds(ExcelExportState& xl, const ObjectRef& range) {
     const ObjectRef areas = asObject(range->get(u"Areas"));
     if (asInt(areas->get(u"Count")) == 1) {
         const ObjectRef area = asObject(areas->get(u"Item", {Arg(1)}));
         const std::u16string address =
             asString(area->get(u"Address", {Arg::named(u"ReferenceStyle", int32_t{kR1C1})}));
-        const RangeBounds b = parseAddress(address);
-        for (int32_t r = b.firstRow; r <= b.lastRow; ++r) flagRow(r);
+        const RangeBounds b = parseAddress(xl, address);
+        for (int32_t r = b.firstRow; r <= b.lastRow; ++r) flagRow(xl, r);
         return b;
     }
     RangeBounds merged{kMergeStart, 0, kMergeStart, 0};
     for (const auto& area : areas->items())
-        merged = mergeBounds(merged, getRangeBounds(asObject(area)));
+        merged = mergeBounds(merged, getRangeBounds(xl, asObject(area)));
     return merged;
 }
 
-void analyseSelection() {
-    excelExport.selectionBounds = {0, 0, 0, 0};
-    const ObjectRef selection = asObject(excelExport.xlApp->get(u"Selection"));
+void analyseSelection(ExcelExportState& xl) {
+    xl.selectionBounds = {0, 0, 0, 0};
+    const ObjectRef selection = asObject(xl.xlApp->get(u"Selection"));
     if (!selection || selection->typeName() != u"Range") return;
-    excelExport.columnScanEnd = 0;
-    excelExport.rowScanEnd = 0;
+    xl.columnScanEnd = 0;
+    xl.rowScanEnd = 0;
     for (int32_t r = 1; r <= kHighestFlaggedRow; ++r)
-        excelExport.rowSelected[static_cast<size_t>(r)] = false;
-    excelExport.selectionBounds = getRangeBounds(asObject(excelExport.xlApp->get(u"Selection")));
+        xl.rowSelected[static_cast<size_t>(r)] = false;
+    xl.selectionBounds = getRangeBounds(xl, selection);
 }
 
 bool readsAsNumber(std::u16string_view text, char16_t decimal, char16_t grouping) {
@@ -302,22 +286,30 @@ void tellFailedExport(const std::exception& e, const std::u16string& path) noexc
 }  // namespace
 
 bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept {
+    ExcelExportState xl;
+    return exportSelection(path, app, xl);
+}
+
+bool exportSelection(const std::u16string& path, const ObjectRef& app,
+                     ExcelExportState& xl) noexcept {
     bool result = false;
     bool fileBegun = false;
-    const ReleaseExcelObjects release;
     try {
-        excelExport.xlApp = app;
+        xl.xlApp = app;
+        // What was taken from another export's sheet and application goes.
+        xl.xlCells = nullptr;
+        xl.xlFunctions = nullptr;
         // With no workbook open there is no active sheet: Nothing stays
         // Nothing, and the selection (Nothing too) is then no range.
-        const ObjectRef sheet = asObject(excelExport.xlApp->get(u"ActiveSheet"));
+        const ObjectRef sheet = asObject(xl.xlApp->get(u"ActiveSheet"));
         try {
-            excelExport.xlSheet = sheet ? sheet->queryInterface(kWorksheetIid) : nullptr;
+            xl.xlSheet = sheet ? sheet->queryInterface(kWorksheetIid) : nullptr;
         } catch (const automation::Error& e) {
             if (e.hresult() == automation::kENoInterface) throw NotAWorksheet(e);
             throw;
         }
-        analyseSelection();
-        const RangeBounds b = excelExport.selectionBounds;
+        analyseSelection(xl);
+        const RangeBounds b = xl.selectionBounds;
         if (!(b.lastRow - b.firstRow >= 1 && b.lastCol - b.firstCol >= 1)) {
             showInfoMessage(GetString(u"0923"));
             return false;
@@ -328,16 +320,16 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
         std::u16string line;
         int32_t k = 1;
         for (int32_t c = b.firstCol; c <= b.lastCol; ++c) {
-            line += headerField(cellField(b.firstRow, c), k) + u'\t';
+            line += headerField(cellField(xl, b.firstRow, c), k) + u'\t';
             ++k;
         }
         file.writeLine(std::u16string_view(line).substr(0, line.size() - 1));
 
         for (int32_t r = b.firstRow + 1; r <= b.lastRow; ++r) {
             if (r > kHighestFlaggedRow) subscriptOutOfRange();
-            if (!excelExport.rowSelected[static_cast<size_t>(r)]) continue;
+            if (!xl.rowSelected[static_cast<size_t>(r)]) continue;
             line.clear();
-            for (int32_t c = b.firstCol; c <= b.lastCol; ++c) line += cellField(r, c) + u'\t';
+            for (int32_t c = b.firstCol; c <= b.lastCol; ++c) line += cellField(xl, r, c) + u'\t';
             file.writeLine(std::u16string_view(line).substr(0, line.size() - 1));
         }
         file.close();
@@ -352,11 +344,6 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app) noexcept 
                           u"Unexpected failure");
     }
     return result;
-}
-
-void releaseExcelReferences() noexcept {
-    excelExport.xlSheet.reset();
-    excelExport.xlApp.reset();
 }
 
 }  // namespace torva

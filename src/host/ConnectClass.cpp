@@ -252,8 +252,6 @@ void ConnectClass::RemoveCommandBars() {
 
 TorvaExcelConnect::TorvaExcelConnect() : ConnectClass(kExcelHost) {}
 
-TorvaExcelConnect::~TorvaExcelConnect() { releaseExcelReferences(); }
-
 void TorvaExcelConnect::myCommandbarbutton_Click() {
     runPress([this] { RunHostAction(); });
 }

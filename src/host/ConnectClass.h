@@ -115,7 +115,6 @@ class ConnectClass {
 class TorvaExcelConnect : public ConnectClass {
   public:
     TorvaExcelConnect();
-    ~TorvaExcelConnect() override;
     ObjectRef ExcelInstance() const { return hostInstance(); }
     void ExcelInstance(ObjectRef application) { setHostInstance(std::move(application)); }
     // Excel's action: export the selection, then start the label application on it.

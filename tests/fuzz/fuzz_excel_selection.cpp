@@ -115,11 +115,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::filesystem::remove(file);
     const std::u16string path = file.u16string();
 
-    const bool ok = exportSelection(path, app);
-    releaseExcelReferences();
+    ExcelExportState xl;
+    const bool ok = exportSelection(path, app, xl);
     platform::posix::recorder().clear();  // the notices would pile up
 
-    const RangeBounds b = excelExport.selectionBounds;
+    const RangeBounds b = xl.selectionBounds;
     if (ok) {
         // A complete file: the byte-order mark, whole UTF-16 units, CR LF last,
         // and a block of at least two rows and two columns within the flags.
