@@ -8,7 +8,7 @@
 #include <vector>
 #include <string>
 
-#include "handoff/modAddin.h"
+#include "support/Notice.h"
 #include "platform/Platform.h"
 #include "base/Error.h"
 #include "base/Text.h"

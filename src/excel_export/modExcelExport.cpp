@@ -5,7 +5,7 @@
 #include <string>
 #include <variant>
 
-#include "handoff/modAddin.h"
+#include "support/Notice.h"
 #include "platform/Platform.h"
 #include "base/Error.h"
 #include "support/ExportFile.h"

@@ -7,17 +7,14 @@
 #include "handoff/modIniFile.h"
 #include "platform/Platform.h"
 #include "base/Error.h"
-#include "support/modLog.h"
-#include "support/modStringTables.h"
+#include "support/Notice.h"
 #include "support/modUtils.h"
 
 namespace torva {
 
 namespace {
-constexpr int kShowNormal = 1;               // SW_SHOWNORMAL
-constexpr intptr_t kShellLastError = 32;     // ShellExecuteA's failures are 32 and below
-constexpr uint32_t kInformationOkOnly = 64;  // MB_OK | MB_ICONINFORMATION
-constexpr uint32_t kTaskModal = 0x2000;      // MB_TASKMODAL
+constexpr int kShowNormal = 1;            // SW_SHOWNORMAL
+constexpr intptr_t kShellLastError = 32;  // ShellExecuteA's failures are 32 and below
 
 // A path as the narrow shell call takes it, short where the code page fails.
 std::string ansiPath(std::u16string_view path) { return platform::toAnsi(AnsiSafePath(path)); }
@@ -108,108 +105,6 @@ bool launchLabelApplication(int32_t runMode, std::u16string_view dbFile,
         return false;
     }
     return true;
-}
-
-// --- Information message and the press ---------------------------------------
-
-namespace {
-// The running press: how to find its owner, and what was found.
-OwnerLookup pressLookup;
-std::optional<intptr_t> pressOwner;
-}  // namespace
-
-PressScope::PressScope(OwnerLookup lookup) {
-    pressLookup = std::move(lookup);
-    pressOwner.reset();
-}
-
-PressScope::~PressScope() {
-    pressLookup = nullptr;
-    pressOwner.reset();
-}
-
-intptr_t pressOwnerWindow() noexcept {
-    if (pressOwner) return *pressOwner;
-    intptr_t found = 0;
-    try {
-        if (pressLookup) found = pressLookup();
-    } catch (...) {
-        // Undocumented members, hosts without a window: the press goes on unowned.
-        found = 0;
-    }
-    pressOwner = found;
-    return found;
-}
-
-void showInfoMessage(std::u16string_view text) {
-    const std::u16string title = GetString(u"2300");
-    const intptr_t owner = pressOwnerWindow();
-    // Without an owner, task-modal keeps the host's windows disabled all the same.
-    (void)platform::messageBox(owner, text, title, kInformationOkOnly | (owner ? 0 : kTaskModal));
-}
-
-void showFailureNotice(std::u16string_view id, std::initializer_list<std::u16string_view> values,
-                       std::u16string_view logText, std::u16string_view description) noexcept {
-    try {
-        WriteLog(std::u16string(logText) + std::u16string(description), LogError);
-        showInfoMessage(FillIn(GetString(id), values));
-    } catch (...) {
-        // No memory for the text, no box: nothing is left to tell the user with.
-    }
-}
-
-// --- Access start-up timer --------------------------------------------------
-
-std::shared_ptr<AddInTimerTarget> pendingConnectObject;
-uintptr_t addInTimerId = 0;
-
-void startAddInTimer(std::shared_ptr<AddInTimerTarget> connectObject) {
-    pendingConnectObject = std::move(connectObject);
-    if (addInTimerId == 0)
-        addInTimerId =
-            platform::setTimer(kAddInTimerEventId, kAddInTimerIntervalMs, addInTimerProc);
-}
-
-namespace {
-
-// Back to Idle: the timer stops and the waiting object is let go.
-void stopAddInTimer() noexcept {
-    (void)platform::killTimer(addInTimerId);
-    addInTimerId = 0;
-    pendingConnectObject.reset();
-}
-
-// A tick that fails (no Access application after a failed connection,
-// CurrentDb refused) would fail again 20 times a second for the life of
-// Access: the wait ends at the first, with one log entry.
-void endFailedWait(const std::exception* failure) noexcept {
-    stopAddInTimer();
-    try {
-        WriteLog(u"Could not add Commandbars to Access: " +
-                     (failure ? describeFailure(*failure) : u"Unexpected failure"),
-                 LogError);
-    } catch (...) {  // no memory left for the text; the timer is stopped all the same
-    }
-}
-
-}  // namespace
-
-void addInTimerProc(void* window, uint32_t message, uintptr_t timerId, uint32_t timeMs) noexcept {
-    (void)window;
-    (void)message;
-    (void)timerId;
-    (void)timeMs;
-    if (!pendingConnectObject) return;
-    // Held here: the installation may start the timer again and replace the
-    // waiting object while it runs.
-    const std::shared_ptr<AddInTimerTarget> waiting = pendingConnectObject;
-    try {
-        if (waiting->AddInTimer_Timer()) stopAddInTimer();
-    } catch (const std::exception& e) {
-        endFailedWait(&e);
-    } catch (...) {
-        endFailedWait(nullptr);
-    }
 }
 
 }  // namespace torva

@@ -5,6 +5,8 @@
 #include "addressbook/frmSelAdrBook.h"
 #include "excel_export/modExcelExport.h"
 #include "handoff/modAddin.h"
+#include "host/AddInTimer.h"
+#include "support/Notice.h"
 #include "host/frmPicStore.h"
 #include "host/modOffice.h"
 #include "base/Error.h"

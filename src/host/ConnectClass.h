@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "automation/Automation.h"
-#include "handoff/modAddin.h"
+#include "host/AddInTimer.h"
 
 namespace torva {
 

@@ -10,7 +10,7 @@
 #include "Access.h"
 #include "CommandBars.h"
 #include "Hosts.h"
-#include "handoff/modAddin.h"
+#include "host/AddInTimer.h"
 #include "host/ConnectClass.h"
 #include "platform/posix/Recorder.h"
 #include "base/Text.h"

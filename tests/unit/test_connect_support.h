@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "CommandBars.h"
-#include "handoff/modAddin.h"
+#include "host/AddInTimer.h"
+#include "support/Notice.h"
 #include "host/ConnectClass.h"
 #include "platform/posix/Recorder.h"
 #include "support/StringFile.h"

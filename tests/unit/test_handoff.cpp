@@ -15,6 +15,7 @@
 #include <string>
 
 #include "handoff/modAddin.h"
+#include "support/Notice.h"
 #include "handoff/modIniFile.h"
 #include "platform/Platform.h"
 #include "platform/posix/Recorder.h"
