@@ -38,6 +38,7 @@ const HostInfo kExcelHost{
     .menuCaptionId = u"0922",
     .mainMenuBarName = u"Worksheet Menu Bar",
     .hostKeyword = u"EXCEL",
+    .ribbon = &kExcelRibbon,
 };
 const HostInfo kWordHost{
     .name = u"Word",
@@ -50,6 +51,7 @@ const HostInfo kWordHost{
     .hostKeyword = u"WORD",
     .marksNormalTemplateSaved = true,
     .ownerWindow = OwnerWindow::ActiveWindowHwnd,
+    .ribbon = &kWordRibbon,
 };
 const HostInfo kAccessHost{
     .name = u"Access",
@@ -65,6 +67,7 @@ const HostInfo kAccessHost{
     .hostKeyword = u"ACCESS",
     .logsInstallationFailures = true,
     .ownerWindow = OwnerWindow::AccessAppWindow,
+    .ribbon = &kAccessRibbon,
 };
 const HostInfo kOutlookHost{
     .name = u"Outlook",
@@ -78,6 +81,7 @@ const HostInfo kOutlookHost{
     .commandBarsOfActiveExplorer = true,
     .removesAtBeginShutdown = true,
     .ownerWindow = OwnerWindow::ExplorerWindow,
+    .ribbon = &kOutlookRibbon,
 };
 
 ConnectClass::ConnectClass(const HostInfo& host) : host_(host) { AddinInstance_Initialize(); }
@@ -102,20 +106,46 @@ void ConnectClass::AddinInstance_OnConnection(const ObjectRef& Application, int3
     } catch (const std::exception& e) {
         // The host is never told: a failed connection only leaves a trace.
         WriteLog(std::u16string(host_.connectionLogPrefix) + describeFailure(e), LogError);
+        return;
+    }
+    // A host that cannot say its version is taken for one without a Ribbon:
+    // the command bars show everywhere, if only on the Add-ins tab.
+    try {
+        ribbonMode_ = torva::showsRibbon(*host_.ribbon, asString(hostInstance_->get(u"Version")));
+    } catch (const std::exception&) {
+        ribbonMode_ = false;
     }
 }
 
-void ConnectClass::AddinInstance_OnAddInsUpdate() { CreateCommandBars(); }
+void ConnectClass::AddinInstance_OnAddInsUpdate() {
+    if (!ribbonMode_) CreateCommandBars();
+}
 
-void ConnectClass::AddinInstance_OnStartupComplete() { CreateCommandBars(); }
+void ConnectClass::AddinInstance_OnStartupComplete() {
+    if (!ribbonMode_) CreateCommandBars();
+}
 
 void ConnectClass::AddinInstance_OnBeginShutdown() {
-    if (host_.removesAtBeginShutdown) RemoveCommandBars();
+    if (host_.removesAtBeginShutdown && !ribbonMode_) RemoveCommandBars();
 }
 
 void ConnectClass::AddinInstance_OnDisconnection(int32_t RemoveMode) {
     (void)RemoveMode;
-    RemoveCommandBars();
+    myRibbon.reset();
+    if (!ribbonMode_) RemoveCommandBars();
+}
+
+std::u16string ConnectClass::GetCustomUI(std::u16string_view RibbonID) const {
+    if (!ribbonMode_) return {};
+    return customUI(*host_.ribbon, RibbonID, GetString(kToolbarNameId),
+                    GetString(host_.buttonCaptionId), GetString(host_.buttonTooltipId));
+}
+
+void ConnectClass::onLoad(const ObjectRef& ribbon) { myRibbon = ribbon; }
+
+void ConnectClass::onAction(const ObjectRef& control) {
+    (void)control;
+    myCommandbarbutton_Click();
 }
 
 namespace {
@@ -283,8 +313,13 @@ TorvaAccessConnect::TorvaAccessConnect() : ConnectClass(kAccessHost) {}
 
 // Installation waits until a database is open: the start-up timer polls
 // AddInTimer_Timer for that.
-void TorvaAccessConnect::AddinInstance_OnAddInsUpdate() { startAddInTimer(shared_from_this()); }
-void TorvaAccessConnect::AddinInstance_OnStartupComplete() { startAddInTimer(shared_from_this()); }
+// The Ribbon needs no database to show its button: no timer then.
+void TorvaAccessConnect::AddinInstance_OnAddInsUpdate() {
+    if (!showsRibbon()) startAddInTimer(shared_from_this());
+}
+void TorvaAccessConnect::AddinInstance_OnStartupComplete() {
+    if (!showsRibbon()) startAddInTimer(shared_from_this());
+}
 
 bool TorvaAccessConnect::AddInTimer_Timer() {
     ObjectRef database = asObject(AccessInstance()->call(u"CurrentDb"));

@@ -12,6 +12,7 @@
 
 #include "automation/Automation.h"
 #include "host/AddInTimer.h"
+#include "host/Ribbon.h"
 
 namespace torva {
 
@@ -40,6 +41,7 @@ struct HostInfo {
     bool logsInstallationFailures = false;     // Access catches and logs them
     bool removesAtBeginShutdown = false;       // Outlook
     OwnerWindow ownerWindow = OwnerWindow::ApplicationHwnd;
+    const RibbonInfo* ribbon = nullptr;  // where its Ribbon puts the button
 };
 
 extern const HostInfo kExcelHost;
@@ -72,6 +74,18 @@ class ConnectClass {
     virtual void myCommandbarbutton_Click();
     virtual void myMenuButton_Click();
 
+    // IRibbonExtensibility: the markup for one ribbon ID of the host, "" for
+    // any other and wherever the host keeps the command bars.
+    std::u16string GetCustomUI(std::u16string_view RibbonID) const;
+    // The callbacks that markup names. onAction is the toolbar button's
+    // Click; the control is not looked at, as the button's Ctrl is not.
+    void onLoad(const ObjectRef& ribbon);
+    void onAction(const ObjectRef& control);
+    // Decided at connection from Application.Version: the Ribbon carries
+    // the button, and no command bar, menu entry or timer is made.
+    bool showsRibbon() const { return ribbonMode_; }
+    ObjectRef ribbonUI() const { return myRibbon; }
+
     const HostInfo& host() const { return host_; }
     // Field 1: the host's application (ExcelInstance, WordInstance, ...).
     ObjectRef hostInstance() const { return hostInstance_; }
@@ -103,11 +117,13 @@ class ConnectClass {
     void setMenuButton(ObjectRef entry);
 
     const HostInfo& host_;
+    bool ribbonMode_ = false;
     ObjectRef hostInstance_;
     ObjectRef myAddInInst;
     ObjectRef myCommandbar;
     ObjectRef myCommandbarbutton;
     ObjectRef myMenuButton;
+    ObjectRef myRibbon;  // IRibbonUI, from onLoad until disconnection
     automation::Subscription commandbarbuttonEvents_;
     automation::Subscription menuButtonEvents_;
 };

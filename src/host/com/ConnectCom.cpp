@@ -1,8 +1,9 @@
-// The connect classes as Office sees them: IDTExtensibility2 (called through
-// its vtable) and the class's default dual interface, served from the
-// embedded type library. Every handler runs inside `guarded`, so that no C++
-// exception ever reaches the host; a failure the host must see becomes the
-// HRESULT of the call, with its description as the thread's error info.
+// The connect classes as Office sees them: IDTExtensibility2 and
+// IRibbonExtensibility (called through their vtables) and the class's default
+// dual interface, served from the embedded type library, which also carries
+// GetCustomUI and the Ribbon's callbacks for late-bound callers. Every handler runs inside
+// `guarded`, so that no C++ exception ever reaches the host; a failure the host must see becomes
+// the HRESULT of the call, with its description as the thread's error info.
 
 #include "host/com/ConnectCom.h"
 
@@ -11,10 +12,13 @@
 #include "TorvaAddIn_h.h"
 #include "automation/win/DispatchObject.h"
 #include "host/ConnectClass.h"
+#include "host/frmPicStore.h"
 #include "host/com/Module.h"
 #include "platform/win/Com.h"
 #include "platform/win/ComObject.h"
 #include "platform/win/Extensibility.h"
+#include "platform/win/Picture.h"
+#include "platform/win/RibbonExtensibility.h"
 
 namespace torva::com {
 
@@ -49,10 +53,10 @@ template <typename Portable>
 struct CountedPortable final : win::ModuleReference, Portable {};
 
 // What the four classes share: IUnknown, IDispatch over the default
-// interface, IDTExtensibility2 and ISupportErrorInfo.
+// interface, IDTExtensibility2, IRibbonExtensibility and ISupportErrorInfo.
 template <typename Derived, typename Portable, typename DefaultInterface>
-class ConnectCom
-    : public win::ComObject<Derived, DefaultInterface, win::IDTExtensibility2, ISupportErrorInfo> {
+class ConnectCom : public win::ComObject<Derived, DefaultInterface, win::IDTExtensibility2,
+                                         win::IRibbonExtensibility, ISupportErrorInfo> {
   public:
     ConnectCom() : portable_(std::make_shared<CountedPortable<Portable>>()) {
         win::ComPtr<ITypeLib> library;
@@ -64,12 +68,16 @@ class ConnectCom
         if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(DefaultInterface))
             return static_cast<DefaultInterface*>(this);
         if (iid == win::IID_IDTExtensibility2) return static_cast<win::IDTExtensibility2*>(this);
+        if (iid == win::IID_IRibbonExtensibility)
+            return static_cast<win::IRibbonExtensibility*>(this);
         if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
         return nullptr;
     }
 
-    // IDispatch, for both dual interfaces: the default one is described by
-    // our type library; IDTExtensibility2 is called through its vtable.
+    // IDispatch, for every dual interface: the default one is described by
+    // our type library; IDTExtensibility2 is called through its vtable, and
+    // GetCustomUI has the same DISPID in the default interface as in
+    // IRibbonExtensibility.
     STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override {
         if (!count) return E_POINTER;
         *count = 1;
@@ -115,9 +123,40 @@ class ConnectCom
                        [&] { portable_->AddinInstance_OnBeginShutdown(); });
     }
 
+    // IRibbonExtensibility, and the default interface's copy of it.
+    STDMETHODIMP GetCustomUI(BSTR ribbonId, BSTR* xml) noexcept override {
+        if (!xml) return E_POINTER;
+        *xml = nullptr;
+        return guarded(win::IID_IRibbonExtensibility, [&] {
+            const std::u16string id(reinterpret_cast<const char16_t*>(ribbonId ? ribbonId : L""),
+                                    ribbonId ? SysStringLen(ribbonId) : 0);
+            *xml = win::Bstr(portable_->GetCustomUI(id)).detach();
+        });
+    }
+
+    // The callbacks the Ribbon markup names.
+    STDMETHODIMP onLoad(IDispatch* ribbon) noexcept override {
+        return guarded(__uuidof(DefaultInterface), [&] { portable_->onLoad(fromCom(ribbon)); });
+    }
+    STDMETHODIMP onAction(IDispatch* control) noexcept override {
+        return guarded(__uuidof(DefaultInterface), [&] { portable_->onAction(fromCom(control)); });
+    }
+    // A large button's face: the 32x32 picture, decoded afresh (Office keeps
+    // what a getter gave until the control is invalidated).
+    STDMETHODIMP getImage(IDispatch*, IDispatch** image) noexcept override {
+        if (!image) return E_POINTER;
+        *image = nullptr;
+        return guarded(__uuidof(DefaultInterface), [&] {
+            const win::ComPtr<IPicture> picture = win::loadPicture(frmPicStore::ImgBigIcon());
+            win::throwIfFailed(picture.queryTo(IID_IPictureDisp, reinterpret_cast<void**>(image)));
+        });
+    }
+
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) noexcept override {
-        return (iid == win::IID_IDTExtensibility2 || iid == __uuidof(DefaultInterface)) ? S_OK
-                                                                                        : S_FALSE;
+        return (iid == win::IID_IDTExtensibility2 || iid == win::IID_IRibbonExtensibility ||
+                iid == __uuidof(DefaultInterface))
+                   ? S_OK
+                   : S_FALSE;
     }
 
   protected:

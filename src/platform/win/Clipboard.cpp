@@ -2,19 +2,17 @@
 #include <olectl.h>
 #include <windows.h>
 
-#include <cstring>
-
 #include "platform/Platform.h"
 #include "platform/win/Com.h"
 #include "platform/win/Handle.h"
 #include "platform/win/LastError.h"
+#include "platform/win/Picture.h"
 
 namespace torva::platform {
 
 namespace {
 
 using ::torva::win::UniqueBitmap;
-using ::torva::win::UniqueGlobal;
 
 // Open for as long as the object lives.
 class OpenClipboardGuard {
@@ -35,22 +33,7 @@ HBITMAP decodedBitmap(std::span<const uint8_t> gif) {
     if (decoded && decodedFrom.data() == gif.data() && decodedFrom.size() == gif.size())
         return decoded.get();
 
-    // OleLoadPicture reads from a stream; the stream takes over the memory.
-    UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, gif.size()));
-    if (!memory) throw win::win32Error();
-    {
-        void* target = GlobalLock(memory.get());
-        if (!target) throw win::win32Error();
-        std::memcpy(target, gif.data(), gif.size());
-        GlobalUnlock(memory.get());
-    }
-    ::torva::win::ComPtr<IStream> stream;
-    ::torva::win::throwIfFailed(CreateStreamOnHGlobal(memory.get(), TRUE, stream.put()));
-    (void)memory.release();
-
-    ::torva::win::ComPtr<IPicture> picture;
-    ::torva::win::throwIfFailed(OleLoadPicture(stream.get(), static_cast<LONG>(gif.size()), FALSE,
-                                               IID_IPicture, picture.putVoid()));
+    const ::torva::win::ComPtr<IPicture> picture = ::torva::win::loadPicture(gif);
     SHORT type = PICTYPE_NONE;
     ::torva::win::throwIfFailed(picture->get_Type(&type));
     if (type != PICTYPE_BITMAP)

@@ -1,0 +1,118 @@
+#include "Ribbon.h"
+
+#include <array>
+
+namespace torva {
+
+namespace {
+
+constexpr std::array kExcelTabs{
+    RibbonTab{u"TabHome", u"", u"TorvaGroup", u"TorvaButton"},
+};
+// Word's own label commands sit in that group.
+constexpr std::array kWordTabs{
+    RibbonTab{u"TabMailings", u"GroupEnvelopeLabelCreate", u"TorvaGroup", u"TorvaButton"},
+};
+constexpr std::array kAccessTabs{
+    RibbonTab{u"TabExternalData", u"GroupExport", u"TorvaGroup", u"TorvaButton"},
+};
+// The explorer shows one Home tab per folder kind.
+constexpr std::array kOutlookTabs{
+    RibbonTab{u"TabContacts", u"", u"TorvaGroupContacts", u"TorvaButtonContacts"},
+    RibbonTab{u"TabMail", u"", u"TorvaGroupMail", u"TorvaButtonMail"},
+};
+
+}  // namespace
+
+const RibbonInfo kExcelRibbon{12, u"", kExcelTabs};
+const RibbonInfo kWordRibbon{12, u"", kWordTabs};
+const RibbonInfo kAccessRibbon{12, u"", kAccessTabs};
+// Outlook 2007's main window has no Ribbon: its inspectors ask, the
+// explorer keeps the toolbar.
+const RibbonInfo kOutlookRibbon{14, u"Microsoft.Outlook.Explorer", kOutlookTabs};
+
+std::optional<int> majorVersion(std::u16string_view version) {
+    int major = 0;
+    size_t i = 0;
+    for (; i < version.size() && version[i] >= u'0' && version[i] <= u'9'; ++i) {
+        if (i == 4) return std::nullopt;  // no Office has such a number
+        major = major * 10 + (version[i] - u'0');
+    }
+    if (i == 0 || (i < version.size() && version[i] != u'.')) return std::nullopt;
+    return major;
+}
+
+bool showsRibbon(const RibbonInfo& ribbon, std::u16string_view version) {
+    const std::optional<int> major = majorVersion(version);
+    return major && *major >= ribbon.sinceVersion;
+}
+
+std::u16string xmlEscaped(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (const char16_t c : text) {
+        switch (c) {
+            case u'&':
+                out += u"&amp;";
+                break;
+            case u'<':
+                out += u"&lt;";
+                break;
+            case u'>':
+                out += u"&gt;";
+                break;
+            case u'"':
+                out += u"&quot;";
+                break;
+            case u'\'':
+                out += u"&apos;";
+                break;
+            // A parser turns a raw line break in an attribute into a blank.
+            case u'\r':
+                out += u"&#13;";
+                break;
+            case u'\n':
+                out += u"&#10;";
+                break;
+            case u'\t':
+                out += u"&#9;";
+                break;
+            default:
+                // XML 1.0 allows no other control character, not even as a reference.
+                if (c >= 0x20 && c != 0xFFFE && c != 0xFFFF) out += c;
+        }
+    }
+    return out;
+}
+
+std::u16string customUI(const RibbonInfo& ribbon, std::u16string_view ribbonId,
+                        std::u16string_view groupLabel, std::u16string_view buttonLabel,
+                        std::u16string_view supertip) {
+    if (!ribbon.ribbonId.empty() && ribbonId != ribbon.ribbonId) return {};
+    const std::u16string group = xmlEscaped(groupLabel);
+    const std::u16string label = xmlEscaped(buttonLabel);
+    const std::u16string tip = xmlEscaped(supertip);
+    std::u16string xml = u"<customUI xmlns=\"";
+    xml += kCustomUiNamespace;
+    xml += u"\" onLoad=\"onLoad\"><ribbon><tabs>";
+    for (const RibbonTab& tab : ribbon.tabs) {
+        xml += u"<tab idMso=\"";
+        xml += tab.idMso;
+        xml += u"\"><group id=\"";
+        xml += tab.groupId;
+        xml += u"\" label=\"" + group + u"\"";
+        if (!tab.insertAfterMso.empty()) {
+            xml += u" insertAfterMso=\"";
+            xml += tab.insertAfterMso;
+            xml += u"\"";
+        }
+        xml += u"><button id=\"";
+        xml += tab.buttonId;
+        xml += u"\" size=\"large\" label=\"" + label + u"\" supertip=\"" + tip +
+               u"\" onAction=\"onAction\" getImage=\"getImage\"/></group></tab>";
+    }
+    xml += u"</tabs></ribbon></customUI>";
+    return xml;
+}
+
+}  // namespace torva
