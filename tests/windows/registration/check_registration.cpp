@@ -5,11 +5,13 @@
 //   user DLL         registered for the current user only
 //   absent           unregistered: nothing of ours left, the planted keys kept
 //   objects DLL      the classes can be created, answer through their dual
-//                    interfaces and at the COM boundary as a host expects,
+//                    interfaces, IRibbonExtensibility and the Ribbon's
+//                    callbacks and at the COM boundary as a host expects,
 //                    and the DLL can unload after
 // Exit code 0 when the state is as expected; each mismatch is printed.
 
 #include <windows.h>
+#include <olectl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -20,6 +22,7 @@
 #include "platform/win/Com.h"
 #include "platform/win/Extensibility.h"
 #include "platform/win/Handle.h"
+#include "platform/win/RibbonExtensibility.h"
 #include "base/Text.h"
 
 using namespace torva;
@@ -175,6 +178,66 @@ void expectErrorInfoAtTheBoundary(win::IDTExtensibility2* addin) {
         fail("no error info with the failure's description");
 }
 
+// The Ribbon's side as Office 2010 and later use it: IRibbonExtensibility
+// by its IID, the markup's callbacks by name through the connect object's
+// IDispatch. Not connected, the object keeps the command bars and gives no
+// markup. The ribbon object that onLoad hands over is the connect object
+// itself here: only the disconnection's release lets the DLL unload after.
+void expectRibbon(win::IDTExtensibility2* addin, const std::u16string& host) {
+    const std::string who = toUtf8(host) + ": ";
+    const IID ribbonIid = {0x000C0396, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    win::ComPtr<win::IRibbonExtensibility> ribbon;
+    if (FAILED(addin->QueryInterface(ribbonIid, ribbon.putVoid())) || !ribbon)
+        return fail(who + "no IRibbonExtensibility");
+    const win::Bstr id(u"Microsoft.Outlook.Explorer");
+    win::Bstr xml;
+    if (ribbon->GetCustomUI(id.get(), xml.put()) != S_OK || SysStringLen(xml.get()) != 0)
+        fail(who + "markup from an object that is not connected");
+
+    const wchar_t* const names[] = {L"GetCustomUI", L"onLoad", L"onAction", L"getImage"};
+    DISPID ids[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        LPOLESTR name = const_cast<LPOLESTR>(names[i]);
+        if (FAILED(ribbon->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &ids[i])))
+            fail(who + "GetIDsOfNames does not know " +
+                 toUtf8(std::u16string(reinterpret_cast<const char16_t*>(names[i]))));
+    }
+    if (ids[0] != 1) fail(who + "GetCustomUI is not DISPID 1");
+
+    // getImage(control): the large button's 32x32 picture as IPictureDisp.
+    win::ExcepInfo exception;
+    win::Variant result;
+    VARIANT control;
+    control.vt = VT_DISPATCH;
+    control.pdispVal = addin;  // any IDispatch stands for the IRibbonControl
+    if (FAILED(invoke(ribbon.get(), ids[3], DISPATCH_METHOD, &control, &result, exception)) ||
+        result.get()->vt != VT_DISPATCH || !result.get()->pdispVal) {
+        fail(who + "getImage gives no picture");
+    } else {
+        win::ComPtr<IPictureDisp> disp;
+        win::ComPtr<IPicture> picture;
+        OLE_HANDLE handle = 0;
+        BITMAP bitmap{};
+        if (FAILED(result.get()->pdispVal->QueryInterface(IID_IPictureDisp, disp.putVoid())) ||
+            FAILED(disp->QueryInterface(IID_IPicture, picture.putVoid())) ||
+            FAILED(picture->get_Handle(&handle)) ||
+            !GetObjectW(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(handle)), sizeof bitmap,
+                        &bitmap) ||
+            bitmap.bmWidth != 32 || bitmap.bmHeight != 32)
+            fail(who + "getImage's picture is not a 32x32 bitmap");
+    }
+    // A callback called wrongly fails the call and nothing else.
+    if (SUCCEEDED(invoke(ribbon.get(), ids[2], DISPATCH_METHOD, nullptr, nullptr, exception)))
+        fail(who + "onAction without its control succeeded");
+    VARIANT self;
+    self.vt = VT_DISPATCH;
+    self.pdispVal = addin;
+    if (FAILED(invoke(ribbon.get(), ids[1], DISPATCH_METHOD, &self, nullptr, exception)))
+        fail(who + "onLoad failed");
+    if (FAILED(addin->OnDisconnection(win::ext_dm_HostShutdown, nullptr)))
+        fail(who + "disconnection failed");
+}
+
 // The DLL loaded as COM loads it, its entry points found by name.
 struct Server {
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
@@ -220,6 +283,7 @@ void expectObject(const Server& server, const ConnectClassInfo& c) {
     else
         expectDefaultInterface(addin.get(), host, id);
     if (host == u"Word") expectErrorInfoAtTheBoundary(addin.get());
+    expectRibbon(addin.get(), host);
     if (host != u"Access") return;
     // Access waits for a database on a timer that holds the object: the DLL
     // must stay until the wait ends (here at the first tick, which fails for

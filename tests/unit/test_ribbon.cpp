@@ -1,0 +1,306 @@
+// The Ribbon as Office 2007 and later drive it: which versions get it
+// instead of the command bars, the markup each host receives, and the
+// callbacks that markup names.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Access.h"
+#include "CommandBars.h"
+#include "Hosts.h"
+#include "base/Text.h"
+#include "host/ConnectClass.h"
+#include "host/Ribbon.h"
+#include "platform/posix/Recorder.h"
+#include "support/StringFile.h"
+#include "support/modStringTables.h"
+#include "test_connect_support.h"
+
+using namespace torva;
+using namespace torva::model;
+using automation::Args;
+using automation::Value;
+
+namespace {
+
+// The host's Application as the add-in meets it, with the Version that Office
+// reports (none: reading it fails) and a record of every member asked of it.
+class VersionedApplication : public automation::Object,
+                             public std::enable_shared_from_this<VersionedApplication> {
+  public:
+    VersionedApplication(ObjectRef app, std::optional<Value> version)
+        : app_(std::move(app)), version_(std::move(version)) {}
+
+    Value get(std::u16string_view name, const Args& args) override {
+        asked.emplace_back(name);
+        if (name == u"Version") {
+            if (!version_) throw automation::Error(automation::kEFail, u"no Version");
+            return *version_;
+        }
+        return app_->get(name, args);
+    }
+    void appendText(std::u16string_view name, std::u16string& out) override {
+        out += automation::asString(get(name, {}));
+    }
+    void put(std::u16string_view name, const Value& value) override {
+        asked.emplace_back(name);
+        app_->put(name, value);
+    }
+    Value call(std::u16string_view name, const Args& args) override {
+        asked.emplace_back(name);
+        return app_->call(name, args);
+    }
+    std::vector<Value> items() override { return app_->items(); }
+    std::u16string typeName() override { return app_->typeName(); }
+    ObjectRef queryInterface(const Guid& iid) override {
+        (void)app_->queryInterface(iid);  // declines what the host's Application declines
+        return shared_from_this();
+    }
+    automation::Subscription subscribe(const Guid& iid, automation::EventHandler h) override {
+        return app_->subscribe(iid, std::move(h));
+    }
+    bool sameObject(automation::Object& other) override { return this == &other; }
+
+    std::vector<std::u16string> asked;
+
+  private:
+    ObjectRef app_;
+    std::optional<Value> version_;
+};
+
+struct Host {
+    HostKind kind;
+    std::shared_ptr<ConnectClass> addin;
+    std::shared_ptr<Application> app;
+    std::shared_ptr<VersionedApplication> versioned;
+};
+
+class Ribbon : public ::testing::Test {
+  protected:
+    void SetUp() override { folders_.emplace(); }
+    void TearDown() override { folders_.reset(); }
+
+    // The host started as Office starts it, connected, add-ins updated,
+    // start-up complete and the Access timer ticked once.
+    Host start(HostKind kind, std::optional<Value> version) {
+        Host h{kind, nullptr, nullptr, nullptr};
+        switch (kind) {
+            case HostKind::Excel:
+                h.addin = std::make_shared<TorvaExcelConnect>();
+                break;
+            case HostKind::Word:
+                h.addin = std::make_shared<TorvaWordConnect>();
+                break;
+            case HostKind::Access:
+                h.addin = std::make_shared<TorvaAccessConnect>();
+                break;
+            case HostKind::Outlook:
+                h.addin = std::make_shared<TorvaOutlookConnect>();
+                break;
+        }
+        folders_->markLog();  // a repeated string-table load logs
+        auto bars = makeHostCommandBars(hostName(kind));
+        AccessSetup access;
+        access.database = u"C:\\shop.accdb";
+        access.currentObjectType = kAcTable;
+        access.currentObjectName = u"Customers";
+        h.app = kind == HostKind::Access ? makeAccessApplication(bars, {}, access)
+                                         : makeApplication(kind, bars);
+        h.versioned = std::make_shared<VersionedApplication>(h.app, std::move(version));
+        h.addin->AddinInstance_OnConnection(
+            h.versioned, 1,
+            std::make_shared<COMAddIn>(u"TorvaAddIn.Torva" + hostName(kind) + u"Connect", u"d"));
+        h.addin->AddinInstance_OnAddInsUpdate();
+        h.addin->AddinInstance_OnStartupComplete();
+        platform::posix::fireTimers();
+        return h;
+    }
+
+    std::optional<test::HostFolders> folders_;
+};
+
+constexpr HostKind kHosts[] = {HostKind::Excel, HostKind::Word, HostKind::Access,
+                               HostKind::Outlook};
+
+}  // namespace
+
+TEST(RibbonVersion, MajorNumberOfTheVersionText) {
+    const struct {
+        std::u16string_view text;
+        std::optional<int> major;
+    } cases[] = {
+        {u"16.0", 16},       {u"12.0", 12},  {u"9.0", 9},     {u"14.0.4760", 14}, {u"11", 11},
+        {u"", std::nullopt}, {u".0", {}},    {u"v16", {}},    {u"16,0", {}},      {u" 16.0", {}},
+        {u"16 ", {}},        {u"12345", {}}, {u"1234", 1234},
+    };
+    for (const auto& c : cases) EXPECT_EQ(majorVersion(c.text), c.major) << toUtf8(c.text);
+}
+
+// Per host and version: the Ribbon (no toolbar, button, menu entry or Access
+// timer; Word's normal template never asked for) or exactly the command
+// bars. Outlook 2007's explorer has no Ribbon; an unreadable or strange
+// Version keeps the command bars.
+TEST_F(Ribbon, VersionDecidesBetweenRibbonAndCommandBars) {
+    const struct {
+        std::optional<Value> version;
+        bool excelWordAccess, outlook;  // Ribbon?
+    } cases[] = {
+        {Value{std::u16string(u"9.0")}, false, false},
+        {Value{std::u16string(u"11.0")}, false, false},
+        {Value{std::u16string(u"12.0")}, true, false},
+        {Value{std::u16string(u"12.0.6425")}, true, false},
+        {Value{std::u16string(u"14.0.4760")}, true, true},
+        {Value{std::u16string(u"16.0")}, true, true},
+        {Value{std::u16string(u"sixteen")}, false, false},
+        {Value{std::u16string(u"")}, false, false},
+        {std::nullopt, false, false},
+    };
+    for (const auto& c : cases) {
+        for (HostKind kind : kHosts) {
+            SCOPED_TRACE(toUtf8(hostName(kind)) + " " +
+                         (c.version ? toUtf8(automation::asString(*c.version)) : "unreadable"));
+            const bool ribbon = kind == HostKind::Outlook ? c.outlook : c.excelWordAccess;
+            Host h = start(kind, c.version);
+            EXPECT_EQ(h.addin->showsRibbon(), ribbon);
+            EXPECT_EQ(static_cast<bool>(h.addin->commandbarbutton()), !ribbon);
+            EXPECT_EQ(static_cast<bool>(h.addin->menuButton()), !ribbon);
+            auto bars = std::dynamic_pointer_cast<CommandBars>(h.app->commandBars());
+            EXPECT_EQ(static_cast<bool>(bars->find(GetString(u"0900"))), !ribbon);
+            if (kind == HostKind::Access) {
+                EXPECT_EQ(platform::posix::recorder().timers.size(), ribbon ? 0u : 1u);
+            }
+            if (ribbon) {
+                h.addin->AddinInstance_OnBeginShutdown();
+                h.addin->AddinInstance_OnDisconnection(0);
+                // Connection asks the version; nothing else is asked of the host.
+                EXPECT_EQ(h.versioned->asked, std::vector<std::u16string>{u"Version"});
+            } else if (kind == HostKind::Word) {
+                EXPECT_EQ(h.app->normalTemplate()->savedWrites, 2);  // one a start-up step
+            }
+            EXPECT_TRUE(folders_->newLogLines().empty());
+            platform::posix::recorder().timers.clear();
+            test::resetAddInTimer();
+        }
+    }
+}
+
+// Each host's markup in Office 2010's namespace: the group labelled with
+// the toolbar's name, one large button with the host's caption and tooltip,
+// on the tab where the host's users look.
+TEST_F(Ribbon, EachHostGetsItsGroupOnItsTab) {
+    const std::u16string head =
+        u"<customUI xmlns=\"http://schemas.microsoft.com/office/2009/07/customui\" "
+        u"onLoad=\"onLoad\"><ribbon><tabs>";
+    const std::u16string tail = u"</tabs></ribbon></customUI>";
+    const struct {
+        HostKind kind;
+        std::u16string ribbonId, tabs;
+    } cases[] = {
+        {HostKind::Excel, u"Microsoft.Excel.Workbook",
+         u"<tab idMso=\"TabHome\"><group id=\"TorvaGroup\" label=\"Plakora\"><button "
+         u"id=\"TorvaButton\" size=\"large\" label=\"Labels from Excel\" supertip=\"Excel tip\" "
+         u"onAction=\"onAction\" getImage=\"getImage\"/></group></tab>"},
+        {HostKind::Word, u"Microsoft.Word.Document",
+         u"<tab idMso=\"TabMailings\"><group id=\"TorvaGroup\" label=\"Plakora\" "
+         u"insertAfterMso=\"GroupEnvelopeLabelCreate\"><button id=\"TorvaButton\" size=\"large\" "
+         u"label=\"Labels from Word\" supertip=\"Word tip\" onAction=\"onAction\" "
+         u"getImage=\"getImage\"/></group></tab>"},
+        {HostKind::Access, u"Microsoft.Access.Database",
+         u"<tab idMso=\"TabExternalData\"><group id=\"TorvaGroup\" label=\"Plakora\" "
+         u"insertAfterMso=\"GroupExport\"><button id=\"TorvaButton\" size=\"large\" "
+         u"label=\"Labels from Access\" supertip=\"Access tip\" onAction=\"onAction\" "
+         u"getImage=\"getImage\"/></group></tab>"},
+        {HostKind::Outlook, u"Microsoft.Outlook.Explorer",
+         u"<tab idMso=\"TabContacts\"><group id=\"TorvaGroupContacts\" label=\"Plakora\"><button "
+         u"id=\"TorvaButtonContacts\" size=\"large\" label=\"Labels from Outlook\" "
+         u"supertip=\"Outlook tip\" onAction=\"onAction\" getImage=\"getImage\"/></group></tab>"
+         u"<tab idMso=\"TabMail\"><group id=\"TorvaGroupMail\" label=\"Plakora\"><button "
+         u"id=\"TorvaButtonMail\" size=\"large\" label=\"Labels from Outlook\" "
+         u"supertip=\"Outlook tip\" onAction=\"onAction\" getImage=\"getImage\"/></group></tab>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(hostName(c.kind)));
+        Host ribbon = start(c.kind, Value{std::u16string(u"16.0")});
+        EXPECT_EQ(toUtf8(ribbon.addin->GetCustomUI(c.ribbonId)), toUtf8(head + c.tabs + tail));
+        // Where the command bars stay, Office gets nothing to add.
+        Host classic = start(c.kind, Value{std::u16string(u"9.0")});
+        EXPECT_EQ(classic.addin->GetCustomUI(c.ribbonId), u"");
+        test::resetAddInTimer();
+    }
+}
+
+// Outlook asks once per window type; only the explorer gets the button.
+TEST_F(Ribbon, OutlookCustomisesOnlyTheExplorer) {
+    Host h = start(HostKind::Outlook, Value{std::u16string(u"16.0")});
+    EXPECT_NE(h.addin->GetCustomUI(u"Microsoft.Outlook.Explorer"), u"");
+    for (const char16_t* id :
+         {u"Microsoft.Outlook.Contact", u"Microsoft.Outlook.Mail.Read",
+          u"Microsoft.Outlook.Mail.Compose", u"microsoft.outlook.explorer", u""})
+        EXPECT_EQ(h.addin->GetCustomUI(id), u"") << toUtf8(id);
+}
+
+// Markup characters in a translation cannot break the document, and what
+// the parser gives back is the text itself: right-to-left text and line
+// breaks included.
+TEST(RibbonMarkup, TextsGoInEscaped) {
+    const std::u16string xml =
+        customUI(kExcelRibbon, u"Microsoft.Excel.Workbook", u"Tom & Jerry's <Labels>",
+                 u"Say \"cheese\" & print",
+                 u"\u05D4\u05D3\u05E4\u05E1 \u05EA\u05D5\u05D5\u05D9\u05D5\u05EA\r\nline two");
+    EXPECT_NE(xml.find(u"group id=\"TorvaGroup\" label=\"Tom &amp; Jerry&apos;s &lt;Labels&gt;\""),
+              std::u16string::npos)
+        << toUtf8(xml);
+    EXPECT_NE(xml.find(u"label=\"Say &quot;cheese&quot; &amp; print\""), std::u16string::npos)
+        << toUtf8(xml);
+    EXPECT_NE(xml.find(u"supertip=\"\u05D4\u05D3\u05E4\u05E1 "
+                       u"\u05EA\u05D5\u05D5\u05D9\u05D5\u05EA&#13;&#10;line two\""),
+              std::u16string::npos)
+        << toUtf8(xml);
+
+    using namespace std::string_view_literals;
+    const struct {
+        std::u16string_view text, escaped;
+    } cases[] = {
+        {u"a\tb", u"a&#9;b"},
+        {u"bell\a, nul\0!"sv, u"bell, nul!"},  // not allowed in XML, even as references
+        {u"\uFFFEx\uFFFF", u"x"},
+        {u"&amp;", u"&amp;amp;"},
+        {u"\u00C4rger \u2013 \u00DF", u"\u00C4rger \u2013 \u00DF"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(xmlEscaped(c.text), c.escaped) << toUtf8(c.text);
+}
+
+// The button's press is the toolbar button's: the same launch, or the same
+// notice. The ribbon object lives until disconnection.
+TEST_F(Ribbon, CallbacksPressTheButtonAndKeepTheRibbon) {
+    auto& rec = platform::posix::recorder();
+    Host word = start(HostKind::Word, Value{std::u16string(u"16.0")});
+    word.addin->onAction(nullptr);
+    ASSERT_EQ(rec.shellCalls.size(), 1u);
+    const auto work = folders_->root / "work";
+    const std::string handoff = test::readFile(work / rec.shellCalls[0].parameters);
+    EXPECT_NE(handoff.find("RUNMODE=2"), std::string::npos) << handoff;
+
+    Host access = start(HostKind::Access, Value{std::u16string(u"16.0")});
+    access.addin->onAction(nullptr);
+    ASSERT_EQ(rec.shellCalls.size(), 2u);
+    EXPECT_NE(
+        test::readFile(work / rec.shellCalls[1].parameters).find("DBSQL=SELECT * FROM [Customers]"),
+        std::string::npos);
+
+    // Plakora missing: the same notice as the toolbar button gives.
+    std::filesystem::remove(folders_->root / "addin" / "plakora.exe");
+    word.addin->onAction(nullptr);
+    ASSERT_EQ(rec.messageBoxes.size(), 1u);
+    EXPECT_NE(rec.messageBoxes[0].text.find(u"No plakora.exe beside"), std::u16string::npos);
+
+    auto ribbonUI = std::make_shared<Template>();  // any object stands for IRibbonUI
+    word.addin->onLoad(ribbonUI);
+    EXPECT_TRUE(word.addin->ribbonUI()->sameObject(*ribbonUI));
+    word.addin->AddinInstance_OnDisconnection(1);
+    EXPECT_FALSE(word.addin->ribbonUI());
+    EXPECT_EQ(ribbonUI.use_count(), 1);
+}
