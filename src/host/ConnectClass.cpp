@@ -111,10 +111,11 @@ void ConnectClass::AddinInstance_OnConnection(const ObjectRef& Application, int3
     // A host that cannot say its version is taken for one without a Ribbon:
     // the command bars show everywhere, if only on the Add-ins tab.
     try {
-        ribbonMode_ = torva::showsRibbon(*host_.ribbon, asString(hostInstance_->get(u"Version")));
+        officeVersion_ = majorVersion(asString(hostInstance_->get(u"Version"))).value_or(0);
     } catch (const std::exception&) {
-        ribbonMode_ = false;
+        officeVersion_ = 0;
     }
+    ribbonMode_ = officeVersion_ >= host_.ribbon->sinceVersion;
 }
 
 void ConnectClass::AddinInstance_OnAddInsUpdate() {
@@ -137,7 +138,7 @@ void ConnectClass::AddinInstance_OnDisconnection(int32_t RemoveMode) {
 
 std::u16string ConnectClass::GetCustomUI(std::u16string_view RibbonID) const {
     if (!ribbonMode_) return {};
-    return customUI(*host_.ribbon, RibbonID, GetString(kToolbarNameId),
+    return customUI(*host_.ribbon, officeVersion_, RibbonID, GetString(kToolbarNameId),
                     GetString(host_.buttonCaptionId), GetString(host_.buttonTooltipId));
 }
 

@@ -118,6 +118,7 @@ class ConnectClass {
 
     const HostInfo& host_;
     bool ribbonMode_ = false;
+    int officeVersion_ = 0;  // major number; 0 where Version could not be read
     ObjectRef hostInstance_;
     ObjectRef myAddInInst;
     ObjectRef myCommandbar;

@@ -42,11 +42,6 @@ std::optional<int> majorVersion(std::u16string_view version) {
     return major;
 }
 
-bool showsRibbon(const RibbonInfo& ribbon, std::u16string_view version) {
-    const std::optional<int> major = majorVersion(version);
-    return major && *major >= ribbon.sinceVersion;
-}
-
 std::u16string xmlEscaped(std::u16string_view text) {
     std::u16string out;
     out.reserve(text.size());
@@ -85,7 +80,7 @@ std::u16string xmlEscaped(std::u16string_view text) {
     return out;
 }
 
-std::u16string customUI(const RibbonInfo& ribbon, std::u16string_view ribbonId,
+std::u16string customUI(const RibbonInfo& ribbon, int officeVersion, std::u16string_view ribbonId,
                         std::u16string_view groupLabel, std::u16string_view buttonLabel,
                         std::u16string_view supertip) {
     if (!ribbon.ribbonId.empty() && ribbonId != ribbon.ribbonId) return {};
@@ -93,7 +88,8 @@ std::u16string customUI(const RibbonInfo& ribbon, std::u16string_view ribbonId,
     const std::u16string label = xmlEscaped(buttonLabel);
     const std::u16string tip = xmlEscaped(supertip);
     std::u16string xml = u"<customUI xmlns=\"";
-    xml += kCustomUiNamespace;
+    xml += officeVersion >= kFirstVersionOfNewerNamespace ? kCustomUiNamespace
+                                                          : kCustomUi2007Namespace;
     xml += u"\" onLoad=\"onLoad\"><ribbon><tabs>";
     for (const RibbonTab& tab : ribbon.tabs) {
         xml += u"<tab idMso=\"";

@@ -33,24 +33,26 @@ extern const RibbonInfo kWordRibbon;
 extern const RibbonInfo kAccessRibbon;
 extern const RibbonInfo kOutlookRibbon;
 
+// Office 2010 and later read the newer namespace; Office 2007 knows only
+// the first and would drop markup in the newer one, whole.
 inline constexpr std::u16string_view kCustomUiNamespace =
     u"http://schemas.microsoft.com/office/2009/07/customui";
+inline constexpr std::u16string_view kCustomUi2007Namespace =
+    u"http://schemas.microsoft.com/office/2006/01/customui";
+inline constexpr int kFirstVersionOfNewerNamespace = 14;
 
 // The major number of a version text such as "16.0" or "14.0.4760";
 // nothing for a text that does not start with one.
 std::optional<int> majorVersion(std::u16string_view version);
 
-// True when the host of that version shows the markup; an unparsable
-// version keeps the command bars.
-bool showsRibbon(const RibbonInfo& ribbon, std::u16string_view version);
-
 // Text for an XML attribute value: markup characters and the line breaks
 // and tabs as references, the characters XML forbids left out.
 std::u16string xmlEscaped(std::u16string_view text);
 
-// The customUI document for ribbonId, or "" for an ID the add-in does not
-// customise. The texts go in escaped.
-std::u16string customUI(const RibbonInfo& ribbon, std::u16string_view ribbonId,
+// The customUI document for ribbonId in the namespace that the Office of
+// that major version reads, or "" for an ID the add-in does not customise.
+// The texts go in escaped.
+std::u16string customUI(const RibbonInfo& ribbon, int officeVersion, std::u16string_view ribbonId,
                         std::u16string_view groupLabel, std::u16string_view buttonLabel,
                         std::u16string_view supertip);
 

@@ -232,6 +232,31 @@ TEST_F(Ribbon, EachHostGetsItsGroupOnItsTab) {
     }
 }
 
+// Office 2007 reads only the first customUI namespace: it gets the same
+// markup in that one.
+TEST_F(Ribbon, Office2007GetsItsOwnNamespace) {
+    const struct {
+        HostKind kind;
+        const char16_t *version, *ribbonId, *xmlns;
+    } cases[] = {
+        {HostKind::Word, u"12.0.6425", u"Microsoft.Word.Document",
+         u"<customUI xmlns=\"http://schemas.microsoft.com/office/2006/01/customui\" "},
+        {HostKind::Access, u"12.0", u"Microsoft.Access.Database",
+         u"<customUI xmlns=\"http://schemas.microsoft.com/office/2006/01/customui\" "},
+        {HostKind::Excel, u"14.0", u"Microsoft.Excel.Workbook",
+         u"<customUI xmlns=\"http://schemas.microsoft.com/office/2009/07/customui\" "},
+        {HostKind::Outlook, u"14.0.4760", u"Microsoft.Outlook.Explorer",
+         u"<customUI xmlns=\"http://schemas.microsoft.com/office/2009/07/customui\" "},
+    };
+    for (const auto& c : cases) {
+        Host h = start(c.kind, Value{std::u16string(c.version)});
+        const std::u16string xml = h.addin->GetCustomUI(c.ribbonId);
+        EXPECT_EQ(xml.rfind(c.xmlns, 0), 0u) << toUtf8(xml);
+        EXPECT_NE(xml.find(u"<button id=\"TorvaButton"), std::u16string::npos);
+        test::resetAddInTimer();
+    }
+}
+
 // Outlook asks once per window type; only the explorer gets the button.
 TEST_F(Ribbon, OutlookCustomisesOnlyTheExplorer) {
     Host h = start(HostKind::Outlook, Value{std::u16string(u"16.0")});
@@ -247,7 +272,7 @@ TEST_F(Ribbon, OutlookCustomisesOnlyTheExplorer) {
 // breaks included.
 TEST(RibbonMarkup, TextsGoInEscaped) {
     const std::u16string xml =
-        customUI(kExcelRibbon, u"Microsoft.Excel.Workbook", u"Tom & Jerry's <Labels>",
+        customUI(kExcelRibbon, 16, u"Microsoft.Excel.Workbook", u"Tom & Jerry's <Labels>",
                  u"Say \"cheese\" & print",
                  u"\u05D4\u05D3\u05E4\u05E1 \u05EA\u05D5\u05D5\u05D9\u05D5\u05EA\r\nline two");
     EXPECT_NE(xml.find(u"group id=\"TorvaGroup\" label=\"Tom &amp; Jerry&apos;s &lt;Labels&gt;\""),
