@@ -1,9 +1,10 @@
 // The connect classes as Office sees them: IDTExtensibility2 and
 // IRibbonExtensibility (called through their vtables) and the class's default
 // dual interface, served from the embedded type library, which also carries
-// GetCustomUI and the Ribbon's callbacks for late-bound callers. Every handler runs inside
-// `guarded`, so that no C++ exception ever reaches the host; a failure the host must see becomes
-// the HRESULT of the call, with its description as the thread's error info.
+// GetCustomUI and the Ribbon's callbacks for late-bound callers. Every handler
+// runs inside `guarded`, so that no C++ exception ever reaches the host; a
+// failure the host must see becomes the HRESULT of the call, with its
+// description as the thread's error info.
 
 #include "host/com/ConnectCom.h"
 
