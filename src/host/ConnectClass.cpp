@@ -342,6 +342,12 @@ void TorvaAccessConnect::RunHostAction() {
     constexpr int32_t acTable = 0;
     constexpr int32_t acQuery = 1;
     const ObjectRef access = AccessInstance();
+    // The Ribbon shows the button before any database is open, where the
+    // toolbar waited for one.
+    if (showsRibbon() && !asObject(access->call(u"CurrentDb"))) {
+        showInfoMessage(GetString(u"0933"));
+        return;
+    }
     const int32_t type = asInt(access->get(u"CurrentObjectType"));
     if (type != acTable && type != acQuery) {
         showInfoMessage(GetString(u"0934"));

@@ -85,7 +85,7 @@ class Ribbon : public ::testing::Test {
 
     // The host started as Office starts it, connected, add-ins updated,
     // start-up complete and the Access timer ticked once.
-    Host start(HostKind kind, std::optional<Value> version) {
+    Host start(HostKind kind, std::optional<Value> version, bool database = true) {
         Host h{kind, nullptr, nullptr, nullptr};
         switch (kind) {
             case HostKind::Excel:
@@ -104,7 +104,7 @@ class Ribbon : public ::testing::Test {
         folders_->markLog();  // a repeated string-table load logs
         auto bars = makeHostCommandBars(hostName(kind));
         AccessSetup access;
-        access.database = u"C:\\shop.accdb";
+        if (database) access.database = u"C:\\shop.accdb";
         access.currentObjectType = kAcTable;
         access.currentObjectName = u"Customers";
         h.app = kind == HostKind::Access ? makeAccessApplication(bars, {}, access)
@@ -307,6 +307,14 @@ TEST_F(Ribbon, CallbacksPressTheButtonAndKeepTheRibbon) {
     EXPECT_NE(
         test::readFile(work / rec.shellCalls[1].parameters).find("DBSQL=SELECT * FROM [Customers]"),
         std::string::npos);
+
+    // Access shows the button before a database is open: a press asks for one.
+    Host empty = start(HostKind::Access, Value{std::u16string(u"16.0")}, false);
+    empty.addin->onAction(nullptr);
+    EXPECT_EQ(rec.shellCalls.size(), 2u);
+    ASSERT_EQ(rec.messageBoxes.size(), 1u);
+    EXPECT_EQ(rec.messageBoxes[0].text, u"Open a database first.");
+    rec.messageBoxes.clear();
 
     // Plakora missing: the same notice as the toolbar button gives.
     std::filesystem::remove(folders_->root / "addin" / "plakora.exe");
