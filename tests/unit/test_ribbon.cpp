@@ -105,7 +105,8 @@ class Ribbon : public ::testing::Test {
         auto bars = makeHostCommandBars(hostName(kind));
         AccessSetup access;
         if (database) access.database = u"C:\\shop.accdb";
-        access.currentObjectType = kAcTable;
+        // Access with nothing open has nothing selected either.
+        access.currentObjectType = database ? kAcTable : -1;
         access.currentObjectName = u"Customers";
         h.app = kind == HostKind::Access ? makeAccessApplication(bars, {}, access)
                                          : makeApplication(kind, bars);
