@@ -100,6 +100,8 @@ void ConnectClass::AddinInstance_Terminate() {}
 void ConnectClass::AddinInstance_OnConnection(const ObjectRef& Application, int32_t ConnectMode,
                                               const ObjectRef& AddInInst) {
     (void)ConnectMode;
+    officeVersion_ = 0;  // a failed connection keeps the command bars
+    ribbonMode_ = false;
     try {
         hostInstance_ = Application->queryInterface(host_.applicationIid);
         myAddInInst = AddInInst;
@@ -313,8 +315,8 @@ void TorvaWordConnect::myMenuButton_Click() {
 TorvaAccessConnect::TorvaAccessConnect() : ConnectClass(kAccessHost) {}
 
 // Installation waits until a database is open: the start-up timer polls
-// AddInTimer_Timer for that.
-// The Ribbon needs no database to show its button: no timer then.
+// AddInTimer_Timer for that. The Ribbon shows its button without one, so
+// no timer runs there.
 void TorvaAccessConnect::AddinInstance_OnAddInsUpdate() {
     if (!showsRibbon()) startAddInTimer(shared_from_this());
 }
