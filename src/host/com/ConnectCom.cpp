@@ -54,15 +54,19 @@ template <typename Portable>
 struct CountedPortable final : win::ModuleReference, Portable {};
 
 // What the four classes share: IUnknown, IDispatch over the default
-// interface, IDTExtensibility2, IRibbonExtensibility and ISupportErrorInfo.
-template <typename Derived, typename Portable, typename DefaultInterface>
-class ConnectCom : public win::ComObject<Derived, DefaultInterface, win::IDTExtensibility2,
-                                         win::IRibbonExtensibility, ISupportErrorInfo> {
+// interface, IDTExtensibility2, IRibbonExtensibility, ISupportErrorInfo, and
+// IProvideClassInfo, which tells a client (VB's TypeName, an object browser)
+// the class and not only its interface, as every VB class does.
+template <typename Derived, typename Portable, typename DefaultInterface, const CLSID* Clsid>
+class ConnectCom
+    : public win::ComObject<Derived, DefaultInterface, win::IDTExtensibility2,
+                            win::IRibbonExtensibility, ISupportErrorInfo, IProvideClassInfo> {
   public:
     ConnectCom() : portable_(std::make_shared<CountedPortable<Portable>>()) {
         win::ComPtr<ITypeLib> library;
         win::throwIfFailed(LoadTypeLibEx(win::wide(modulePath()), REGKIND_NONE, library.put()));
         win::throwIfFailed(library->GetTypeInfoOfGuid(__uuidof(DefaultInterface), typeInfo_.put()));
+        win::throwIfFailed(library->GetTypeInfoOfGuid(*Clsid, classInfo_.put()));
     }
 
     void* interfaceFor(REFIID iid) noexcept {
@@ -72,6 +76,7 @@ class ConnectCom : public win::ComObject<Derived, DefaultInterface, win::IDTExte
         if (iid == win::IID_IRibbonExtensibility)
             return static_cast<win::IRibbonExtensibility*>(this);
         if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+        if (iid == IID_IProvideClassInfo) return static_cast<IProvideClassInfo*>(this);
         return nullptr;
     }
 
@@ -160,9 +165,16 @@ class ConnectCom : public win::ComObject<Derived, DefaultInterface, win::IDTExte
                    : S_FALSE;
     }
 
+    // IProvideClassInfo: the coclass of the type library.
+    STDMETHODIMP GetClassInfo(ITypeInfo** info) noexcept override {
+        if (!info) return E_POINTER;
+        return classInfo_.queryTo(IID_ITypeInfo, reinterpret_cast<void**>(info));
+    }
+
   protected:
     std::shared_ptr<Portable> portable_;
     win::ComPtr<ITypeInfo> typeInfo_;
+    win::ComPtr<ITypeInfo> classInfo_;
 };
 
 // The host-application property of the default interface (ExcelInstance ...).
@@ -177,26 +189,27 @@ class ConnectCom : public win::ComObject<Derived, DefaultInterface, win::IDTExte
         return guarded(IID_IDispatch, [&] { portable_->Name(fromCom(value)); });   \
     }
 
-class ExcelConnectCom final
-    : public ConnectCom<ExcelConnectCom, TorvaExcelConnect, _TorvaExcelConnect> {
+class ExcelConnectCom final : public ConnectCom<ExcelConnectCom, TorvaExcelConnect,
+                                                _TorvaExcelConnect, &CLSID_TorvaExcelConnect> {
   public:
     TORVA_INSTANCE_PROPERTY(ExcelInstance)
 };
 
-class WordConnectCom final
-    : public ConnectCom<WordConnectCom, TorvaWordConnect, _TorvaWordConnect> {
+class WordConnectCom final : public ConnectCom<WordConnectCom, TorvaWordConnect, _TorvaWordConnect,
+                                               &CLSID_TorvaWordConnect> {
   public:
     TORVA_INSTANCE_PROPERTY(WordInstance)
 };
 
 class OutlookConnectCom final
-    : public ConnectCom<OutlookConnectCom, TorvaOutlookConnect, _TorvaOutlookConnect> {
+    : public ConnectCom<OutlookConnectCom, TorvaOutlookConnect, _TorvaOutlookConnect,
+                        &CLSID_TorvaOutlookConnect> {
   public:
     TORVA_INSTANCE_PROPERTY(OutlookInstance)
 };
 
-class AccessConnectCom final
-    : public ConnectCom<AccessConnectCom, TorvaAccessConnect, _TorvaAccessConnect> {
+class AccessConnectCom final : public ConnectCom<AccessConnectCom, TorvaAccessConnect,
+                                                 _TorvaAccessConnect, &CLSID_TorvaAccessConnect> {
   public:
     STDMETHODIMP AddInTimer_Timer(VARIANT_BOOL* installed) noexcept override {
         if (!installed) return E_POINTER;

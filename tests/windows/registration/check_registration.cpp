@@ -6,7 +6,8 @@
 //   absent           unregistered: nothing of ours left, the planted keys kept
 //   objects DLL      the classes can be created, answer through their dual
 //                    interfaces, IRibbonExtensibility and the Ribbon's
-//                    callbacks and at the COM boundary as a host expects,
+//                    callbacks, their classes through IProvideClassInfo,
+//                    and at the COM boundary as a host expects,
 //                    and the DLL can unload after
 // Exit code 0 when the state is as expected; each mismatch is printed.
 
@@ -238,6 +239,45 @@ void expectRibbon(win::IDTExtensibility2* addin, const std::u16string& host) {
         fail(who + "disconnection failed");
 }
 
+// A client that asks the object for its class learns the coclass of the
+// type library, by its name and CLSID.
+void expectClassInfo(IUnknown* addin, const std::u16string& host) {
+    const struct {
+        const char16_t* host;
+        const wchar_t* coclass;
+        const wchar_t* clsid;
+    } classes[] = {
+        {u"Excel", L"TorvaExcelConnect", L"{E95DE50A-EAA0-4DA3-81A8-53EFB70E8160}"},
+        {u"Word", L"TorvaWordConnect", L"{FC3015E0-9CEF-44FF-8B35-7516128269F9}"},
+        {u"Access", L"TorvaAccessConnect", L"{C0806ABA-804A-4AB0-BE98-0F9CEE61152B}"},
+        {u"Outlook", L"TorvaOutlookConnect", L"{DAF25314-0935-4B88-870B-AB13D3FBF56B}"},
+    };
+    const std::string who = toUtf8(host) + ": ";
+    bool known = false;
+    for (const auto& c : classes) {
+        if (host != c.host) continue;
+        known = true;
+        win::ComPtr<IProvideClassInfo> provider;
+        win::ComPtr<ITypeInfo> info;
+        if (FAILED(addin->QueryInterface(IID_IProvideClassInfo, provider.putVoid())) ||
+            FAILED(provider->GetClassInfo(info.put())) || !info)
+            return fail(who + "no class info");
+        win::Bstr name;
+        TYPEATTR* attr = nullptr;
+        if (FAILED(info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr)) ||
+            std::wcscmp(name.get(), c.coclass) != 0)
+            fail(who + "class info does not name " +
+                 toUtf8(reinterpret_cast<const char16_t*>(c.coclass)));
+        CLSID expected;
+        CLSIDFromString(c.clsid, &expected);
+        if (FAILED(info->GetTypeAttr(&attr)) || attr->typekind != TKIND_COCLASS ||
+            !IsEqualCLSID(attr->guid, expected))
+            fail(who + "class info is not the coclass of its CLSID");
+        if (attr) info->ReleaseTypeAttr(attr);
+    }
+    if (!known) fail(who + "no class of that host to check");
+}
+
 // The DLL loaded as COM loads it, its entry points found by name.
 struct Server {
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
@@ -283,6 +323,7 @@ void expectObject(const Server& server, const ConnectClassInfo& c) {
     else
         expectDefaultInterface(addin.get(), host, id);
     if (host == u"Word") expectErrorInfoAtTheBoundary(addin.get());
+    expectClassInfo(addin.get(), host);
     expectRibbon(addin.get(), host);
     if (host != u"Access") return;
     // Access waits for a database on a timer that holds the object: the DLL
