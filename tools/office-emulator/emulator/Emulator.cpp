@@ -20,6 +20,7 @@
 #include "Hosts.h"
 #include "MessageBoxes.h"
 #include "Outlook.h"
+#include "RibbonHost.h"
 #include "platform/win/Com.h"
 #include "platform/win/Extensibility.h"
 #include "platform/win/Handle.h"
@@ -532,12 +533,17 @@ class Run {
           baseline_(*bars_),
           boxes_(s.unansweredAfterMs),
           window_(HostWindow::forRun(hostName_, s.hostWindow,
-                                     [this](bool delivered) { secondPress(delivered); })) {
+                                     [this](bool delivered) { secondPress(delivered); })),
+          ribbon_(s.host, s.officeVersion,
+                  [this](const char* call, HRESULT hr, std::u16string description) {
+                      failed(call, hr, std::move(description));
+                  }) {
         boxes_.setHostWindow(window_.get());
         model::HostOptions options;
         options.mainWindow = reinterpret_cast<intptr_t>(window_.get());
         options.wrongApplication = s.wrongApplication;
         options.explorer = s.outlookExplorer;
+        options.version = s.officeVersion;
         if (s.host == model::HostKind::Excel)
             app_ = model::makeExcelApplication(bars_, options, s.excelSetup);
         else if (s.host == model::HostKind::Access)
@@ -546,6 +552,14 @@ class Run {
             app_ = model::makeOutlookApplication(bars_, options, s.outlookSetup);
         else
             app_ = model::makeApplication(s.host, bars_, options);
+        // The window object a ribbon control names as its Context: Word's
+        // document window, Outlook's explorer, a window of its own elsewhere.
+        if (s.host == model::HostKind::Word)
+            ribbonContext_ = app_->activeWindow();
+        else if (s.host == model::HostKind::Outlook)
+            ribbonContext_ = app_->explorer();
+        else
+            ribbonContext_ = std::make_shared<model::Window>(options.mainWindow);
     }
 
     ~Run() { window_.endRun(); }
@@ -637,6 +651,8 @@ class Run {
         report["stepProblems"] = problems_;
         report["snapshots"] = snapshots_;
         report["foreignClicks"] = ordered_json(foreignClicks_);
+        report["ribbon"] = ribbon_.report();
+        inspectors_.clear();
         // What the add-in still holds once it was released and the host let go of its own.
         exposed_.clear();
         const BridgeCounts counts = bridgeCounts();
@@ -654,6 +670,7 @@ class Run {
                                 {"handle", handleJson(window_.get())},
                                 {"rect", rectJson(window_.rect())}};
         report["presses"] = presses_;
+        report["timerTicks"] = foreignTimerTicks() - ticksBefore_;
         if (auto* access = dynamic_cast<model::AccessApplication*>(app_.get()))
             report["access"] = {{"currentDbCalls", access->currentDbCalls()}};
         DeleteFileW(launches.c_str());
@@ -758,6 +775,11 @@ class Run {
         a.connected = hostCall(
             "OnConnection", [&] { return a.object->OnConnection(app, mode, inst, custom.get()); });
         a.instance->connected = a.connected;
+        // Office 2007 and later ask for the add-in's Ribbon right after it connected.
+        if (a.connected) {
+            ribbon_.load(key(a), a.object.get(), ribbonContext_);
+            pumpFor(0);
+        }
     }
 
     template <class F>
@@ -773,6 +795,7 @@ class Run {
         if (!a.connected) return;
         Custom custom({});
         hostCall("OnDisconnection", [&] { return a.object->OnDisconnection(mode, custom.get()); });
+        ribbon_.unload(key(a));
         a.connected = false;
         a.instance->connected = false;
         // Office lets go of a disconnected add-in; connecting again makes a new one.
@@ -796,6 +819,10 @@ class Run {
         a.object.reset();
     }
 
+    static std::u16string key(const AddIn& a) {
+        return {reinterpret_cast<const char16_t*>(a.entry.progId.c_str())};
+    }
+
     void problem(size_t step, std::string what) {
         problems_.push_back({{"step", step}, {"problem", std::move(what)}});
     }
@@ -810,6 +837,13 @@ class Run {
         auto bars = app_->commandBars();
         auto* commandBars = dynamic_cast<model::CommandBars*>(bars.get());
         std::shared_ptr<model::CommandBarButton> button;
+        if (what.target == step::Click::Ribbon) {
+            if (!ribbon_.hasButton(what.caption))
+                problem(index, "no ribbon button with the id " + toUtf8(what.caption));
+            else
+                press(index, "ribbon", [&] { ribbon_.click(what.caption); });
+            return;
+        }
         if (what.target == step::Click::Foreign)
             button = foreignButton(what.caption);
         else if (commandBars)
@@ -821,14 +855,29 @@ class Run {
                                                               : "no foreign control to click");
             return;
         }
+        auto fire = [&] {
+            try {
+                button->click();
+            } catch (const Error& e) {
+                failed("Click", e.hresult(), e.description(), lastEventReturn());
+            }
+        };
+        if (what.target == step::Click::Foreign) {
+            fire();
+            pumpFor(0);
+            return;
+        }
+        press(index, what.target == step::Click::Button ? "button" : "menu", fire);
+    }
+
+    // One press of the add-in's button, menu entry or ribbon button, and what
+    // it ended in: programs started, notices, dialogs.
+    template <class F>
+    void press(size_t index, const char* target, F&& fire) {
         const size_t dialogsBefore = boxes_.seenDialogs().size();
         const size_t boxesBefore = boxes_.seen().size();
         const long startedBefore = children_.started();
-        try {
-            button->click();
-        } catch (const Error& e) {
-            failed("Click", e.hresult(), e.description(), lastEventReturn());
-        }
+        fire();
         pumpFor(0);
         const long startedAfter = children_.started();
         auto& dialogs = boxes_.seenDialogs();
@@ -838,15 +887,13 @@ class Run {
             dialogs[i].hostActiveAfter = window_.active();
             answers.push_back(dialogs[i].pressed);
         }
-        // What this one press ended in: programs started, notices, dialogs.
-        if (what.target != step::Click::Foreign)
-            presses_.push_back({{"step", index},
-                                {"target", what.target == step::Click::Button ? "button" : "menu"},
-                                {"launches", startedBefore < 0 || startedAfter < 0
-                                                 ? ordered_json(nullptr)
-                                                 : ordered_json(startedAfter - startedBefore)},
-                                {"notices", boxes_.seen().size() - boxesBefore},
-                                {"dialogs", std::move(answers)}});
+        presses_.push_back({{"step", index},
+                            {"target", target},
+                            {"launches", startedBefore < 0 || startedAfter < 0
+                                             ? ordered_json(nullptr)
+                                             : ordered_json(startedAfter - startedBefore)},
+                            {"notices", boxes_.seen().size() - boxesBefore},
+                            {"dialogs", std::move(answers)}});
     }
 
     void perform(size_t index, const Step& s) {
@@ -877,6 +924,14 @@ class Run {
             }
         } else if (auto* w = std::get_if<step::Wait>(&s)) {
             pumpFor(static_cast<DWORD>(w->milliseconds));
+        } else if (auto* inspector = std::get_if<step::OpenInspector>(&s)) {
+            if (scenario_.host != model::HostKind::Outlook) {
+                problem(index, "only Outlook has inspectors");
+            } else {
+                inspectors_.push_back(std::make_shared<model::Object>(u"Inspector"));
+                ribbon_.openInspector(inspector->ribbonId, inspectors_.back());
+                pumpFor(0);
+            }
         } else if (auto* m = std::get_if<step::MessageBoxAnswer>(&s)) {
             boxes_.queueAnswer(m->press);
         } else if (auto* d = std::get_if<step::DialogAnswer>(&s)) {
@@ -998,6 +1053,10 @@ class Run {
     ordered_json snapshots_ = ordered_json::object();
     ordered_json presses_ = ordered_json::array();
     AppPathsEntry appPaths_;
+    model::ObjectRef ribbonContext_;
+    std::vector<model::ObjectRef> inspectors_;
+    // Last: released first, before the add-ins it may still hold.
+    RibbonHost ribbon_;
 };
 }  // namespace
 

@@ -12,9 +12,12 @@ namespace torva::emulator {
 namespace {
 using nlohmann::json;
 
-constexpr std::array kTopLevel = {"host",       "wrongApplication", "stringTable", "excel",
-                                  "access",     "outlook",          "steps",       "faults",
-                                  "tempFolder", "foreignControls",  "hostWindow",  "plakora"};
+constexpr std::array kTopLevel = {"host",         "wrongApplication", "stringTable", "excel",
+                                  "access",       "outlook",          "steps",       "faults",
+                                  "tempFolder",   "foreignControls",  "hostWindow",  "plakora",
+                                  "officeVersion"};
+// Office 2000, XP, 2003, 2007, 2010, 2013, 2016 to 365.
+constexpr std::array kOfficeVersions = {"9.0", "10.0", "11.0", "12.0", "14.0", "15.0", "16.0"};
 constexpr std::array kPlakoraPlaces = {"staged", "missing", "unstartable", "appPaths"};
 constexpr int kLargestCoordinate = 16384;
 constexpr std::array kMessageBoxAnswers = {"OK", "Cancel", "Yes", "No", "Abort", "Retry", "Ignore"};
@@ -431,7 +434,17 @@ Step parseStep(const json& v, const std::string& field,
                 throw ScenarioError(f, "no foreign control with that caption");
             return step::Click{step::Click::Foreign, std::move(caption)};
         }
-        throw ScenarioError(f, "expected button, menu or foreign:CAPTION");
+        const std::string ribbon = "ribbon:";
+        if (target.starts_with(ribbon) && target.size() > ribbon.size())
+            return step::Click{step::Click::Ribbon, fromUtf8(target.substr(ribbon.size()))};
+        throw ScenarioError(f, "expected button, menu, foreign:CAPTION or ribbon:ID");
+    }
+    if (key == "openInspector") {
+        const std::string id = text(value, f);
+        if (!id.starts_with("Microsoft.Outlook.") || id == "Microsoft.Outlook.Explorer")
+            throw ScenarioError(
+                f, "expected an inspector's ribbon ID like Microsoft.Outlook.Mail.Read");
+        return step::OpenInspector{fromUtf8(id)};
     }
     if (key == "addInsUpdate") return hostCall(step::HostCall::AddInsUpdate, value, f);
     if (key == "startupComplete") return hostCall(step::HostCall::StartupComplete, value, f);
@@ -541,6 +554,8 @@ Scenario parseScenario(const std::string& utf8Json) {
         if (t.size() < 4 || t[1] != ':' || t[2] != '\\' || t.back() == '\\')
             throw ScenarioError("tempFolder", "expected a Windows path like C:\\Temp");
     }
+    if (root.contains("officeVersion"))
+        s.officeVersion = fromUtf8(choice(root["officeVersion"], "officeVersion", kOfficeVersions));
     if (root.contains("hostWindow")) s.hostWindow = windowRect(root["hostWindow"], "hostWindow");
     if (root.contains("plakora")) {
         const std::string place = choice(root["plakora"], "plakora", kPlakoraPlaces);

@@ -31,8 +31,12 @@ class ScenarioError : public std::runtime_error {
 
 namespace step {
 struct Click {
-    enum Target { Button, Menu, Foreign } target;
-    std::u16string caption;  // Foreign: which of the scenario's foreign controls
+    enum Target { Button, Menu, Foreign, Ribbon } target;
+    std::u16string caption;  // Foreign: which of the scenario's foreign controls; Ribbon: the id
+};
+// Outlook opens an item window of that ribbon ID ("Microsoft.Outlook.Mail.Read").
+struct OpenInspector {
+    std::u16string ribbonId;
 };
 enum class HostCall { AddInsUpdate, StartupComplete, BeginShutdown, Disconnect, Connect };
 struct Call {
@@ -65,9 +69,9 @@ struct WaitFor {
 };
 }  // namespace step
 
-using Step =
-    std::variant<step::Click, step::Call, step::Wait, step::MessageBoxAnswer, step::DialogAnswer,
-                 step::Snapshot, step::ClickWhileDialog, step::Signal, step::WaitFor>;
+using Step = std::variant<step::Click, step::Call, step::Wait, step::MessageBoxAnswer,
+                          step::DialogAnswer, step::Snapshot, step::ClickWhileDialog, step::Signal,
+                          step::WaitFor, step::OpenInspector>;
 
 // Where the host's main window stands on the screen.
 struct WindowRect {
@@ -99,6 +103,8 @@ struct Fault {
 struct Scenario {
     model::HostKind host = model::HostKind::Excel;
     bool wrongApplication = false;
+    // Application.Version; from "12.0" (Outlook "14.0") the host has a Ribbon.
+    std::u16string officeVersion = u"9.0";
     std::optional<std::string> stringTable;
     std::optional<std::string> tempFolder;  // a Windows path, UTF-8
     nlohmann::json excel;                   // null when absent

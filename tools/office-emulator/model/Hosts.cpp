@@ -79,7 +79,7 @@ Application::Application(HostKind host, ObjectRef commandBars, const HostOptions
     if (!options.wrongApplication) implements(facts(host).iid);
     property(u"Name",
              [host](const Params&) { return Value{std::u16string(facts(host).applicationName)}; });
-    property(u"Version", [](const Params&) { return Value{std::u16string(u"9.0")}; });
+    property(u"Version", [version = options.version](const Params&) { return Value{version}; });
     if (host == HostKind::Outlook) {
         if (options.explorer)
             explorer_ = std::make_shared<Explorer>(std::move(commandBars), options.mainWindow);

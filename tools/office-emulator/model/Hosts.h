@@ -30,6 +30,8 @@ struct HostOptions {
     // hWndAccessApp, Word's ActiveWindow.Hwnd, the window Outlook's explorer
     // gives through IOleWindow.
     intptr_t mainWindow = 0;
+    // What Application.Version answers: "9.0" (Office 2000) ... "16.0" (2016 to 365).
+    std::u16string version = u"9.0";
 };
 
 // Word's document window (Application.ActiveWindow).
@@ -71,6 +73,8 @@ class Application : public Object {
     std::shared_ptr<Template> normalTemplate() const { return normalTemplate_; }
     // Outlook only; null when it runs without an explorer.
     std::shared_ptr<Explorer> explorer() const { return explorer_; }
+    // Word only (ActiveWindow), otherwise null.
+    std::shared_ptr<Window> activeWindow() const { return activeWindow_; }
     // Outlook only: false while ActiveExplorer gives Nothing although the
     // explorer exists, as during Outlook's start-up and shutdown.
     bool explorerActive = true;
