@@ -70,6 +70,8 @@ void RibbonHost::load(const std::u16string& key, IUnknown* connect, model::Objec
     // An add-in without IRibbonExtensibility simply has no Ribbon.
     if (FAILED(hr) || !addin->extensibility) return;
     connect->QueryInterface(IID_IDispatch, addin->callbacks.putVoid());
+    // Connected again after the user unticked it: its earlier buttons went with it.
+    std::erase_if(buttons_, [&](const Applied& b) { return b.key == key; });
     Loaded& a = *addin;
     loaded_[key] = std::move(addin);
     if (const std::u16string id = mainRibbonId(); !id.empty()) ask(a, id, context);
