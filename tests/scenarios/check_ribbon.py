@@ -206,6 +206,17 @@ def main(build, work):
         run.check("excel-16-escaped: the press still launches", len(r["launches"]) == 1,
                   r["launches"])
 
+    # Excel 2007 knows only the 2006/01 namespace, and gets markup in it.
+    r = run.play("excel-12", scenario("Excel", "12.0", "TorvaButton"))
+    if r:
+        rb = r["ribbon"]
+        run.check("excel-12: markup in the 2006/01 namespace passes Office 2007's check; the "
+                  "button launches",
+                  rb["errors"] == [] and 'xmlns="http://schemas.microsoft.com/office/2006/01/'
+                  'customui"' in (rb["xml"] or "") and [b["id"] for b in rb["buttons"]]
+                  == ["TorvaButton"] and len(r["launches"]) == 1, (rb, r["launches"]))
+        nothing_installed(run, "excel-12", r)
+
     # Outlook 2007: the explorer keeps its toolbar, the inspectors have a
     # Ribbon and get nothing.
     r = run.play("outlook-12", scenario("Outlook", "12.0", "button"))

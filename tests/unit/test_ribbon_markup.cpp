@@ -90,6 +90,13 @@ TEST(EmulatorRibbonMarkup, RefusesWhatOfficeRefuses) {
         {"document type declaration", u"<!DOCTYPE customUI>" + doc(u""),
          "document type declaration"},
     };
+    // Office 2007 does not know the namespace of 2010.
+    EXPECT_EQ(checkMarkup(doc(tab(u"")), u"Microsoft.Excel.Workbook", kKnown, false).errors,
+              std::vector<std::string>{"Office 2007 does not know the namespace "
+                                       "\"http://schemas.microsoft.com/office/2009/07/customui\""});
+    EXPECT_TRUE(checkMarkup(doc(tab(u""), u"http://schemas.microsoft.com/office/2006/01/customui"),
+                            u"Microsoft.Excel.Workbook", kKnown, false)
+                    .errors.empty());
     for (const auto& c : cases) {
         const std::u16string id = std::string(c.what).find("Access") != std::string::npos
                                       ? u"Microsoft.Access.Database"

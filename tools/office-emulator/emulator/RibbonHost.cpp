@@ -117,7 +117,8 @@ void RibbonHost::ask(Loaded& addin, const std::u16string& ribbonId,
         return SUCCEEDED(
             addin.callbacks->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid));
     };
-    ribbon::Markup checked = ribbon::checkMarkup(markup, ribbonId, resolves);
+    ribbon::Markup checked =
+        ribbon::checkMarkup(markup, ribbonId, resolves, versionNumber(version_) >= 14);
     if (!checked.errors.empty()) {
         // Office applies nothing of a document with one error.
         for (auto& e : checked.errors) errors_.push_back(toUtf8(ribbonId) + ": " + e);

@@ -578,12 +578,17 @@ std::vector<std::u16string> builtInTabs(std::u16string_view ribbonId) {
 }
 
 Markup checkMarkup(std::u16string_view markup, std::u16string_view ribbonId,
-                   const std::function<bool(const std::u16string&)>& resolves) {
+                   const std::function<bool(const std::u16string&)>& resolves, bool knows2009) {
     std::string error;
     auto root = parseXml(markup, error);
     if (!root) {
         Markup m;
         m.errors.push_back("not well-formed XML: " + error);
+        return m;
+    }
+    if (!knows2009 && root->ns == kNamespace2009) {
+        Markup m;
+        m.errors.push_back("Office 2007 does not know the namespace \"" + toUtf8(root->ns) + "\"");
         return m;
     }
     return Checker(ribbonId, resolves).run(*root);

@@ -65,8 +65,10 @@ struct Markup {
 std::vector<std::u16string> builtInTabs(std::u16string_view ribbonId);
 
 // Checks MARKUP for the ribbon ID; RESOLVES says whether the add-in's
-// GetIDsOfNames finds a callback's name.
+// GetIDsOfNames finds a callback's name. Office 2007 knows only the 2006/01
+// namespace; 2010 and later know both.
 Markup checkMarkup(std::u16string_view markup, std::u16string_view ribbonId,
-                   const std::function<bool(const std::u16string&)>& resolves);
+                   const std::function<bool(const std::u16string&)>& resolves,
+                   bool knows2009 = true);
 
 }  // namespace torva::emulator::ribbon
