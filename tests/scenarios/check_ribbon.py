@@ -18,6 +18,7 @@
 import importlib
 import os
 import re
+import shutil
 import sys
 
 from scenario_run import ROOT, Run
@@ -151,9 +152,20 @@ def check_ribbon(run, name, host, r, table, classic):
                   rb["ribbonIds"])
 
 
+class FreshTemp(Run):
+    """Each scenario with an empty temp folder of its own: the prefix's one
+    fills up with the exports earlier runs left for the label application."""
+
+    def play(self, name, scenario=None):
+        folder = os.path.join(self.work, name + "-temp")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        return super().play(name, dict(scenario, tempFolder="Z:" + folder.replace("/", "\\")))
+
+
 def main(build, work):
     build, work = os.path.abspath(build), os.path.abspath(work)
-    run = Run(build, work)
+    run = FreshTemp(build, work)
     german = decoded_table(os.path.join(build, "Torva.Sys"))
     english_path, english = string_table(work, "en.Sys", "en.txt")
 
