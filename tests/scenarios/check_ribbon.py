@@ -203,6 +203,17 @@ def main(build, work):
                   and [b["text"] for b in r["messageBoxes"]] == [german["0924"]],
                   (press_outcome(r), press_outcome(classic)))
 
+    # Access with no database yet: the Ribbon's button is there all the same
+    # (the toolbar waits for a database), and its press asks for one.
+    r = run.play("access-16-no-database", {"host": "Access", "officeVersion": "16.0",
+                                           "access": {"database": None},
+                                           "steps": [{"messageBox": "OK"},
+                                                     {"click": "ribbon:TorvaButton"}]})
+    if r:
+        run.check("access-16-no-database: the press shows exactly the notice 0933, no launch",
+                  [b["text"] for b in r["messageBoxes"]] == [german["0933"]]
+                  and r["launches"] == [], (r["messageBoxes"], r["launches"]))
+
     # Texts that XML must escape, and Hebrew.
     texts = {"0900": 'Torva & Co <Plakora> "neu"', "0920": "Etiketten & <Adressen> \"neu\" 'x'",
              "0921": "שלום עולם & <כתובות> \"תוויות\""}
