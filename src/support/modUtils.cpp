@@ -11,7 +11,9 @@ std::u16string WorkingFolder;
 
 std::u16string GetWorkingFolder() { return platform::tempFolder(); }
 
-std::u16string NewTempName() {
+namespace {
+
+std::u16string randomTempName() {
     // Twenty random bits give the five hex digits of the familiar radXXXXX.tmp.
     std::array<uint8_t, 3> random{};
     platform::randomBytes(random);
@@ -22,6 +24,23 @@ std::u16string NewTempName() {
         name += kHex[(value >> shift) & 0xF];
     }
     return name + u".tmp";
+}
+
+constexpr int kTempNameDraws = 16;
+
+}  // namespace
+
+std::u16string NewTempName() {
+    // A name already in the working folder (an export the label application
+    // has yet to read, a file of another program) would be written into, and
+    // the label application would read a mix: such a name is drawn again.
+    // Nothing is created, so another process may still take the name first.
+    for (int draw = 1;; ++draw) {
+        std::u16string name = randomTempName();
+        if (draw == kTempNameDraws || WorkingFolder.empty() ||
+            !FileExists(WorkingFolder + u"\\" + name))
+            return name;
+    }
 }
 
 bool FileExists(std::u16string_view path) { return platform::isFile(path); }

@@ -5,6 +5,7 @@
 
 #include "test_support_helpers.h"
 
+#include "platform/posix/Recorder.h"
 #include "support/modUtils.h"
 
 using namespace torva;
@@ -79,4 +80,16 @@ TEST_F(WorkingFolderTest, NarrowCallsGetTheShortFormOnlyWhereTheCodePageFails) {
     }
     EXPECT_FALSE(AnsiCanSpell(u"\u0141"));  // best fit would give a plain L
     EXPECT_TRUE(AnsiCanSpell(u"\u20AC \u00FF"));
+}
+
+// A name already in the working folder is drawn again: the file there is
+// not written into.
+TEST_F(WorkingFolderTest, NewTempNamePassesOverNamesInUse) {
+    write(dir / "rad00001.tmp", "an export still to be read");
+    platform::posix::recorder().randomBytes = {1, 0, 0, 1, 0, 0, 0x2A, 0xFF, 0x0F};
+    EXPECT_EQ(NewTempName(), u"radFFF2A.tmp");
+    platform::posix::recorder().randomBytes = {1, 0, 0};
+    write(dir / "radFFF2A.tmp", "");
+    std::filesystem::remove(dir / "rad00001.tmp");
+    EXPECT_EQ(NewTempName(), u"rad00001.tmp");
 }

@@ -61,6 +61,8 @@ struct Recorder {
     // Short forms of paths, as a volume with 8.3 names would give them; a
     // path not listed has none, as on a volume without them.
     std::map<std::u16string, std::u16string> shortPaths;
+    // Bytes the random draws take first, in order; the system's after them.
+    std::vector<uint8_t> randomBytes;
 
     void clear() { *this = Recorder{}; }
 };
