@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 #include <optional>
+#include <set>
 #include <vector>
 #include <string>
 
@@ -94,6 +95,132 @@ std::u16string subjectOf(const ObjectRef& item) noexcept {
         return {};
     }
 }
+
+// Outlook's item classes (OlObjectClass) and a list entry's display type.
+constexpr int32_t olDistributionList = 69;
+
+// Lines of the export beyond the plain contacts: a distribution list gives
+// its members, each contact once however often lists (or the selection)
+// name it, a member that is no contact its name and address; items that are
+// neither contacts nor lists are left out and counted.
+class ListExport {
+  public:
+    using LineOf = std::function<std::u16string(const ObjectRef& contact)>;
+    // columns: of a line, 10 for private addresses, 13 for business ones.
+    ListExport(ExportFile& file, LineOf lineOf, int columns)
+        : file_(file), lineOf_(std::move(lineOf)), columns_(columns) {}
+
+    // One item of an address book or of the selection.
+    void item(const ObjectRef& item) {
+        ObjectRef contact;
+        try {
+            contact = item->queryInterface(kIidContactItem);
+        } catch (const automation::Error& e) {
+            if (e.hresult() != automation::kENoInterface) throw;
+            if (asInt(item->get(u"Class")) == olDistributionList) {
+                list(item);
+            } else {
+                if (!firstLeftOut_) firstLeftOut_.emplace(e, subjectOf(item));
+                ++leftOut_;
+            }
+            return;
+        }
+        const std::u16string id = entryId(contact);
+        // Taken once already from a list: it stays one line.
+        if (fromLists_.count(id)) return;
+        written_.insert(id);
+        writeContact(contact);
+    }
+
+    // The left-out items go to the log; an export of nothing but left-out
+    // items fails as the first of them.
+    void finish() {
+        if (leftOut_ > 0) {
+            const std::string n = std::to_string(leftOut_);
+            WriteLog(u"Outlook export: entries left out that are neither contacts nor lists: " +
+                         std::u16string(n.begin(), n.end()),
+                     LogInfo);
+        }
+        if (lines_ == 0 && firstLeftOut_) throw *firstLeftOut_;
+    }
+
+  private:
+    static std::u16string entryId(const ObjectRef& contact) {
+        try {
+            return asString(contact->get(u"EntryID"));
+        } catch (const automation::Error& e) {
+            throw UnreadableContact(e);
+        }
+    }
+
+    void writeContact(const ObjectRef& contact) {
+        std::u16string line;
+        try {
+            line = lineOf_(contact);
+        } catch (const automation::Error& e) {
+            throw UnreadableContact(e);
+        }
+        file_.writeLine(line);
+        ++lines_;
+    }
+
+    // GetMember(i), 1-based, of a DistListItem.
+    void list(const ObjectRef& distList) {
+        if (!visited_.insert(u"item:" + asString(distList->get(u"EntryID"))).second) return;
+        const int32_t n = asInt(distList->get(u"MemberCount"));
+        for (int32_t i = 1; i <= n; ++i) {
+            const ObjectRef recipient = asObject(distList->call(u"GetMember", {i}));
+            member(asObject(recipient->get(u"AddressEntry")));
+        }
+    }
+
+    // A list inside a list, reached as an address entry: its Members.
+    void entries(const ObjectRef& listEntry, const ObjectRef& members) {
+        if (!visited_.insert(u"entry:" + asString(listEntry->get(u"ID"))).second) return;
+        const int32_t n = asInt(members->get(u"Count"));
+        for (int32_t i = 1; i <= n; ++i) member(asObject(members->call(u"Item", {i})));
+    }
+
+    void member(const ObjectRef& entry) {
+        if (const ObjectRef contact = asObject(entry->call(u"GetContact"))) {
+            const std::u16string id = entryId(contact);
+            if (!written_.insert(id).second) return;
+            fromLists_.insert(id);
+            writeContact(contact);
+            return;
+        }
+        if (const ObjectRef members = asObject(entry->get(u"Members"))) {
+            entries(entry, members);
+            return;
+        }
+        // A one-off address: its name as the last name, its address as the
+        // e-mail address, every other column empty; once.
+        const std::u16string name = asString(entry->get(u"Name"));
+        const std::u16string address = asString(entry->get(u"Address"));
+        if (!oneOffs_.insert(name + u'\t' + address).second) return;
+        file_.writeLine(oneOffLine(name, address));
+        ++lines_;
+    }
+
+    std::u16string oneOffLine(const std::u16string& name, const std::u16string& address) const {
+        // Title, FirstName, LastName, Birthday, then the address columns up
+        // to Email1Address, the last of either kind.
+        std::u16string line = u"\t\t" + name + u"\t";
+        for (int c = 4; c < columns_; ++c) line += u'\t';
+        return line + address;
+    }
+
+    ExportFile& file_;
+    LineOf lineOf_;
+    int columns_;
+    std::set<std::u16string> written_;    // EntryIDs of the contacts written
+    std::set<std::u16string> fromLists_;  // of those, the ones a list gave
+    std::set<std::u16string> visited_;    // lists followed
+    std::set<std::u16string> oneOffs_;
+    std::optional<NotAContact> firstLeftOut_;
+    int leftOut_ = 0;
+    int lines_ = 0;
+};
 
 // The notice of a failed export, by the kind of its failure.
 std::function<void()> failedExportNotice(const std::exception& e, const std::u16string& path) {
@@ -259,7 +386,7 @@ bool frmSelAdrBook::init() noexcept {
             if (asInt(folder->get(u"DefaultItemType")) == kOlContactItem)
                 view_->addEntry(asString(folder->get(u"Name")));
         }
-        const ObjectRef explorer = asObject(myOutlook->call(u"ActiveExplorer"));
+        const ObjectRef explorer = this->explorer();
         if (asInt(objectOf(explorer, u"CurrentFolder")->get(u"DefaultItemType")) ==
             kOlContactItem) {
             if (asInt(objectOf(explorer, u"Selection")->get(u"Count")) > 0) {
@@ -285,6 +412,10 @@ bool frmSelAdrBook::init() noexcept {
                           u"Unexpected failure");
         return false;
     }
+}
+
+ObjectRef frmSelAdrBook::explorer() {
+    return myExplorer ? myExplorer : asObject(myOutlook->call(u"ActiveExplorer"));
 }
 
 void frmSelAdrBook::Show() {
@@ -329,34 +460,18 @@ bool frmSelAdrBook::exportContacts() noexcept {
         // One item at a time, taken by its index and let go once its line is
         // written: Exchange refuses a client more than a few hundred open
         // items, so a folder's items must never be held all at once.
+        ListExport lists(
+            file, [this](const ObjectRef& contact) { return getContactLine(contact); },
+            privateFields ? 10 : 13);
         auto writeItems = [&](const ObjectRef& items) {
             const int32_t n = asInt(items->get(u"Count"));
-            for (int32_t k = 1; k <= n; ++k) {
-                // Converting to the contact interface refuses distribution
-                // lists and other items, which ends the export.
-                const ObjectRef item = asObject(items->call(u"Item", {k}));
-                ObjectRef contact;
-                try {
-                    contact = item->queryInterface(kIidContactItem);
-                } catch (const automation::Error& e) {
-                    if (e.hresult() != automation::kENoInterface) throw;
-                    throw NotAContact(e, subjectOf(item));
-                }
-                std::u16string line;
-                try {
-                    line = getContactLine(contact);
-                } catch (const automation::Error& e) {
-                    throw UnreadableContact(e);
-                }
-                file.writeLine(line);
-            }
+            for (int32_t k = 1; k <= n; ++k) lists.item(asObject(items->call(u"Item", {k})));
         };
         const int count = view_->entryCount();
         for (int i = 0; i < count; ++i) {
             if (!view_->entryMarked(i)) continue;
             if (view_->itemData(i) == kSelectionEntryData) {
-                const ObjectRef explorer = asObject(myOutlook->call(u"ActiveExplorer"));
-                writeItems(objectOf(explorer, u"Selection"));
+                writeItems(objectOf(explorer(), u"Selection"));
             } else {
                 const ObjectRef folder =
                     asObject(objectOf(myRootFolder_, u"Folders")
@@ -364,6 +479,7 @@ bool frmSelAdrBook::exportContacts() noexcept {
                 writeItems(objectOf(folder, u"Items"));
             }
         }
+        lists.finish();
         file.close();
         return true;
     } catch (const std::exception& e) {

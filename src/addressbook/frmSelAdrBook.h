@@ -47,6 +47,9 @@ class frmSelAdrBook {
     // Public state the host action reads and writes.
     std::u16string FileName;
     automation::ObjectRef myOutlook;
+    // The explorer window the press came from, whose selection is offered;
+    // Nothing: Outlook's active explorer.
+    automation::ObjectRef myExplorer;
 
     // Fills the list from Outlook; false on the first failing step, after
     // the user's notice (0943) and its log entry.
@@ -76,6 +79,7 @@ class frmSelAdrBook {
     void setFont(Ctl ctl, std::u16string_view nameId, std::u16string_view sizeId);
     bool exportContacts() noexcept;
     std::u16string getContactLine(const automation::ObjectRef& item);
+    automation::ObjectRef explorer();
 
     std::unique_ptr<AddressBookView> view_;
     // What the user is told once the dialog is hidden after a failed export.

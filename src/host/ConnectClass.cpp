@@ -171,9 +171,10 @@ intptr_t ConnectClass::hostWindow() {
     return 0;
 }
 
-void ConnectClass::runPress(const std::function<void()>& action) noexcept {
+void ConnectClass::runPress(const std::function<void()>& action,
+                            std::function<intptr_t()> owner) noexcept {
     try {
-        const PressScope press([this] { return hostWindow(); });
+        const PressScope press(owner ? std::move(owner) : [this] { return hostWindow(); });
         try {
             action();
         } catch (const std::exception& e) {
@@ -202,33 +203,28 @@ ObjectRef ConnectClass::hostCommandBars() {
     return asObject(hostInstance_->get(u"CommandBars"));
 }
 
-void ConnectClass::setCommandbarbutton(ObjectRef button) {
-    myCommandbarbutton = std::move(button);
-    commandbarbuttonEvents_.reset();
-    if (myCommandbarbutton)
-        commandbarbuttonEvents_ = myCommandbarbutton->subscribe(
-            kButtonEvents, [this](int32_t dispid, std::vector<Value>&) {
-                if (dispid == kDispIdClick) myCommandbarbutton_Click();
-            });
+namespace {
+automation::Subscription clicksOf(const ObjectRef& control, std::function<void()> click) {
+    if (!control) return {};
+    return control->subscribe(kButtonEvents,
+                              [click = std::move(click)](int32_t dispid, std::vector<Value>&) {
+                                  if (dispid == kDispIdClick) click();
+                              });
 }
-
-void ConnectClass::setMenuButton(ObjectRef entry) {
-    myMenuButton = std::move(entry);
-    menuButtonEvents_.reset();
-    if (myMenuButton)
-        menuButtonEvents_ =
-            myMenuButton->subscribe(kButtonEvents, [this](int32_t dispid, std::vector<Value>&) {
-                if (dispid == kDispIdClick) myMenuButton_Click();
-            });
-}
+}  // namespace
 
 void ConnectClass::CreateCommandBars() {
+    const auto installHere = [this] {
+        installInto(
+            controls_, [this] { return hostCommandBars(); }, {},
+            [this] { myCommandbarbutton_Click(); }, [this] { myMenuButton_Click(); });
+    };
     if (!host_.logsInstallationFailures) {
-        createCommandBarsUncaught();
+        installHere();
         return;
     }
     try {
-        createCommandBarsUncaught();
+        installHere();
     } catch (const std::exception& e) {
         WriteLog(u"Could not add Commandbars to " + std::u16string(host_.name) + u": " +
                      describeFailure(e),
@@ -236,29 +232,35 @@ void ConnectClass::CreateCommandBars() {
     }
 }
 
-void ConnectClass::createCommandBarsUncaught() {
-    ObjectRef commandBars = hostCommandBars();
-    myCommandbar = getAddinCommandBar(commandBars);
-    if (!myCommandbar) {
+void ConnectClass::installInto(CommandBarSet& set, const std::function<ObjectRef()>& commandBars,
+                               std::u16string_view tagSuffix, std::function<void()> buttonClick,
+                               std::function<void()> menuClick) {
+    ObjectRef bars = commandBars();
+    set.myCommandbar = getAddinCommandBar(bars);
+    if (!set.myCommandbar) {
         WriteLog(u"Could not create Commandbar", LogError);
     } else {
         const std::u16string caption = GetString(host_.buttonCaptionId);
         const std::u16string tooltip = GetString(host_.buttonTooltipId);
-        setCommandbarbutton(getAddinButton(myCommandbar, caption, tooltip));
-        if (!myCommandbarbutton) {
+        set.myCommandbarbutton = getAddinButton(set.myCommandbar, caption, tooltip, tagSuffix);
+        set.commandbarbuttonEvents.reset();
+        set.commandbarbuttonEvents = clicksOf(set.myCommandbarbutton, std::move(buttonClick));
+        if (!set.myCommandbarbutton) {
             WriteLog(u"Could not create CommandbarButton", LogError);
         } else {
             // The user may have hidden either of them since the last start.
-            myCommandbar->put(u"Visible", Value{true});
-            myCommandbarbutton->put(u"Visible", Value{true});
+            set.myCommandbar->put(u"Visible", Value{true});
+            set.myCommandbarbutton->put(u"Visible", Value{true});
         }
     }
 
-    commandBars = hostCommandBars();
+    bars = commandBars();
     const std::u16string menuCaption = GetString(host_.menuCaptionId);
     const std::u16string progId = asString(myAddInInst->get(u"ProgID"));
-    setMenuButton(addMenuEntry(commandBars, host_.mainMenuBarName, kToolsPopupId, menuCaption,
-                               progId, host_.hostKeyword));
+    set.myMenuButton = addMenuEntry(bars, host_.mainMenuBarName, kToolsPopupId, menuCaption,
+                                    progId, host_.hostKeyword, tagSuffix);
+    set.menuButtonEvents.reset();
+    set.menuButtonEvents = clicksOf(set.myMenuButton, std::move(menuClick));
 
     if (host_.marksNormalTemplateSaved) {
         // Adding temporary controls marks Normal.dot changed; Word would
@@ -268,20 +270,25 @@ void ConnectClass::createCommandBarsUncaught() {
 }
 
 void ConnectClass::RemoveCommandBars() {
+    removeFrom(controls_, [this] { return hostCommandBars(); });
+}
+
+void ConnectClass::removeFrom(const CommandBarSet& set,
+                              const std::function<ObjectRef()>& commandBars) noexcept {
     // Every step on its own: what is already gone must not keep the rest
     // from being removed.
     try {
-        myCommandbarbutton->call(u"Delete");
-    } catch (const std::exception&) {
+        set.myCommandbarbutton->call(u"Delete");
+    } catch (...) {
     }
     try {
-        myCommandbar->call(u"Delete");
-    } catch (const std::exception&) {
+        set.myCommandbar->call(u"Delete");
+    } catch (...) {
     }
     try {
-        removeMenuEntry(hostCommandBars(), host_.mainMenuBarName, kToolsPopupId,
+        removeMenuEntry(commandBars(), host_.mainMenuBarName, kToolsPopupId,
                         GetString(host_.menuCaptionId));
-    } catch (const std::exception&) {
+    } catch (...) {
     }
 }
 
@@ -369,30 +376,6 @@ void TorvaAccessConnect::RunHostAction() {
     const std::u16string dbSql = u"SELECT * FROM [" + name + u"]";
     const std::u16string dbConnect = std::u16string(kind) + name;
     (void)launchLabelApplication(4, dbFile, dbConnect, dbSql);
-}
-
-TorvaOutlookConnect::TorvaOutlookConnect() : ConnectClass(kOutlookHost) {}
-
-void TorvaOutlookConnect::myCommandbarbutton_Click() {
-    runPress([this] { RunHostAction(); });
-}
-
-void TorvaOutlookConnect::myMenuButton_Click() {
-    runPress([this] { RunHostAction(); });
-}
-
-void TorvaOutlookConnect::RunHostAction() {
-    // Failures of loading or showing end the press in its notice.
-    std::unique_ptr<frmSelAdrBook> dialog =
-        frmSelAdrBook::Load(createAddressBookView(pressOwnerWindow()));
-    dialog->view().setIcon(frmPicStore::Icon());
-    dialog->myOutlook = OutlookInstance();
-    if (!dialog->init()) return;
-    dialog->Show();
-    const std::u16string fileName = dialog->FileName;
-    dialog.reset();
-    // A start that failed (and said so) leaves no export behind.
-    if (!fileName.empty() && !launchLabelApplication(5, fileName, u"", u"")) RemoveFile(fileName);
 }
 
 }  // namespace torva

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "automation/Automation.h"
 #include "host/AddInTimer.h"
@@ -52,6 +53,16 @@ extern const HostInfo kOutlookHost;
 inline constexpr std::u16string_view kToolbarNameId = u"0900";
 inline constexpr int32_t kToolsPopupId = 30007;
 
+// The add-in's toolbar, button and menu entry in one set of command bars
+// (the host's, or one Outlook window's), with the Click subscriptions.
+struct CommandBarSet {
+    ObjectRef myCommandbar;
+    ObjectRef myCommandbarbutton;
+    ObjectRef myMenuButton;
+    automation::Subscription commandbarbuttonEvents;
+    automation::Subscription menuButtonEvents;
+};
+
 class ConnectClass {
   public:
     // Creation runs AddinInstance_Initialize, destruction
@@ -93,40 +104,46 @@ class ConnectClass {
 
     // The references the object holds, for the wrappers' and tests' eyes.
     ObjectRef addInInst() const { return myAddInInst; }
-    ObjectRef commandbar() const { return myCommandbar; }
-    ObjectRef commandbarbutton() const { return myCommandbarbutton; }
-    ObjectRef menuButton() const { return myMenuButton; }
+    ObjectRef commandbar() const { return installed().myCommandbar; }
+    ObjectRef commandbarbutton() const { return installed().myCommandbarbutton; }
+    ObjectRef menuButton() const { return installed().myMenuButton; }
 
     // The host's main window as the host tells it; throws where it cannot.
     intptr_t hostWindow();
 
   protected:
-    void CreateCommandBars();
-    void RemoveCommandBars();
-    // One press of the button or the menu entry: the host's window owns what
-    // it shows, and a failure the action did not tell the user about itself
-    // ends in the notice "2304" and a log entry, never back in the host.
-    void runPress(const std::function<void()>& action) noexcept;
+    virtual void CreateCommandBars();
+    virtual void RemoveCommandBars();
+    // What the accessors show: the host's set (Outlook: its first window's).
+    virtual const CommandBarSet& installed() const { return controls_; }
+    // Installs into the command bars that commandBars() gives (asked twice,
+    // as for the toolbar and then for the menu); the controls' Tags end in
+    // tagSuffix, and their Clicks run the two handlers.
+    void installInto(CommandBarSet& set, const std::function<ObjectRef()>& commandBars,
+                     std::u16string_view tagSuffix, std::function<void()> buttonClick,
+                     std::function<void()> menuClick);
+    // Every step on its own, a failing one skipped; no field is cleared.
+    void removeFrom(const CommandBarSet& set,
+                    const std::function<ObjectRef()>& commandBars) noexcept;
+    // One press of the button or the menu entry: the host's window (or the
+    // one owner() gives) owns what it shows, and a failure the action did not
+    // tell the user about itself ends in the notice "2304" and a log entry,
+    // never back in the host.
+    void runPress(const std::function<void()>& action,
+                  std::function<intptr_t()> owner = {}) noexcept;
 
   private:
     void AddinInstance_Initialize();
     void AddinInstance_Terminate();
     ObjectRef hostCommandBars();
-    void createCommandBarsUncaught();
-    void setCommandbarbutton(ObjectRef button);
-    void setMenuButton(ObjectRef entry);
 
     const HostInfo& host_;
     bool ribbonMode_ = false;
     int officeVersion_ = 0;  // major number; 0 where Version could not be read
     ObjectRef hostInstance_;
     ObjectRef myAddInInst;
-    ObjectRef myCommandbar;
-    ObjectRef myCommandbarbutton;
-    ObjectRef myMenuButton;
+    CommandBarSet controls_;
     ObjectRef myRibbon;  // IRibbonUI, from onLoad until disconnection
-    automation::Subscription commandbarbuttonEvents_;
-    automation::Subscription menuButtonEvents_;
 };
 
 class TorvaExcelConnect : public ConnectClass {
@@ -174,18 +191,41 @@ class TorvaAccessConnect : public ConnectClass,
     void RunHostAction();
 };
 
+struct OutlookWindow;
+
+// Outlook puts the add-in into every explorer window: those open when it
+// installs and each one that opens later; what belongs to a window goes when
+// it closes (OutlookExplorers.cpp).
 class TorvaOutlookConnect : public ConnectClass {
   public:
     TorvaOutlookConnect();
+    ~TorvaOutlookConnect() override;
     ObjectRef OutlookInstance() const { return hostInstance(); }
     void OutlookInstance(ObjectRef application) { setHostInstance(std::move(application)); }
     // Outlook's action: the address-book dialog picks the contacts, then
-    // the label application starts on their export file.
+    // the label application starts on their export file. These two run it
+    // in the active explorer; a window's own controls run it in theirs.
     void myCommandbarbutton_Click() override;
     void myMenuButton_Click() override;
+    // The explorer windows the add-in is in now.
+    size_t windowCount() const { return windows_.size(); }
+
+  protected:
+    void CreateCommandBars() override;
+    void RemoveCommandBars() override;
+    const CommandBarSet& installed() const override;
 
   private:
-    void RunHostAction();
+    void RunHostAction(const ObjectRef& explorer);
+    void pressIn(const ObjectRef& explorer);
+    OutlookWindow& windowFor(const ObjectRef& explorer);
+    void installIn(OutlookWindow& window);
+    void Explorers_NewExplorer(const ObjectRef& explorer) noexcept;
+    void Explorer_Close(const OutlookWindow* window) noexcept;
+
+    std::vector<std::unique_ptr<OutlookWindow>> windows_;
+    automation::Subscription explorersEvents_;
+    int windowsMade_ = 0;
 };
 
 }  // namespace torva

@@ -42,7 +42,7 @@ ObjectRef getAddinCommandBar(const ObjectRef& commandBars) {
 }
 
 ObjectRef getAddinButton(const ObjectRef& bar, std::u16string_view caption,
-                         std::u16string_view tooltip) {
+                         std::u16string_view tooltip, std::u16string_view tagSuffix) {
     ObjectRef controls = controlsOf(bar);
     ObjectRef button;
     for (const Value& item : controls->items()) {
@@ -66,7 +66,7 @@ ObjectRef getAddinButton(const ObjectRef& bar, std::u16string_view caption,
         // them: without a Tag of its own another add-in's button would start our
         // action and ours theirs. Not the menu entry's Tag either, or one press
         // would run the action twice.
-        button->put(u"Tag", Value{std::u16string(u"ZEBRO.BUTTON")});
+        button->put(u"Tag", Value{u"ZEBRO.BUTTON" + std::u16string(tagSuffix)});
         if (added) {
             button->put(u"TooltipText", Value{std::u16string(tooltip)});
             pasteSmallIcon(button);
@@ -98,7 +98,7 @@ ObjectRef findMenuPopup(const ObjectRef& commandBars, std::u16string_view menuBa
 
 ObjectRef addMenuEntry(const ObjectRef& commandBars, std::u16string_view menuBarName,
                        int32_t popupId, std::u16string_view caption, std::u16string_view progId,
-                       std::u16string_view hostKeyword) {
+                       std::u16string_view hostKeyword, std::u16string_view tagSuffix) {
     ObjectRef popup = findMenuPopup(commandBars, menuBarName, popupId);
     if (!popup) return nullptr;
     ObjectRef controls = controlsOf(popup);
@@ -116,7 +116,7 @@ ObjectRef addMenuEntry(const ObjectRef& commandBars, std::u16string_view menuBar
     entry->put(u"Caption", Value{std::u16string(caption)});
     pasteSmallIcon(entry);
     entry->put(u"OnAction", Value{u"!<" + std::u16string(progId) + u">"});
-    entry->put(u"Tag", Value{std::u16string(u"ZEBRO")});
+    entry->put(u"Tag", Value{u"ZEBRO" + std::u16string(tagSuffix)});
     return entry;
 }
 

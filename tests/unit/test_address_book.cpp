@@ -8,6 +8,7 @@
 
 #include <span>
 
+#include "CommandBars.h"
 #include "Outlook.h"
 #include "addressbook/posix/RecordedAddressBook.h"
 #include "addressbook/frmSelAdrBook.h"
@@ -42,6 +43,7 @@ class UnreadableContact : public model::Object {
   public:
     UnreadableContact() : Object(u"ContactItem") {
         implements(torva::kIidContactItem);
+        property(u"EntryID", [](const model::Params&) { return Value{std::u16string(u"E1")}; });
         property(u"Title", [](const model::Params&) -> Value {
             throw automation::Error(automation::kEFail, u"Der Vorgang ist fehlgeschlagen.");
         });
@@ -50,7 +52,7 @@ class UnreadableContact : public model::Object {
 
 ItemSetup contact(std::map<std::u16string, std::u16string> text,
                   std::optional<double> birthday = std::nullopt) {
-    return ItemSetup{ItemKind::Contact, std::move(text), birthday};
+    return ItemSetup{ItemKind::Contact, std::move(text), birthday, {}};
 }
 
 FolderSetup folder(std::u16string name, int32_t type, std::vector<ItemSetup> items = {},
@@ -84,8 +86,22 @@ const ItemSetup kAnna = contact({{u"Title", u"Dr."},
 const ItemSetup kBert =
     contact({{u"FirstName", u"Bert"}, {u"LastName", u"Ost"}}, oleDateOf(1980, 1, 5));
 const ItemSetup kCarl = contact({{u"FirstName", u"Carl"}});  // no birthday
-const ItemSetup kList{ItemKind::DistributionList, {{u"DLName", u"Team"}}, std::nullopt};
-const ItemSetup kMail{ItemKind::Mail, {{u"Subject", u"Hi"}}, std::nullopt};
+const ItemSetup kList{ItemKind::DistributionList, {{u"DLName", u"Team"}}, std::nullopt, {}};
+
+// A distribution list: members by their item's index in the folder, or a
+// one-off name and address.
+ItemSetup list(std::u16string name, std::vector<MemberSetup> members) {
+    ItemSetup l = kList;
+    l.text[u"DLName"] = std::move(name);
+    l.members = std::move(members);
+    return l;
+}
+MemberSetup memberContact(int k) { return {MemberSetup::Contact, k, {}, {}}; }
+MemberSetup memberList(int k) { return {MemberSetup::List, k, {}, {}}; }
+MemberSetup oneOff(std::u16string name, std::u16string address) {
+    return {MemberSetup::OneOff, 0, std::move(name), std::move(address)};
+}
+const ItemSetup kMail{ItemKind::Mail, {{u"Subject", u"Hi"}}, std::nullopt, {}};
 
 const std::u16string kBusinessHeader =
     u"Anrede\tVorname\tNachname\tGeburtstag\tFirma\tAbteilung\tPLZ\tOrt\tStraße\t\tFax\tMobil\tE-"
@@ -354,14 +370,11 @@ TEST_F(AddressBook, CancelEmptiesTheNameThatAnOKLeft) {
 // hidden (task-modal here, outside a press), one log entry, no file left,
 // and no file name for the host action.
 TEST_F(AddressBook, EachFailedExportEndsInItsNoticeAndLeavesNoFile) {
-    OutlookSetup withList;
-    withList.stores = {
-        store(u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert, kList, kCarl})})};
     OutlookSetup mailSelected;
     mailSelected.stores = {
         store(u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert, kMail})})};
     mailSelected.currentFolder = u"Kontakte";
-    mailSelected.selection = {0, 1};
+    mailSelected.selection = {1};
     OutlookSetup plain;
     plain.stores = {store(u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert})})};
     const struct {
@@ -371,18 +384,18 @@ TEST_F(AddressBook, EachFailedExportEndsInItsNoticeAndLeavesNoFile) {
         std::function<void(OutlookApplication&)> spoil;
         std::u16string notice;
         std::string logLine;
+        int logLines = 1;  // an export of left-out items only also counts them
     } cases[] = {
-        {"a distribution list", withList, 0, nullptr, u"Team ist kein Kontakt",
-         " ### Outlook export: an entry is not a contact: Team: "},
-        {"a mail in the selection", mailSelected, 1, nullptr, u"Hi ist kein Kontakt",
-         " ### Outlook export: an entry is not a contact: Hi: "},
-        {"an item without a name", plain, 0,
+        {"nothing but a mail in the selection", mailSelected, 1, nullptr, u"Hi ist kein Kontakt",
+         " ### Outlook export: an entry is not a contact: Hi: ", 2},
+        {"nothing but an item without a name", plain, 0,
          [](OutlookApplication& o) {
+             o.nameSpace()->stores()->list[0]->folders()->list[0]->contents().clear();
              o.nameSpace()->stores()->list[0]->folders()->list[0]->contents().push_back(
                  std::make_shared<OtherItem>(ItemKind::Mail,
                                              std::map<std::u16string, std::u16string>{}));
          },
-         u"Ein Eintrag ist kein Kontakt", " ### Outlook export: an entry is not a contact: "},
+         u"Ein Eintrag ist kein Kontakt", " ### Outlook export: an entry is not a contact: ", 2},
         {"an unreadable contact", plain, 0,
          [](OutlookApplication& o) {
              o.nameSpace()->stores()->list[0]->folders()->list[0]->contents().push_back(
@@ -410,7 +423,7 @@ TEST_F(AddressBook, EachFailedExportEndsInItsNoticeAndLeavesNoFile) {
         EXPECT_EQ(boxes[0].style, 64u | 0x2000u);
         const std::string log = read(dir / "torva.log");
         EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
-        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.logLines) << log;
         EXPECT_EQ(files(), (std::vector<std::string>{"Torva.Sys", "torva.log"}));
     }
 }
@@ -493,10 +506,10 @@ TEST_F(OutlookAction, CancelCloseAndFailedExportLaunchNothingAndASecondClickWork
     EXPECT_TRUE(launches().empty());
     EXPECT_EQ(shownAddressBooks().size(), 2u);
 
-    // A distribution list in the marked folder fails the export.
+    // A marked folder of nothing but a nameless mail fails the export.
+    outlook->nameSpace()->stores()->list[0]->folders()->list[1]->contents().clear();
     outlook->nameSpace()->stores()->list[0]->folders()->list[1]->contents().push_back(
-        std::make_shared<OtherItem>(ItemKind::DistributionList,
-                                    std::map<std::u16string, std::u16string>{}));
+        std::make_shared<OtherItem>(ItemKind::Mail, std::map<std::u16string, std::u16string>{}));
     // Cancel and the close box are the user's own choice: no word.
     EXPECT_TRUE(platform::posix::recorder().messageBoxes.empty());
     answer({0}, true, true);
@@ -529,4 +542,184 @@ TEST_F(OutlookAction, FailingInitShowsNoDialogButItsNotice) {
     EXPECT_EQ(boxes[0].text.substr(0, 23), u"Adressbücher unlesbar: ");
     EXPECT_EQ(boxes[0].owner, 0);
     EXPECT_EQ(boxes[0].style, 64u | 0x2000u);
+}
+
+// Lists give their members: each contact once, however many lists (or the
+// selection) name it, a one-off address as its name and e-mail address, a
+// list inside a list followed once (one that holds itself ends). Other
+// items are left out and counted in the log; the press still launches.
+TEST_F(AddressBook, ListsGiveTheirMembersOnceAndOtherItemsAreLeftOut) {
+    OutlookSetup setup;
+    setup.stores = {store(
+        u"P", {folder(u"Kontakte", model::kOlContactItem,
+                      {kAnna, kBert,
+                       list(u"Team", {memberContact(0), memberContact(1),
+                                      oneOff(u"Zoe Paul", u"zoe@example.org")}),
+                       list(u"Alle", {memberList(2), memberList(3), memberContact(1)}), kMail})})};
+    setup.currentFolder = u"Kontakte";
+    const std::u16string anna =
+        u"Dr.\tAnna\tBerg\t07.03.1965\tNordwerk GmbH\tEinkauf\t12345\tMusterstadt\t"
+        u"Hauptstraße 1\t030 1234\t\t0171\tanna@example.org";
+    const std::u16string bert = u"\tBert\tOst\t05.01.1980\t\t\t\t\t\t\t\t\t";
+    const std::u16string zoe = u"\t\tZoe Paul\t\t\t\t\t\t\t\t\t\tzoe@example.org";
+    const std::u16string zoePrivate = u"\t\tZoe Paul\t\t\t\t\t\t\tzoe@example.org";
+    const struct {
+        const char* name;
+        std::vector<int> selection;
+        std::vector<int> marked;
+        bool privateFields;
+        std::vector<std::u16string> lines;
+        int leftOut;
+    } cases[] = {
+        // The nested list first, then Anna selected herself: once each.
+        {"selection", {3, 0}, {1}, false, {kBusinessHeader, anna, bert, zoe}, 0},
+        {"selection, private", {3, 0}, {1}, true, {kPrivateHeader, u"", u"", zoePrivate}, 0},
+        // The folder: its contacts, then what its lists add; the mail left out.
+        {"folder", {}, {0}, false, {kBusinessHeader, anna, bert, zoe}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(dir / "torva.log");
+        for (const auto& name : files())
+            if (name.starts_with("rad")) std::filesystem::remove(dir / name);
+        setup.selection = c.selection;
+        ASSERT_TRUE(open(setup));
+        const auto bytes = pressOK(c.marked, c.privateFields);
+        ASSERT_TRUE(bytes);
+        if (c.privateFields) {
+            // Only the one-off line is checked here: the contacts' private
+            // lines are the plain export's.
+            const auto want = exportFileBytes({zoePrivate});
+            EXPECT_NE(bytes->find(want.substr(2)), std::string::npos);
+            EXPECT_EQ(std::count(bytes->begin(), bytes->end(), '\n'), 4);
+        } else {
+            EXPECT_EQ(bytes, exportFileBytes(c.lines));
+        }
+        EXPECT_TRUE(platform::posix::recorder().messageBoxes.empty());
+        const std::string log = read(dir / "torva.log");
+        if (c.leftOut == 0) {
+            EXPECT_EQ(log, "");
+        } else {
+            EXPECT_NE(log.find(" --- Outlook export: entries left out that are neither contacts "
+                               "nor lists: 1\r\n"),
+                      std::string::npos)
+                << log;
+            EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        }
+    }
+}
+
+// Every explorer window gets the toolbar and the Tools entry, each control
+// with one Click subscription and a Tag of its window's own; a press runs
+// once, with its window's selection, in its window. A window that opens
+// later gets them; one that closes is let go; shutdown removes them all.
+TEST_F(OutlookAction, EveryExplorerHasItsControlsAndAPressUsesItsOwnWindow) {
+    constexpr intptr_t kSecondWindow = 0x7A11, kThirdWindow = 0x7B22;
+    auto setup = twoContactFoldersAndMail();
+    setup.currentFolder = u"Kontakte";
+    setup.selection = {0};
+    HostOptions options;
+    options.mainWindow = kExplorerWindow;
+    outlook = makeOutlookApplication(makeHostCommandBars(u"Outlook"), options, setup);
+    auto second = outlook->openExplorer(makeHostCommandBars(u"Outlook"), {u"Kunden", {0}},
+                                        kSecondWindow, false);
+    addin->OutlookInstance(outlook);
+    addin->AddinInstance_OnConnection(
+        outlook, 1, std::make_shared<COMAddIn>(u"TorvaAddIn.TorvaOutlookConnect", u"d"));
+    addin->AddinInstance_OnAddInsUpdate();
+    addin->AddinInstance_OnStartupComplete();
+
+    // The add-in's toolbar button and Tools entries of one window.
+    const auto controlsOf = [](const OutlookExplorer& explorer) {
+        auto bars = std::dynamic_pointer_cast<CommandBars>(explorer.commandBars());
+        std::vector<std::shared_ptr<CommandBarButton>> buttons, entries;
+        for (const auto& bar : bars->list())
+            if (bar->name() == u"Plakora")
+                for (const auto& c : bar->controls()->list())
+                    buttons.push_back(std::dynamic_pointer_cast<CommandBarButton>(c));
+        for (const auto& c : bars->find(u"Menu Bar")->controls()->list())
+            if (c->id() == 30007)
+                for (const auto& e : std::static_pointer_cast<CommandBarPopup>(c)
+                                         ->controls()
+                                         ->withCaption(u"Plakora (Outlook)..."))
+                    entries.push_back(std::dynamic_pointer_cast<CommandBarButton>(e));
+        return std::pair{buttons, entries};
+    };
+    const struct {
+        std::shared_ptr<OutlookExplorer> explorer;
+        std::u16string buttonTag, entryTag;
+    } windows[] = {{outlook->allExplorers()[0], u"ZEBRO.BUTTON", u"ZEBRO"},
+                   {second, u"ZEBRO.BUTTON.2", u"ZEBRO.2"}};
+    for (const auto& w : windows) {
+        const auto [buttons, entries] = controlsOf(*w.explorer);
+        ASSERT_EQ(buttons.size(), 1u);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(buttons[0]->tag(), w.buttonTag);
+        EXPECT_EQ(entries[0]->tag(), w.entryTag);
+        EXPECT_EQ(buttons[0]->subscriberCount(kIidCommandBarButtonEvents), 1u);
+        EXPECT_EQ(entries[0]->subscriberCount(kIidCommandBarButtonEvents), 1u);
+    }
+
+    // The second window's button and entry: its selection (Carl of Kunden),
+    // its window; one dialog and one launch a press.
+    answer({2}, false, true);
+    controlsOf(*second).first[0]->click();
+    controlsOf(*second).second[0]->click();
+    ASSERT_EQ(shownAddressBooks().size(), 2u);
+    ASSERT_EQ(launches().size(), 2u);
+    for (const auto& shown : shownAddressBooks()) EXPECT_EQ(shown.owner, kSecondWindow);
+    size_t carlFiles = 0;
+    for (const auto& name : files())
+        if (name.starts_with("rad") &&
+            read(dir / name) ==
+                exportFileBytes({kBusinessHeader, u"\tCarl\t\t01.01.4501\t\t\t\t\t\t\t\t\t"}))
+            ++carlFiles;
+    EXPECT_EQ(carlFiles, 2u);
+
+    // A window that opens later; the second one closing lets go of its controls.
+    auto third = outlook->openExplorer(makeHostCommandBars(u"Outlook"), {u"Kontakte", {1}},
+                                       kThirdWindow, true);
+    EXPECT_EQ(controlsOf(*third).first.size(), 1u);
+    EXPECT_EQ(controlsOf(*third).second.size(), 1u);
+    EXPECT_EQ(addin->windowCount(), 3u);
+    const auto closed = controlsOf(*second);
+    outlook->closeExplorer(1);
+    EXPECT_EQ(addin->windowCount(), 2u);
+    EXPECT_EQ(closed.first[0]->subscriberCount(kIidCommandBarButtonEvents), 0u);
+    EXPECT_EQ(closed.second[0]->subscriberCount(kIidCommandBarButtonEvents), 0u);
+    EXPECT_EQ(second->subscriberCount(kIidExplorerEvents10), 0u);
+
+    addin->AddinInstance_OnBeginShutdown();
+    for (const auto& e : {outlook->allExplorers()[0], third}) {
+        EXPECT_TRUE(controlsOf(*e).first.empty());
+        EXPECT_TRUE(controlsOf(*e).second.empty());
+    }
+    // Nothing opens into a closing Outlook.
+    auto late = outlook->openExplorer(makeHostCommandBars(u"Outlook"), {}, kThirdWindow, true);
+    EXPECT_TRUE(controlsOf(*late).first.empty());
+}
+
+// Started by another program: no window, no failure; the first window that
+// opens gets the button, and it works.
+TEST_F(OutlookAction, WithoutAWindowTheFirstOneThatOpensGetsTheButton) {
+    HostOptions noExplorer;
+    noExplorer.explorer = false;
+    auto setup = twoContactFoldersAndMail();
+    outlook = makeOutlookApplication(nullptr, noExplorer, setup);
+    addin->OutlookInstance(outlook);
+    addin->AddinInstance_OnConnection(
+        outlook, 1, std::make_shared<COMAddIn>(u"TorvaAddIn.TorvaOutlookConnect", u"d"));
+    EXPECT_NO_THROW(addin->AddinInstance_OnAddInsUpdate());
+    EXPECT_NO_THROW(addin->AddinInstance_OnStartupComplete());
+    EXPECT_EQ(addin->windowCount(), 0u);
+    auto first = outlook->openExplorer(makeHostCommandBars(u"Outlook"), {u"Kontakte", {0}},
+                                       kExplorerWindow, true);
+    EXPECT_EQ(addin->windowCount(), 1u);
+    auto button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
+    ASSERT_TRUE(button);
+    answer({2}, false, true);
+    button->click();
+    EXPECT_EQ(launches().size(), 1u);
+    ASSERT_EQ(shownAddressBooks().size(), 1u);
+    EXPECT_EQ(shownAddressBooks()[0].owner, kExplorerWindow);
 }

@@ -181,9 +181,10 @@ bool CommandBarButton::click() {
     auto parent = this->parent();
     if (auto owner = parent ? parent->owner_.lock() : nullptr) {
         targets.clear();
-        for (auto& b : owner->buttons())
-            if (b->tag() == tag() && (!tag().empty() || b->id() == id()))
-                targets.push_back(std::move(b));
+        for (const auto& bars : owner->clickScope())
+            for (auto& b : bars->buttons())
+                if (b->tag() == tag() && (!tag().empty() || b->id() == id()))
+                    targets.push_back(std::move(b));
     }
     std::vector<Value> args{Value{ObjectRef(self)}, Value{false}};
     for (const auto& b : targets) b->fire(kIidCommandBarButtonEvents, kDispIdClick, args);
@@ -378,6 +379,30 @@ void collectButtons(const CommandBarControls& controls,
 std::vector<std::shared_ptr<CommandBarButton>> CommandBars::buttons() const {
     std::vector<std::shared_ptr<CommandBarButton>> out;
     for (const auto& bar : bars_) collectButtons(*bar->controls(), out);
+    return out;
+}
+
+void CommandBars::joinClicks(std::shared_ptr<ClickGroup> group) {
+    leaveClicks();
+    group->push_back(std::static_pointer_cast<CommandBars>(shared_from_this()));
+    clickGroup_ = std::move(group);
+}
+
+void CommandBars::leaveClicks() {
+    if (!clickGroup_) return;
+    std::erase_if(*clickGroup_, [this](const auto& w) {
+        auto b = w.lock();
+        return !b || b.get() == this;
+    });
+    clickGroup_.reset();
+}
+
+std::vector<std::shared_ptr<CommandBars>> CommandBars::clickScope() {
+    std::vector<std::shared_ptr<CommandBars>> out;
+    if (clickGroup_)
+        for (const auto& w : *clickGroup_)
+            if (auto b = w.lock()) out.push_back(std::move(b));
+    if (out.empty()) out.push_back(std::static_pointer_cast<CommandBars>(shared_from_this()));
     return out;
 }
 

@@ -167,8 +167,17 @@ class CommandBars : public Object {
     // Every live button on every bar, popups included.
     std::vector<std::shared_ptr<CommandBarButton>> buttons() const;
 
+    // Bars that take each other's Clicks by Tag, as Outlook routes them
+    // across its explorer windows; without a group the bars are alone.
+    using ClickGroup = std::vector<std::weak_ptr<CommandBars>>;
+    void joinClicks(std::shared_ptr<ClickGroup> group);
+    void leaveClicks();
+    // The bars a Click on these reaches.
+    std::vector<std::shared_ptr<CommandBars>> clickScope();
+
   private:
     friend class CommandBar;
+    std::shared_ptr<ClickGroup> clickGroup_;
     std::vector<std::shared_ptr<CommandBar>> bars_;
     int customBars_ = 0;
 };

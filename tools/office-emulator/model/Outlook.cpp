@@ -1,5 +1,10 @@
 #include "Outlook.h"
 
+#include <cstdio>
+#include <string>
+
+#include "CommandBars.h"
+
 namespace torva::model {
 
 namespace {
@@ -28,9 +33,107 @@ ObjectRef makeItem(const ItemSetup& item) {
     return std::make_shared<OtherItem>(item.kind, item.text);
 }
 
+// Outlook's EntryID: a long hexadecimal text, one per item of the run.
+std::u16string nextEntryId() {
+    static unsigned long n = 0;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "00000000A1B2C3D4E5F60718293A4B5C%08lX", ++n);
+    return std::u16string(buf, buf + std::char_traits<char>::length(buf));
+}
+
+class AddressEntry;
+
+// AddressEntries: the members of a list inside a list.
+class AddressEntries : public Object {
+  public:
+    explicit AddressEntries(std::vector<ObjectRef> entries)
+        : Object(u"AddressEntries"), entries_(std::move(entries)) {
+        property(u"Count",
+                 [this](const Params&) { return Value{static_cast<int32_t>(entries_.size())}; });
+        method(
+            u"Item", {u"Index"}, [this](const Params& p) { return indexed(entries_, param(p, 0)); },
+            0);
+        enumerableAs([this] { return values(entries_); });
+    }
+
+  private:
+    std::vector<ObjectRef> entries_;
+};
+
+ObjectRef addressEntryOf(const OtherItem::Member& member);
+
+// A list member's entry in the address book: GetContact gives the contact
+// it stands for (Nothing for a one-off address or a list), Members the
+// entries of a list (Nothing for anything else).
+class AddressEntry : public Object {
+  public:
+    explicit AddressEntry(const OtherItem::Member& member) : Object(u"AddressEntry") {
+        const auto item = member.item.lock();
+        std::u16string name = member.setup.name, address = member.setup.address;
+        const auto contact = member.setup.kind == MemberSetup::Contact
+                                 ? std::dynamic_pointer_cast<ContactItem>(item)
+                                 : nullptr;
+        const auto list = member.setup.kind == MemberSetup::List
+                              ? std::dynamic_pointer_cast<OtherItem>(item)
+                              : nullptr;
+        if (contact) {
+            name = contact->text(u"FullName");
+            if (name.empty()) name = contact->text(u"FirstName") + u" " + contact->text(u"LastName");
+            address = contact->text(u"Email1Address");
+        }
+        if (list) name = list->name();
+        static unsigned long ids = 0;
+        const std::string id = "EX:/o=Emulator/cn=" + std::to_string(++ids);
+        property(u"Name", [name](const Params&) { return Value{name}; });
+        property(u"Address", [address](const Params&) { return Value{address}; });
+        property(u"ID", [id](const Params&) { return Value{std::u16string(id.begin(), id.end())}; });
+        // olUser 0, olPrivateDistList 5.
+        property(u"DisplayType",
+                 [list](const Params&) { return Value{int32_t{list ? 5 : 0}}; });
+        method(u"GetContact", {}, [contact](const Params&) { return objectValue(contact); });
+        std::weak_ptr<OtherItem> weakList = list;
+        property(u"Members", [weakList](const Params&) {
+            auto l = weakList.lock();
+            if (!l) return objectValue(nullptr);
+            std::vector<ObjectRef> entries;
+            for (const auto& m : l->members) entries.push_back(addressEntryOf(m));
+            return objectValue(std::make_shared<AddressEntries>(std::move(entries)));
+        });
+    }
+};
+
+ObjectRef addressEntryOf(const OtherItem::Member& member) {
+    return std::make_shared<AddressEntry>(member);
+}
+
+// GetMember's answer: the member as a recipient.
+class Recipient : public Object {
+  public:
+    explicit Recipient(const OtherItem::Member& member)
+        : Object(u"Recipient"), entry_(addressEntryOf(member)) {
+        property(u"AddressEntry", [this](const Params&) { return objectValue(entry_); });
+        property(u"Name", [this](const Params&) { return entry_->get(u"Name"); });
+        property(u"Address", [this](const Params&) { return entry_->get(u"Address"); });
+    }
+
+  private:
+    ObjectRef entry_;
+};
+
 std::shared_ptr<MAPIFolder> makeFolder(const FolderSetup& setup) {
     auto folder = std::make_shared<MAPIFolder>(setup.name, setup.defaultItemType);
     for (const auto& item : setup.items) folder->contents().push_back(makeItem(item));
+    for (size_t i = 0; i < setup.items.size(); ++i) {
+        auto list = std::dynamic_pointer_cast<OtherItem>(folder->contents()[i]);
+        if (!list) continue;
+        for (const auto& m : setup.items[i].members) {
+            std::weak_ptr<Object> item;
+            if (m.kind != MemberSetup::OneOff && m.item >= 0 &&
+                static_cast<size_t>(m.item) < folder->contents().size())
+                item = std::static_pointer_cast<Object>(folder->contents()[m.item]);
+            list->members.push_back({m, item});
+        }
+    }
     for (const auto& sub : setup.folders) folder->folders()->list.push_back(makeFolder(sub));
     return folder;
 }
@@ -91,6 +194,8 @@ Folders::Folders() : Object(u"Folders") {
 ContactItem::ContactItem(std::map<std::u16string, std::u16string> text, double birthday)
     : Object(u"ContactItem"), text_(std::move(text)), birthday_(birthday) {
     implements(kIidContactItem);
+    const std::u16string entryId = nextEntryId();
+    property(u"EntryID", [entryId](const Params&) { return Value{entryId}; });
     static constexpr const char16_t* kTextProperties[] = {u"Title",
                                                           u"FirstName",
                                                           u"LastName",
@@ -123,6 +228,19 @@ OtherItem::OtherItem(ItemKind kind, std::map<std::u16string, std::u16string> tex
     : Object(kind == ItemKind::Mail ? u"MailItem" : u"DistListItem"), text_(std::move(text)) {
     const bool mail = kind == ItemKind::Mail;
     property(u"Class", [mail](const Params&) { return Value{int32_t{mail ? 43 : 69}}; });
+    const std::u16string entryId = nextEntryId();
+    property(u"EntryID", [entryId](const Params&) { return Value{entryId}; });
+    if (!mail) {
+        property(u"MemberCount",
+                 [this](const Params&) { return Value{static_cast<int32_t>(members.size())}; });
+        // 1-based, as Outlook counts a list's members.
+        method(u"GetMember", {u"Index"}, [this](const Params& p) {
+            const int32_t i = toInt(param(p, 0));
+            if (i < 1 || static_cast<size_t>(i) > members.size())
+                throw automation::Error(automation::kEFail, u"Array index out of bounds.");
+            return objectValue(std::make_shared<Recipient>(members[static_cast<size_t>(i - 1)]));
+        });
+    }
     for (const char16_t* name : {u"Subject", u"DLName"}) {
         const std::u16string key(name);
         property(key, [this, key, mail](const Params&) {
@@ -132,6 +250,11 @@ OtherItem::OtherItem(ItemKind kind, std::map<std::u16string, std::u16string> tex
             return Value{it == text_.end() ? std::u16string() : it->second};
         });
     }
+}
+
+std::u16string OtherItem::name() const {
+    const auto it = text_.find(u"DLName");
+    return it == text_.end() ? std::u16string() : it->second;
 }
 
 ItemList::ItemList(std::u16string typeName, std::vector<ObjectRef> items)
@@ -153,16 +276,37 @@ OutlookExplorer::OutlookExplorer(ObjectRef commandBars, std::shared_ptr<MAPIFold
     : Explorer(std::move(commandBars), window),
       currentFolder_(std::move(currentFolder)),
       selection_(std::move(selection)) {
+    sourceOf(kIidExplorerEvents10);
     property(u"CurrentFolder", [this](const Params&) { return objectValue(currentFolder_); });
     property(u"Selection", [this](const Params&) {
         return objectValue(std::make_shared<ItemList>(u"Selection", selection_));
     });
 }
 
+Explorers::Explorers(OutlookApplication* app) : Object(u"Explorers"), app_(app) {
+    implements(kIidExplorers);
+    sourceOf(kIidExplorersEvents);
+    property(
+        u"Count", [this](const Params&) { return Value{static_cast<int32_t>(list().size())}; }, {},
+        {}, 80);
+    method(
+        u"Item", {u"Index"}, [this](const Params& p) { return indexed(list(), param(p, 0)); }, 0);
+    enumerableAs([this] { return values(list()); });
+}
+
+std::vector<ObjectRef> Explorers::list() const {
+    std::vector<ObjectRef> out;
+    // While Outlook gives no ActiveExplorer (start-up, shutdown), no window counts.
+    if (!app_ || !app_->explorerActive) return out;
+    for (const auto& e : app_->openExplorers()) out.push_back(e);
+    return out;
+}
+
 OutlookApplication::OutlookApplication(ObjectRef commandBars, const HostOptions& options,
                                        const OutlookSetup& setup)
     : Application(HostKind::Outlook, commandBars, options),
-      namespace_(std::make_shared<NameSpace>()) {
+      namespace_(std::make_shared<NameSpace>()),
+      explorers_(std::make_shared<Explorers>(this)) {
     for (const auto& store : setup.stores) {
         auto top = std::make_shared<MAPIFolder>(store.name, kOlMailItem);
         for (const auto& f : store.folders) top->folders()->list.push_back(makeFolder(f));
@@ -174,18 +318,63 @@ OutlookApplication::OutlookApplication(ObjectRef commandBars, const HostOptions&
             throw automation::Error(automation::kEFail, u"Unknown namespace type");
         return objectValue(namespace_);
     });
-    if (explorer()) {
-        auto current = setup.currentFolder.empty() ? nullptr : folderAt(setup.currentFolder);
-        if (!current && !namespace_->stores()->list.empty() &&
-            !namespace_->stores()->list[0]->folders()->list.empty())
-            current = namespace_->stores()->list[0]->folders()->list[0];
-        std::vector<ObjectRef> selected;
-        for (int i : setup.selection)
-            if (current && i >= 0 && static_cast<size_t>(i) < current->contents().size())
-                selected.push_back(current->contents()[static_cast<size_t>(i)]);
-        setExplorer(std::make_shared<OutlookExplorer>(explorer()->commandBars(), current,
-                                                      std::move(selected), options.mainWindow));
+    property(u"Explorers", [this](const Params&) { return objectValue(explorers_); });
+    if (explorer())
+        openExplorer(explorer()->commandBars(), {setup.currentFolder, setup.selection},
+                     options.mainWindow, false);
+}
+
+OutlookApplication::~OutlookApplication() { explorers_->detach(); }
+
+std::shared_ptr<OutlookExplorer> OutlookApplication::makeExplorer(ObjectRef commandBars,
+                                                                  const ExplorerSetup& setup,
+                                                                  intptr_t window) {
+    auto current = setup.currentFolder.empty() ? nullptr : folderAt(setup.currentFolder);
+    if (!current && !namespace_->stores()->list.empty() &&
+        !namespace_->stores()->list[0]->folders()->list.empty())
+        current = namespace_->stores()->list[0]->folders()->list[0];
+    std::vector<ObjectRef> selected;
+    for (int i : setup.selection)
+        if (current && i >= 0 && static_cast<size_t>(i) < current->contents().size())
+            selected.push_back(current->contents()[static_cast<size_t>(i)]);
+    return std::make_shared<OutlookExplorer>(std::move(commandBars), current, std::move(selected),
+                                             window);
+}
+
+std::vector<std::shared_ptr<OutlookExplorer>> OutlookApplication::openExplorers() const {
+    std::vector<std::shared_ptr<OutlookExplorer>> out;
+    for (const auto& e : all_)
+        if (e->open) out.push_back(e);
+    return out;
+}
+
+std::shared_ptr<OutlookExplorer> OutlookApplication::openExplorer(ObjectRef commandBars,
+                                                                  const ExplorerSetup& setup,
+                                                                  intptr_t window, bool announce) {
+    // One Outlook process: a Click reaches every window's controls of that Tag.
+    if (!clickGroup_) clickGroup_ = std::make_shared<CommandBars::ClickGroup>();
+    if (auto bars = std::dynamic_pointer_cast<CommandBars>(commandBars))
+        bars->joinClicks(clickGroup_);
+    auto explorer = makeExplorer(std::move(commandBars), setup, window);
+    all_.push_back(explorer);
+    setExplorer(explorer);
+    if (announce) {
+        std::vector<Value> args{Value{ObjectRef(explorer)}};
+        explorers_->fire(kIidExplorersEvents, kDispIdNewExplorer, args);
     }
+    return explorer;
+}
+
+void OutlookApplication::closeExplorer(size_t index) {
+    if (index >= all_.size() || !all_[index]->open) return;
+    const auto explorer = all_[index];
+    std::vector<Value> none;
+    explorer->fire(kIidExplorerEvents10, kDispIdExplorerClose, none);
+    explorer->open = false;
+    if (auto bars = std::dynamic_pointer_cast<CommandBars>(explorer->commandBars()))
+        bars->leaveClicks();
+    const auto open = openExplorers();
+    setExplorer(open.empty() ? nullptr : open.front());
 }
 
 std::shared_ptr<MAPIFolder> OutlookApplication::folderAt(const std::u16string& path) const {

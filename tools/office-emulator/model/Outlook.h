@@ -9,12 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "CommandBars.h"
 #include "Hosts.h"
 #include "ModelObject.h"
 
 namespace torva::model {
 
 inline constexpr Guid kIidContactItem{0x00063021, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr Guid kIidExplorers{0x0006300A, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+// ExplorersEvents (NewExplorer 0xF001) and ExplorerEvents_10 (Close 0xF008).
+inline constexpr Guid kIidExplorersEvents{0x00063078, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr Guid kIidExplorerEvents10{0x0006300F, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr int32_t kDispIdNewExplorer = 0xF001;
+inline constexpr int32_t kDispIdExplorerClose = 0xF008;
 inline constexpr int32_t kOlMailItem = 0;
 inline constexpr int32_t kOlContactItem = 2;
 // Outlook's date for "none": 1 January 4501.
@@ -25,10 +32,19 @@ double oleDateOf(int year, int month, int day);
 
 enum class ItemKind { Contact, DistributionList, Mail };
 
+// A member of a distribution list: the K-th item of the same folder (a
+// contact or another list), or a one-off address.
+struct MemberSetup {
+    enum Kind { Contact, OneOff, List } kind = OneOff;
+    int item = 0;
+    std::u16string name, address;
+};
+
 struct ItemSetup {
     ItemKind kind = ItemKind::Contact;
     std::map<std::u16string, std::u16string> text;  // by Outlook's property name
     std::optional<double> birthday;                 // OLE date; none: Outlook's "no date"
+    std::vector<MemberSetup> members;               // distribution lists only
 };
 struct FolderSetup {
     std::u16string name;
@@ -40,11 +56,16 @@ struct StoreSetup {
     std::u16string name;
     std::vector<FolderSetup> folders;
 };
-struct OutlookSetup {
-    std::vector<StoreSetup> stores;
+struct ExplorerSetup {
     // A folder of the first store, "/" between levels; empty: the first folder.
     std::u16string currentFolder;
     std::vector<int> selection;  // indices into the current folder's items
+};
+struct OutlookSetup {
+    std::vector<StoreSetup> stores;
+    // The first explorer's (explorer); further ones open with openExplorer.
+    std::u16string currentFolder;
+    std::vector<int> selection;
 };
 
 class Folders;
@@ -78,17 +99,29 @@ class ContactItem : public Object {
   public:
     ContactItem(std::map<std::u16string, std::u16string> text, double birthday);
     bool isOpenItem() const override { return true; }
+    // A property's text as the model holds it (no call counted).
+    std::u16string text(const std::u16string& name) const {
+        const auto it = text_.find(name);
+        return it == text_.end() ? std::u16string() : it->second;
+    }
 
   private:
     std::map<std::u16string, std::u16string> text_;
     double birthday_;
 };
 
-// A distribution list or a mail: items that are no contact.
+// A distribution list or a mail: items that are no contact. A list's
+// members are resolved once the folder's items exist.
 class OtherItem : public Object {
   public:
     OtherItem(ItemKind kind, std::map<std::u16string, std::u16string> text);
     bool isOpenItem() const override { return true; }
+    std::u16string name() const;
+    struct Member {
+        MemberSetup setup;
+        std::weak_ptr<Object> item;  // a contact or list of the folder; weak: lists may cycle
+    };
+    std::vector<Member> members;
 
   private:
     std::map<std::u16string, std::u16string> text_;
@@ -112,16 +145,32 @@ class NameSpace : public Object {
     std::shared_ptr<Folders> stores_;
 };
 
-// The explorer with the folder it shows and the items selected in it.
+// The explorer with the folder it shows and the items selected in it; its
+// Close event goes out through ExplorerEvents_10.
 class OutlookExplorer : public Explorer {
   public:
     OutlookExplorer(ObjectRef commandBars, std::shared_ptr<MAPIFolder> currentFolder,
                     std::vector<ObjectRef> selection, intptr_t window);
     std::vector<ObjectRef>& selection() { return selection_; }
+    bool open = true;
 
   private:
     std::shared_ptr<MAPIFolder> currentFolder_;
     std::vector<ObjectRef> selection_;
+};
+
+class OutlookApplication;
+
+// Application.Explorers: the open explorers (none while Outlook hides its
+// window from the object model), with NewExplorer through ExplorersEvents.
+class Explorers : public Object {
+  public:
+    explicit Explorers(OutlookApplication* app);
+    void detach() { app_ = nullptr; }
+
+  private:
+    std::vector<ObjectRef> list() const;
+    OutlookApplication* app_;
 };
 
 class OutlookApplication : public Application {
@@ -129,11 +178,29 @@ class OutlookApplication : public Application {
     OutlookApplication(ObjectRef commandBars, const HostOptions& options,
                        const OutlookSetup& setup);
     std::shared_ptr<NameSpace> nameSpace() const { return namespace_; }
+    ~OutlookApplication() override;
     // The folder at a "/" path in the first store; null when there is none.
     std::shared_ptr<MAPIFolder> folderAt(const std::u16string& path) const;
 
+    // Every explorer of the run in the order they opened (closed ones
+    // included, so that a number names the same one throughout).
+    const std::vector<std::shared_ptr<OutlookExplorer>>& allExplorers() const { return all_; }
+    std::vector<std::shared_ptr<OutlookExplorer>> openExplorers() const;
+    // A new explorer window on those command bars; announce: NewExplorer
+    // goes out, as for a window the user opens. It becomes the active one.
+    std::shared_ptr<OutlookExplorer> openExplorer(ObjectRef commandBars, const ExplorerSetup& setup,
+                                                  intptr_t window, bool announce);
+    // Close goes out, then the explorer is gone from Explorers; the active
+    // one is the first still open.
+    void closeExplorer(size_t index);
+
   private:
+    std::shared_ptr<OutlookExplorer> makeExplorer(ObjectRef commandBars,
+                                                  const ExplorerSetup& setup, intptr_t window);
     std::shared_ptr<NameSpace> namespace_;
+    std::shared_ptr<Explorers> explorers_;
+    std::vector<std::shared_ptr<OutlookExplorer>> all_;
+    std::shared_ptr<CommandBars::ClickGroup> clickGroup_;
 };
 
 std::shared_ptr<OutlookApplication> makeOutlookApplication(ObjectRef commandBars,
