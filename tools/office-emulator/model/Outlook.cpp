@@ -82,11 +82,13 @@ class AddressEntry : public Object {
             address = contact->text(u"Email1Address");
         }
         if (list) name = list->name();
-        static unsigned long ids = 0;
-        const std::string id = "EX:/o=Emulator/cn=" + std::to_string(++ids);
+        // The same entry has the same ID however it is reached.
+        const std::u16string id = contact ? u"contact:" + contact->entryId()
+                                  : list  ? u"list:" + list->entryId()
+                                          : u"SMTP:" + address;
         property(u"Name", [name](const Params&) { return Value{name}; });
         property(u"Address", [address](const Params&) { return Value{address}; });
-        property(u"ID", [id](const Params&) { return Value{std::u16string(id.begin(), id.end())}; });
+        property(u"ID", [id](const Params&) { return Value{id}; });
         // olUser 0, olPrivateDistList 5.
         property(u"DisplayType",
                  [list](const Params&) { return Value{int32_t{list ? 5 : 0}}; });
@@ -194,8 +196,8 @@ Folders::Folders() : Object(u"Folders") {
 ContactItem::ContactItem(std::map<std::u16string, std::u16string> text, double birthday)
     : Object(u"ContactItem"), text_(std::move(text)), birthday_(birthday) {
     implements(kIidContactItem);
-    const std::u16string entryId = nextEntryId();
-    property(u"EntryID", [entryId](const Params&) { return Value{entryId}; });
+    entryId_ = nextEntryId();
+    property(u"EntryID", [this](const Params&) { return Value{entryId_}; });
     static constexpr const char16_t* kTextProperties[] = {u"Title",
                                                           u"FirstName",
                                                           u"LastName",
@@ -228,8 +230,8 @@ OtherItem::OtherItem(ItemKind kind, std::map<std::u16string, std::u16string> tex
     : Object(kind == ItemKind::Mail ? u"MailItem" : u"DistListItem"), text_(std::move(text)) {
     const bool mail = kind == ItemKind::Mail;
     property(u"Class", [mail](const Params&) { return Value{int32_t{mail ? 43 : 69}}; });
-    const std::u16string entryId = nextEntryId();
-    property(u"EntryID", [entryId](const Params&) { return Value{entryId}; });
+    entryId_ = nextEntryId();
+    property(u"EntryID", [this](const Params&) { return Value{entryId_}; });
     if (!mail) {
         property(u"MemberCount",
                  [this](const Params&) { return Value{static_cast<int32_t>(members.size())}; });

@@ -99,6 +99,7 @@ class ContactItem : public Object {
   public:
     ContactItem(std::map<std::u16string, std::u16string> text, double birthday);
     bool isOpenItem() const override { return true; }
+    const std::u16string& entryId() const { return entryId_; }
     // A property's text as the model holds it (no call counted).
     std::u16string text(const std::u16string& name) const {
         const auto it = text_.find(name);
@@ -108,6 +109,7 @@ class ContactItem : public Object {
   private:
     std::map<std::u16string, std::u16string> text_;
     double birthday_;
+    std::u16string entryId_;
 };
 
 // A distribution list or a mail: items that are no contact. A list's
@@ -117,6 +119,7 @@ class OtherItem : public Object {
     OtherItem(ItemKind kind, std::map<std::u16string, std::u16string> text);
     bool isOpenItem() const override { return true; }
     std::u16string name() const;
+    const std::u16string& entryId() const { return entryId_; }
     struct Member {
         MemberSetup setup;
         std::weak_ptr<Object> item;  // a contact or list of the folder; weak: lists may cycle
@@ -125,6 +128,7 @@ class OtherItem : public Object {
 
   private:
     std::map<std::u16string, std::u16string> text_;
+    std::u16string entryId_;
 };
 
 // Items of a folder or the explorer's Selection: Count, Item(1-based), For Each.
