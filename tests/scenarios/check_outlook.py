@@ -29,6 +29,8 @@ JONAS = {"kind": "contact", "FirstName": "Jonas", "LastName": "Weber", "Birthday
 LEA = {"kind": "contact", "FirstName": "Lea", "LastName": "Kraus"}  # no birthday
 LIST = {"kind": "distributionList", "DLName": "Team"}
 MAIL = {"kind": "mail", "Subject": "Hallo"}
+MAIL2 = {"kind": "mail", "Subject": "Termin"}
+LEFT_OUT = "(I) Outlook export: entries left out that are neither contacts nor lists: "
 
 
 def outlook(explorer=None, kontakte=(ANNA, JONAS), selection=(1,)):
@@ -136,8 +138,8 @@ def main(build, work):
 
     # No selection entry for a mail folder in the explorer, nor for an empty
     # selection; no contact folder at all: an empty list, OK and the options
-    # disabled. A distribution list in a marked folder fails the export, with
-    # the notice that names it. None of these launches.
+    # disabled. A marked folder of nothing but mails fails the export, with
+    # the notice that names the first. None of these launches.
     no_contacts = {"stores": [{"name": "Leer", "folders": [
         {"name": "Posteingang", "defaultItemType": 0, "items": [MAIL]}]}],
         "explorer": {"currentFolder": "Posteingang", "selection": []}}
@@ -147,7 +149,7 @@ def main(build, work):
                                                        "selection": [0]})), folders, True),
             ("empty-selection", (cancel, outlook(selection=())), folders, True),
             ("empty-list", (cancel, no_contacts), [], False),
-            ("distribution-list", (answer(0), outlook(kontakte=(ANNA, LIST, JONAS), selection=())),
+            ("only-mails", (answer(0), outlook(kontakte=(MAIL, MAIL2), selection=())),
              folders, True)]:
         r = run.play(name, scenario(setup[0], BUTTON, outlook=setup[1]))
         if r:
@@ -158,12 +160,14 @@ def main(build, work):
                       == [(entries, [0] if entries else [], enabled, enabled,
                            setup[0]["dialog"]["press"])], r["dialogs"])
             run.check(f"{name}: nothing launched", r["launches"] == [], r["launches"])
-            if name == "distribution-list":
-                run.check(f"{name}: the notice names the list",
+            if name == "only-mails":
+                run.check(f"{name}: the notice names the first mail",
                           [b["text"] for b in r["messageBoxes"]]
-                          == [TEXT["0944"].replace("%1", "Team")], r["messageBoxes"])
-                run.check(f"{name}: one log entry", len(r["log"]) == 1 and r["log"][0][20:]
-                          .startswith("### Outlook export: an entry is not a contact: Team: "),
+                          == [TEXT["0944"].replace("%1", "Hallo")], r["messageBoxes"])
+                run.check(f"{name}: the two left out, then the failure, in the log",
+                          [l[20:] for l in r["log"]][:1] == [LEFT_OUT + "2"]
+                          and len(r["log"]) == 2 and r["log"][1][20:]
+                          .startswith("### Outlook export: an entry is not a contact: Hallo: "),
                           r["log"])
                 run.quiet(name, r, "messageBoxes", "log")
             else:
@@ -215,20 +219,22 @@ def main(build, work):
                   and [l[20:47] for l in r["log"]] == ["### Outlook action failed: "],
                   (r["messageBoxes"], r["log"]))
 
-    # Outlook without an explorer while it starts: both installations fail
-    # back to Outlook; a later one installs; a shutdown without an explorer
-    # takes away what it can without a word.
+    # Outlook without an explorer while it starts: nothing installs and
+    # nothing fails; a later installation finds the window; the shutdown
+    # removes from it although ActiveExplorer gives Nothing then.
     o = outlook() | {"explorerAt": {"startup": False, "shutdown": False}}
-    r = run.play("no-explorer", scenario({"addInsUpdate": True}, {"snapshot": "installed"},
-                                         outlook=o))
+    r = run.play("no-explorer", scenario({"snapshot": "started"}, {"addInsUpdate": True},
+                                         {"snapshot": "installed"}, outlook=o))
     if r:
-        run.check("no explorer: both start-up installations fail back with error 91",
-                  [(f["call"], f["hresult"]) for f in r["hostCallFailures"]]
-                  == [("OnAddInsUpdate", "0x800A005B"), ("OnStartupComplete", "0x800A005B")],
-                  r["hostCallFailures"])
-        run.check("no explorer: installed once the explorer is there",
-                  len(r["snapshots"]["installed"]["commandBars"]) == 1, r["snapshots"])
-        run.quiet("no explorer", r, "hostCallFailures")
+        run.check("no explorer: nothing installed at start, one toolbar and entry after",
+                  [(len(r["snapshots"][s]["commandBars"]), len(r["snapshots"][s]["toolsMenu"]))
+                   for s in ("started", "installed")] == [(0, 0), (1, 1)], r["snapshots"])
+        run.check("no explorer: removed at shutdown", (r["commandBars"], r["toolsMenu"])
+                  == ([], []), (r["commandBars"], r["toolsMenu"]))
+        run.quiet("no explorer", r)
+
+    explorers(run)
+    distribution_lists(run)
 
     # Exchange online lets a client hold 250 items open: a folder of 2,000
     # contacts still exports whole, one item at a time.
@@ -243,6 +249,91 @@ def main(build, work):
         run.quiet("exchange", r)
 
     return run.result()
+
+def bars_by_explorer(snapshot):
+    """(explorer, bar name, its controls' tags) and (explorer, entry tag)."""
+    return ([(b["explorer"], b["name"], [c["tag"] for c in b["controls"]])
+             for b in snapshot["commandBars"]],
+            [(e["explorer"], e["tag"]) for e in snapshot["toolsMenu"]])
+
+
+def explorers(run):
+    """Every explorer window has the toolbar and the Tools entry; a press in
+    one exports its selection, in its window; a closed one is let go; an
+    Outlook started without a window installs into the first that opens."""
+    o = outlook() | {"explorers": [{"currentFolder": "Kontakte", "selection": [1]},
+                                   {"currentFolder": "Kunden", "selection": [0]}]}
+    del o["explorer"]
+    r = run.play("two-explorers", scenario(
+        {"snapshot": "two"}, answer(2), {"click": "button", "explorer": 1},
+        {"closeExplorer": 1}, {"snapshot": "closed"}, answer(2), MENU, outlook=o))
+    if r:
+        name = TEXT["0900"]
+        run.check("two explorers: one toolbar with one button and one Tools entry in each, "
+                  "each window's Tags its own",
+                  bars_by_explorer(r["snapshots"]["two"])
+                  == ([(0, name, ["ZEBRO.BUTTON"]), (1, name, ["ZEBRO.BUTTON.2"])],
+                      [(0, "ZEBRO"), (1, "ZEBRO.2")]), r["snapshots"]["two"])
+        run.check("two explorers: the press in the second runs once, with its selection (Lea), "
+                  "its window owning the dialog; then the first's menu with Jonas",
+                  [launched_data(l) for l in r["launches"]]
+                  == [contact_file([LEA], False), contact_file([JONAS], False)]
+                  and [p.get("explorer") for p in r["presses"]] == [1, 0]
+                  and [d["owner"] for d in r["dialogs"]]
+                  == [r["explorers"][1]["window"], r["explorers"][0]["window"]],
+                  (r["launches"], r["presses"], r["dialogs"], r["explorers"]))
+        run.check("two explorers: closed, the second is gone from the bars",
+                  bars_by_explorer(r["snapshots"]["closed"])
+                  == ([(0, name, ["ZEBRO.BUTTON"])], [(0, "ZEBRO")]), r["snapshots"]["closed"])
+        run.check("two explorers: shutdown removes what is left", (r["commandBars"], r["toolsMenu"])
+                  == ([], []), (r["commandBars"], r["toolsMenu"]))
+        run.quiet("two explorers", r)
+
+    o = outlook() | {"explorers": []}
+    del o["explorer"]
+    r = run.play("embedding", scenario(
+        {"snapshot": "none"}, {"openExplorer": {"currentFolder": "Kontakte", "selection": [0]}},
+        {"snapshot": "opened"}, answer(2), BUTTON, outlook=o))
+    if r:
+        run.check("embedding: nothing at start, the new window's toolbar and entry once it opens",
+                  [bars_by_explorer(r["snapshots"][s]) for s in ("none", "opened")]
+                  == [([], []), ([(0, TEXT["0900"], ["ZEBRO.BUTTON"])], [(0, "ZEBRO")])],
+                  r["snapshots"])
+        run.check("embedding: its button exports its selection (Anna)",
+                  [launched_data(l) for l in r["launches"]] == [contact_file([ANNA], False)],
+                  r["launches"])
+        run.quiet("embedding", r)
+
+
+def distribution_lists(run):
+    """A list gives its members: each contact once (Anna is in a list inside
+    the list and selected herself), a one-off address as name and e-mail."""
+    team = {"kind": "distributionList", "DLName": "Team",
+            "members": [{"contact": 0}, {"contact": 1},
+                        {"name": "Zoe Paul", "address": "zoe@example.org"}]}
+    everyone = {"kind": "distributionList", "DLName": "Alle",
+                "members": [{"list": 2}, {"list": 3}, {"contact": 1}]}
+    o = outlook(kontakte=(ANNA, JONAS, team, everyone, MAIL), selection=(3, 0))
+    zoe = "\t\tZoe Paul\t" + "\t" * 9 + "zoe@example.org"
+    r = run.play("lists", scenario(answer(2), BUTTON, answer(0), MENU, outlook=o))
+    if r:
+        ids = list(range(5100, 5104)) + list(range(5120, 5129))
+        header = "\t".join(TEXT[str(i)] for i in ids)
+        want = utf16_file(header, contact_line(ANNA, False), contact_line(JONAS, False), zoe)
+        run.check("lists: the selection's list and Anna: Anna, Jonas, the one-off, once each; "
+                  "the folder the same, its mail left out",
+                  [launched_data(l) for l in r["launches"]] == [want, want], r["launches"])
+        run.check("lists: the one mail left out, in the log", [l[20:] for l in r["log"]]
+                  == [LEFT_OUT + "1"], r["log"])
+        run.quiet("lists", r, "log")
+
+
+def launched_data(launch):
+    """The data file of a launch with run mode 5 on it."""
+    ok = launch["handoff"] == (f"[PLAKORA]\r\nRUNMODE=5\r\nDBFILE={launch['dataFile']}"
+                               "\r\nDBCONNECT=\r\nDBSQL=\r\n")
+    return data_of(launch) if ok else None
+
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv[1], sys.argv[2]))

@@ -108,7 +108,7 @@ std::shared_ptr<model::CommandBarButton> findMenuEntry(const model::CommandBars&
     auto popup = toolsPopup(bars, menuBar);
     if (!popup) return nullptr;
     for (const auto& c : popup->controls()->list())
-        if (c->tag() == u"ZEBRO")
+        if (c->tag() == u"ZEBRO" || c->tag().starts_with(u"ZEBRO."))
             if (auto button = std::dynamic_pointer_cast<model::CommandBarButton>(c)) return button;
     return nullptr;
 }

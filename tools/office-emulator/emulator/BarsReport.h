@@ -35,7 +35,8 @@ nlohmann::ordered_json toolsMenuJson(const model::CommandBars& bars, std::u16str
 // The first button on the first toolbar added since start; null when none.
 std::shared_ptr<model::CommandBarButton> findToolbarButton(const model::CommandBars& bars,
                                                            const Baseline& baseline);
-// The Tools-menu entry whose Tag is "ZEBRO"; null when none.
+// The Tools-menu entry whose Tag is "ZEBRO" (or, in a later Outlook
+// window, "ZEBRO." and its number); null when none.
 std::shared_ptr<model::CommandBarButton> findMenuEntry(const model::CommandBars& bars,
                                                        std::u16string_view menuBar);
 

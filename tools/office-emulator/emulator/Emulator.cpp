@@ -21,6 +21,7 @@
 #include "MessageBoxes.h"
 #include "Outlook.h"
 #include "RibbonHost.h"
+#include "OutlookExplorers.h"
 #include "platform/win/Com.h"
 #include "platform/win/Extensibility.h"
 #include "platform/win/Handle.h"
@@ -549,7 +550,7 @@ class Run {
         else if (s.host == model::HostKind::Access)
             app_ = model::makeAccessApplication(bars_, options, s.accessSetup);
         else if (s.host == model::HostKind::Outlook)
-            app_ = model::makeOutlookApplication(bars_, options, s.outlookSetup);
+            app_ = outlook(model::makeOutlookApplication(bars_, options, s.outlookSetup));
         else
             app_ = model::makeApplication(s.host, bars_, options);
         // The window object a ribbon control names as its Context: Word's
@@ -563,6 +564,13 @@ class Run {
     }
 
     ~Run() { window_.endRun(); }
+
+    // Outlook's windows, the scenario's further explorers open from the start.
+    std::shared_ptr<model::Application> outlook(std::shared_ptr<model::OutlookApplication> app) {
+        explorers_ = std::make_unique<OutlookExplorers>(app, bars_, baseline_, window_.get());
+        for (const auto& e : scenario_.moreExplorers) explorers_->open(e, false);
+        return app;
+    }
 
     // Before the baseline: like the host's own, they are not the add-in's.
     static std::vector<std::shared_ptr<model::CommandBarButton>> addForeignControls(
@@ -671,6 +679,7 @@ class Run {
                                 {"rect", rectJson(window_.rect())}};
         report["presses"] = presses_;
         report["timerTicks"] = foreignTimerTicks() - ticksBefore_;
+        if (explorers_) report["explorers"] = explorers_->explorers();
         if (auto* access = dynamic_cast<model::AccessApplication*>(app_.get()))
             report["access"] = {{"currentDbCalls", access->currentDbCalls()}};
         DeleteFileW(launches.c_str());
@@ -690,7 +699,7 @@ class Run {
     void secondPress(bool delivered) {
         for (auto& d : boxes_.seenDialogs())
             if (d.secondPress == "pending") d.secondPress = delivered ? "delivered" : "blocked";
-        if (delivered) click(scenario_.steps.size(), step::Click{step::Click::Button, {}});
+        if (delivered) click(scenario_.steps.size(), step::Click{step::Click::Button, {}, {}});
     }
 
     // One call into the add-in; a failure is noted, never thrown.
@@ -836,6 +845,15 @@ class Run {
     void click(size_t index, const step::Click& what) {
         auto bars = app_->commandBars();
         auto* commandBars = dynamic_cast<model::CommandBars*>(bars.get());
+        const Baseline* baseline = &baseline_;
+        std::optional<size_t> explorer;
+        if (explorers_ && what.target != step::Click::Foreign &&
+            what.target != step::Click::Ribbon) {
+            // Outlook: the press happens in one explorer window.
+            explorer = explorers_->target(what.explorer);
+            commandBars = explorer ? &explorers_->bars(*explorer) : nullptr;
+            if (explorer) baseline = &explorers_->baseline(*explorer);
+        }
         std::shared_ptr<model::CommandBarButton> button;
         if (what.target == step::Click::Ribbon) {
             if (!ribbon_.hasButton(what.caption))
@@ -847,7 +865,7 @@ class Run {
         if (what.target == step::Click::Foreign)
             button = foreignButton(what.caption);
         else if (commandBars)
-            button = what.target == step::Click::Button ? findToolbarButton(*commandBars, baseline_)
+            button = what.target == step::Click::Button ? findToolbarButton(*commandBars, *baseline)
                                                         : findMenuEntry(*commandBars, menuBar_);
         if (!button) {
             problem(index, what.target == step::Click::Button ? "no toolbar button to click"
@@ -868,6 +886,7 @@ class Run {
             return;
         }
         press(index, what.target == step::Click::Button ? "button" : "menu", fire);
+        if (explorer) presses_.back()["explorer"] = *explorer;
     }
 
     // One press of the add-in's button, menu entry or ribbon button, and what
@@ -922,6 +941,14 @@ class Run {
                         if (!a.connected) connect(a, win::ext_cm_AfterStartup);
                     break;
             }
+        } else if (auto* open = std::get_if<step::OpenExplorer>(&s)) {
+            if (!explorers_) problem(index, "only Outlook has explorers");
+            else explorers_->open(open->setup, true);
+            pumpFor(0);
+        } else if (auto* close = std::get_if<step::CloseExplorer>(&s)) {
+            if (!explorers_ || !explorers_->close(static_cast<size_t>(close->explorer)))
+                problem(index, "no open explorer of that number to close");
+            pumpFor(0);
         } else if (auto* w = std::get_if<step::Wait>(&s)) {
             pumpFor(static_cast<DWORD>(w->milliseconds));
         } else if (auto* inspector = std::get_if<step::OpenInspector>(&s)) {
@@ -964,10 +991,12 @@ class Run {
     }
 
     ordered_json commandBars() const {
+        if (explorers_) return explorers_->commandBars();
         auto* bars = dynamic_cast<model::CommandBars*>(app_->commandBars().get());
         return bars ? commandBarsJson(*bars, baseline_) : ordered_json::array();
     }
     ordered_json toolsMenu() const {
+        if (explorers_) return explorers_->toolsMenu(menuBar_);
         auto* bars = dynamic_cast<model::CommandBars*>(app_->commandBars().get());
         return bars ? toolsMenuJson(*bars, menuBar_, baseline_) : ordered_json::array();
     }
@@ -1040,6 +1069,7 @@ class Run {
     std::map<std::string, long> foreignClicks_;
     Baseline baseline_;
     std::shared_ptr<model::Application> app_;
+    std::unique_ptr<OutlookExplorers> explorers_;
     ModalWatch boxes_;
     HostWindow& window_;
     ChildJob children_;

@@ -263,6 +263,28 @@ std::optional<double> dateValue(const json& v, const std::string& field) {
     return model::oleDateOf(year, month, day);
 }
 
+model::MemberSetup memberSetup(const json& v, const std::string& field) {
+    const char* shape =
+        R"(expected { "contact": K }, { "list": K } or { "name": "...", "address": "..." })";
+    if (!v.is_object()) throw ScenarioError(field, shape);
+    model::MemberSetup m;
+    if (v.size() == 1 && (v.contains("contact") || v.contains("list"))) {
+        const bool contact = v.contains("contact");
+        const json& k = contact ? v["contact"] : v["list"];
+        if (!k.is_number_integer() || k.get<long long>() < 0 || k.get<long long>() > 1000000)
+            throw ScenarioError(field + (contact ? ".contact" : ".list"),
+                                "expected an item index of the folder");
+        m.kind = contact ? model::MemberSetup::Contact : model::MemberSetup::List;
+        m.item = static_cast<int>(k.get<long long>());
+        return m;
+    }
+    if (v.size() != 2 || !v.contains("name") || !v.contains("address"))
+        throw ScenarioError(field, shape);
+    m.name = fromUtf8(text(v["name"], field + ".name"));
+    m.address = fromUtf8(text(v["address"], field + ".address"));
+    return m;
+}
+
 model::ItemSetup itemSetup(const json& v, const std::string& field) {
     if (!v.is_object()) throw ScenarioError(field, "expected an object");
     model::ItemSetup item;
@@ -275,7 +297,13 @@ model::ItemSetup itemSetup(const json& v, const std::string& field) {
     for (const auto& [key, value] : v.items()) {
         const std::string f = field + "." + key;
         if (key == "kind") continue;
-        if (key == "Birthday")
+        if (key == "members") {
+            if (item.kind != model::ItemKind::DistributionList)
+                throw ScenarioError(f, "only a distributionList has members");
+            if (!value.is_array()) throw ScenarioError(f, "expected a list");
+            for (size_t i = 0; i < value.size(); ++i)
+                item.members.push_back(memberSetup(value[i], f + "[" + std::to_string(i) + "]"));
+        } else if (key == "Birthday")
             item.birthday = dateValue(value, f);
         else
             item.text[fromUtf8(key)] = fromUtf8(text(value, f));
@@ -309,7 +337,42 @@ model::FolderSetup folderSetup(const json& v, const std::string& field) {
         }
     }
     if (folder.name.empty()) throw ScenarioError(field + ".name", "expected the folder's name");
+    for (size_t i = 0; i < folder.items.size(); ++i)
+        for (size_t j = 0; j < folder.items[i].members.size(); ++j) {
+            const auto& m = folder.items[i].members[j];
+            if (m.kind == model::MemberSetup::OneOff) continue;
+            const bool contact = m.kind == model::MemberSetup::Contact;
+            const std::string f = field + ".items[" + std::to_string(i) + "].members[" +
+                                  std::to_string(j) + "]." + (contact ? "contact" : "list");
+            const auto want = contact ? model::ItemKind::Contact
+                                      : model::ItemKind::DistributionList;
+            if (static_cast<size_t>(m.item) >= folder.items.size() ||
+                folder.items[static_cast<size_t>(m.item)].kind != want)
+                throw ScenarioError(f, contact ? "expected the index of a contact of the folder"
+                                               : "expected the index of a list of the folder");
+        }
     return folder;
+}
+
+model::ExplorerSetup explorerSetup(const json& value, const std::string& f) {
+    if (!value.is_object()) throw ScenarioError(f, "expected an object");
+    model::ExplorerSetup setup;
+    for (const auto& [k, v] : value.items()) {
+        const std::string ef = f + "." + k;
+        if (k == "currentFolder") {
+            setup.currentFolder = fromUtf8(text(v, ef));
+        } else if (k == "selection") {
+            if (!v.is_array()) throw ScenarioError(ef, "expected a list of item indices");
+            for (const auto& i : v) {
+                if (!i.is_number_integer() || i.get<long long>() < 0)
+                    throw ScenarioError(ef, "expected indices 0 or more");
+                setup.selection.push_back(static_cast<int>(i.get<long long>()));
+            }
+        } else {
+            throw ScenarioError(ef, "unknown field");
+        }
+    }
+    return setup;
 }
 
 model::OutlookSetup outlookSetup(const json& outlook) {
@@ -343,22 +406,11 @@ model::OutlookSetup outlookSetup(const json& outlook) {
             continue;  // read with the scenario's other Outlook states
         } else if (key == "explorer") {
             if (value.is_null()) continue;
-            if (!value.is_object()) throw ScenarioError(f, "expected an object or null");
-            for (const auto& [k, v] : value.items()) {
-                const std::string ef = f + "." + k;
-                if (k == "currentFolder") {
-                    setup.currentFolder = fromUtf8(text(v, ef));
-                } else if (k == "selection") {
-                    if (!v.is_array()) throw ScenarioError(ef, "expected a list of item indices");
-                    for (const auto& i : v) {
-                        if (!i.is_number_integer() || i.get<long long>() < 0)
-                            throw ScenarioError(ef, "expected indices 0 or more");
-                        setup.selection.push_back(static_cast<int>(i.get<long long>()));
-                    }
-                } else {
-                    throw ScenarioError(ef, "unknown field");
-                }
-            }
+            const model::ExplorerSetup first = explorerSetup(value, f);
+            setup.currentFolder = first.currentFolder;
+            setup.selection = first.selection;
+        } else if (key == "explorers") {
+            continue;  // read with the scenario's other Outlook states
         } else {
             throw ScenarioError(f, "unknown field");
         }
@@ -414,29 +466,49 @@ Fault faultOf(const json& v, const std::string& field) {
     return fault;
 }
 
+std::optional<int> explorerIndex(const json& v, const std::string& field) {
+    if (!v.is_number_integer() || v.get<long long>() < 0 || v.get<long long>() > 1000)
+        throw ScenarioError(field, "expected an explorer's number, 0 for the first");
+    return static_cast<int>(v.get<long long>());
+}
+
 Step parseStep(const json& v, const std::string& field,
                const std::vector<ForeignControl>& foreign) {
+    // A press may say in which Outlook explorer it happens.
+    if (v.is_object() && v.size() == 2 && v.contains("click") && v.contains("explorer")) {
+        json press = v;
+        const std::optional<int> explorer = explorerIndex(press["explorer"], field + ".explorer");
+        press.erase("explorer");
+        Step s = parseStep(press, field, foreign);
+        auto& click = std::get<step::Click>(s);
+        if (click.target != step::Click::Button && click.target != step::Click::Menu)
+            throw ScenarioError(field + ".explorer", "only the button or the menu entry");
+        click.explorer = explorer;
+        return s;
+    }
     if (!v.is_object() || v.size() != 1)
         throw ScenarioError(field, "expected an object with exactly one field");
     // The only field, by name: the iteration proxy is a temporary.
     const std::string key = v.begin().key();
     const json& value = v.begin().value();
     const std::string f = field + "." + key;
+    if (key == "openExplorer") return step::OpenExplorer{explorerSetup(value, f)};
+    if (key == "closeExplorer") return step::CloseExplorer{*explorerIndex(value, f)};
     if (key == "click") {
         const std::string target = text(value, f);
-        if (target == "button") return step::Click{step::Click::Button, {}};
-        if (target == "menu") return step::Click{step::Click::Menu, {}};
+        if (target == "button") return step::Click{step::Click::Button, {}, {}};
+        if (target == "menu") return step::Click{step::Click::Menu, {}, {}};
         const std::string prefix = "foreign:";
         if (target.starts_with(prefix)) {
             std::u16string caption = fromUtf8(target.substr(prefix.size()));
             if (std::none_of(foreign.begin(), foreign.end(),
                              [&](const ForeignControl& c) { return c.caption == caption; }))
                 throw ScenarioError(f, "no foreign control with that caption");
-            return step::Click{step::Click::Foreign, std::move(caption)};
+            return step::Click{step::Click::Foreign, std::move(caption), {}};
         }
         const std::string ribbon = "ribbon:";
         if (target.starts_with(ribbon) && target.size() > ribbon.size())
-            return step::Click{step::Click::Ribbon, fromUtf8(target.substr(ribbon.size()))};
+            return step::Click{step::Click::Ribbon, fromUtf8(target.substr(ribbon.size())), {}};
         throw ScenarioError(f, "expected button, menu, foreign:CAPTION or ribbon:ID");
     }
     if (key == "openInspector") {
@@ -576,6 +648,21 @@ Scenario parseScenario(const std::string& utf8Json) {
         s.outlookExplorer = !explorer.is_null();
     }
     s.outlookSetup = outlookSetup(s.outlook);
+    if (s.outlook.is_object() && s.outlook.contains("explorers")) {
+        const json& list = s.outlook["explorers"];
+        if (s.outlook.contains("explorer"))
+            throw ScenarioError("outlook.explorers", "give explorer or explorers, not both");
+        if (!list.is_array()) throw ScenarioError("outlook.explorers", "expected a list");
+        std::vector<model::ExplorerSetup> all;
+        for (size_t i = 0; i < list.size(); ++i)
+            all.push_back(explorerSetup(list[i], "outlook.explorers[" + std::to_string(i) + "]"));
+        s.outlookExplorer = !all.empty();
+        if (!all.empty()) {
+            s.outlookSetup.currentFolder = all[0].currentFolder;
+            s.outlookSetup.selection = all[0].selection;
+            s.moreExplorers.assign(all.begin() + 1, all.end());
+        }
+    }
     if (s.outlook.is_object() && s.outlook.contains("explorerAt")) {
         const json& at = s.outlook["explorerAt"];
         if (!at.is_object()) throw ScenarioError("outlook.explorerAt", "expected an object");

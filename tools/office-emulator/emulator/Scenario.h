@@ -33,10 +33,18 @@ namespace step {
 struct Click {
     enum Target { Button, Menu, Foreign, Ribbon } target;
     std::u16string caption;  // Foreign: which of the scenario's foreign controls; Ribbon: the id
+    std::optional<int> explorer;  // Outlook: the explorer pressed in; none: the first open
 };
 // Outlook opens an item window of that ribbon ID ("Microsoft.Outlook.Mail.Read").
 struct OpenInspector {
     std::u16string ribbonId;
+};
+// Outlook: a new explorer window opens (NewExplorer), or one closes.
+struct OpenExplorer {
+    model::ExplorerSetup setup;
+};
+struct CloseExplorer {
+    int explorer;
 };
 enum class HostCall { AddInsUpdate, StartupComplete, BeginShutdown, Disconnect, Connect };
 struct Call {
@@ -71,7 +79,8 @@ struct WaitFor {
 
 using Step = std::variant<step::Click, step::Call, step::Wait, step::MessageBoxAnswer,
                           step::DialogAnswer, step::Snapshot, step::ClickWhileDialog, step::Signal,
-                          step::WaitFor, step::OpenInspector>;
+                          step::WaitFor, step::OpenInspector, step::OpenExplorer,
+                          step::CloseExplorer>;
 
 // Where the host's main window stands on the screen.
 struct WindowRect {
@@ -117,6 +126,8 @@ struct Scenario {
     bool explorerAtShutdown = true;  // and while it shuts down
     long openItemLimit = 0;          // 0: no limit
     model::OutlookSetup outlookSetup;
+    // Outlook's explorers after the first (outlook.explorers), open from the start.
+    std::vector<model::ExplorerSetup> moreExplorers;
     std::vector<Fault> faults;
     std::vector<ForeignControl> foreignControls;
     std::vector<Step> steps;

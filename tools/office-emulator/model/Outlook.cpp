@@ -60,7 +60,7 @@ class AddressEntries : public Object {
     std::vector<ObjectRef> entries_;
 };
 
-ObjectRef addressEntryOf(const OtherItem::Member& member);
+std::shared_ptr<Object> addressEntryOf(const OtherItem::Member& member);
 
 // A list member's entry in the address book: GetContact gives the contact
 // it stands for (Nothing for a one-off address or a list), Members the
@@ -104,7 +104,7 @@ class AddressEntry : public Object {
     }
 };
 
-ObjectRef addressEntryOf(const OtherItem::Member& member) {
+std::shared_ptr<Object> addressEntryOf(const OtherItem::Member& member) {
     return std::make_shared<AddressEntry>(member);
 }
 
@@ -119,7 +119,7 @@ class Recipient : public Object {
     }
 
   private:
-    ObjectRef entry_;
+    std::shared_ptr<Object> entry_;
 };
 
 std::shared_ptr<MAPIFolder> makeFolder(const FolderSetup& setup) {
