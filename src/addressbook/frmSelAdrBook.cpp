@@ -96,8 +96,12 @@ std::u16string subjectOf(const ObjectRef& item) noexcept {
     }
 }
 
-// Outlook's item classes (OlObjectClass) and a list entry's display type.
+// Outlook's class of a distribution list item (OlObjectClass), and the
+// kinds of address entry (OlAddressEntryUserType) that stand for an item of
+// a contacts folder.
 constexpr int32_t olDistributionList = 69;
+constexpr int32_t olOutlookContactAddressEntry = 10;
+constexpr int32_t olOutlookDistributionListAddressEntry = 11;
 
 // Lines of the export beyond the plain contacts: a distribution list gives
 // its members, each contact once however often lists (or the selection)
@@ -181,16 +185,20 @@ class ListExport {
         for (int32_t i = 1; i <= n; ++i) member(asObject(members->call(u"Item", {i})));
     }
 
+    // What the entry says it is decides, not what Outlook can give of it: a
+    // contact whose item cannot be had is a failure, never a one-off line.
     void member(const ObjectRef& entry) {
-        if (const ObjectRef contact = asObject(entry->call(u"GetContact"))) {
+        const int32_t type = asInt(entry->get(u"AddressEntryUserType"));
+        if (type == olOutlookContactAddressEntry) {
+            const ObjectRef contact = asObject(entry->call(u"GetContact"));
             const std::u16string id = entryId(contact);
             if (!written_.insert(id).second) return;
             fromLists_.insert(id);
             writeContact(contact);
             return;
         }
-        if (const ObjectRef members = asObject(entry->get(u"Members"))) {
-            entries(entry, members);
+        if (type == olOutlookDistributionListAddressEntry) {
+            entries(entry, asObject(entry->get(u"Members")));
             return;
         }
         // A one-off address: its name as the last name, its address as the

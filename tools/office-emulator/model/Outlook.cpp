@@ -92,6 +92,10 @@ class AddressEntry : public Object {
         // olUser 0, olPrivateDistList 5.
         property(u"DisplayType",
                  [list](const Params&) { return Value{int32_t{list ? 5 : 0}}; });
+        // olOutlookContactAddressEntry 10, olOutlookDistributionListAddressEntry
+        // 11, olSmtpAddressEntry 30 (Outlook 2007 and later).
+        const int32_t userType = contact ? 10 : list ? 11 : 30;
+        property(u"AddressEntryUserType", [userType](const Params&) { return Value{userType}; });
         method(u"GetContact", {}, [contact](const Params&) { return objectValue(contact); });
         std::weak_ptr<OtherItem> weakList = list;
         property(u"Members", [weakList](const Params&) {
