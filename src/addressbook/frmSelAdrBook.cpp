@@ -136,16 +136,17 @@ class ListExport {
         writeContact(contact);
     }
 
-    // The left-out items go to the log; an export of nothing but left-out
-    // items fails as the first of them.
+    // An export of nothing but left-out items fails as the first of them
+    // (its one log line says which); otherwise how many were left out goes
+    // to the log.
     void finish() {
+        if (lines_ == 0 && firstLeftOut_) throw *firstLeftOut_;
         if (leftOut_ > 0) {
             const std::string n = std::to_string(leftOut_);
             WriteLog(u"Outlook export: entries left out that are neither contacts nor lists: " +
                          std::u16string(n.begin(), n.end()),
                      LogInfo);
         }
-        if (lines_ == 0 && firstLeftOut_) throw *firstLeftOut_;
     }
 
   private:

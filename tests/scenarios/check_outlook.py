@@ -164,9 +164,7 @@ def main(build, work):
                 run.check(f"{name}: the notice names the first mail",
                           [b["text"] for b in r["messageBoxes"]]
                           == [TEXT["0944"].replace("%1", "Hallo")], r["messageBoxes"])
-                run.check(f"{name}: the two left out, then the failure, in the log",
-                          [l[20:] for l in r["log"]][:1] == [LEFT_OUT + "2"]
-                          and len(r["log"]) == 2 and r["log"][1][20:]
+                run.check(f"{name}: one log entry", len(r["log"]) == 1 and r["log"][0][20:]
                           .startswith("### Outlook export: an entry is not a contact: Hallo: "),
                           r["log"])
                 run.quiet(name, r, "messageBoxes", "log")

@@ -385,10 +385,9 @@ TEST_F(AddressBook, EachFailedExportEndsInItsNoticeAndLeavesNoFile) {
         std::function<void(OutlookApplication&)> spoil;
         std::u16string notice;
         std::string logLine;
-        int logLines = 1;  // an export of left-out items only also counts them
     } cases[] = {
         {"nothing but a mail in the selection", mailSelected, 1, nullptr, u"Hi ist kein Kontakt",
-         " ### Outlook export: an entry is not a contact: Hi: ", 2},
+         " ### Outlook export: an entry is not a contact: Hi: "},
         {"nothing but an item without a name", plain, 0,
          [](OutlookApplication& o) {
              o.nameSpace()->stores()->list[0]->folders()->list[0]->contents().clear();
@@ -396,7 +395,7 @@ TEST_F(AddressBook, EachFailedExportEndsInItsNoticeAndLeavesNoFile) {
                  std::make_shared<OtherItem>(ItemKind::Mail,
                                              std::map<std::u16string, std::u16string>{}));
          },
-         u"Ein Eintrag ist kein Kontakt", " ### Outlook export: an entry is not a contact: ", 2},
+         u"Ein Eintrag ist kein Kontakt", " ### Outlook export: an entry is not a contact: "},
         {"an unreadable contact", plain, 0,
          [](OutlookApplication& o) {
              o.nameSpace()->stores()->list[0]->folders()->list[0]->contents().push_back(
@@ -424,7 +423,7 @@ TEST_F(AddressBook, EachFailedExportEndsInItsNoticeAndLeavesNoFile) {
         EXPECT_EQ(boxes[0].style, 64u | 0x2000u);
         const std::string log = read(dir / "torva.log");
         EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
-        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.logLines) << log;
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
         EXPECT_EQ(files(), (std::vector<std::string>{"Torva.Sys", "torva.log"}));
     }
 }
