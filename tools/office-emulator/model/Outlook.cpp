@@ -363,7 +363,9 @@ std::shared_ptr<OutlookExplorer> OutlookApplication::openExplorer(ObjectRef comm
         bars->joinClicks(clickGroup_);
     auto explorer = makeExplorer(std::move(commandBars), setup, window);
     all_.push_back(explorer);
-    setExplorer(explorer);
+    // A window the user opens becomes the active one; of those open at
+    // start, the first is.
+    if (announce || all_.size() == 1) setExplorer(explorer);
     if (announce) {
         std::vector<Value> args{Value{ObjectRef(explorer)}};
         explorers_->fire(kIidExplorersEvents, kDispIdNewExplorer, args);

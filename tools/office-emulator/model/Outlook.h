@@ -191,7 +191,8 @@ class OutlookApplication : public Application {
     const std::vector<std::shared_ptr<OutlookExplorer>>& allExplorers() const { return all_; }
     std::vector<std::shared_ptr<OutlookExplorer>> openExplorers() const;
     // A new explorer window on those command bars; announce: NewExplorer
-    // goes out, as for a window the user opens. It becomes the active one.
+    // goes out, as for a window the user opens, which becomes the active one
+    // (without: one more window open at start; the first stays active).
     std::shared_ptr<OutlookExplorer> openExplorer(ObjectRef commandBars, const ExplorerSetup& setup,
                                                   intptr_t window, bool announce);
     // Close goes out, then the explorer is gone from Explorers; the active
