@@ -257,8 +257,8 @@ void ConnectClass::installInto(CommandBarSet& set, const std::function<ObjectRef
     bars = commandBars();
     const std::u16string menuCaption = GetString(host_.menuCaptionId);
     const std::u16string progId = asString(myAddInInst->get(u"ProgID"));
-    set.myMenuButton = addMenuEntry(bars, host_.mainMenuBarName, kToolsPopupId, menuCaption,
-                                    progId, host_.hostKeyword, tagSuffix);
+    set.myMenuButton = addMenuEntry(bars, host_.mainMenuBarName, kToolsPopupId, menuCaption, progId,
+                                    host_.hostKeyword, tagSuffix);
     set.menuButtonEvents.reset();
     set.menuButtonEvents = clicksOf(set.myMenuButton, std::move(menuClick));
 

@@ -34,8 +34,8 @@ const CommandBarSet& TorvaOutlookConnect::installed() const {
 void TorvaOutlookConnect::CreateCommandBars() {
     const ObjectRef explorers = asObject(OutlookInstance()->get(u"Explorers"));
     if (!explorersEvents_)
-        explorersEvents_ =
-            explorers->subscribe(kExplorersEvents, [this](int32_t dispid, std::vector<Value>& args) {
+        explorersEvents_ = explorers->subscribe(
+            kExplorersEvents, [this](int32_t dispid, std::vector<Value>& args) {
                 if (dispid == kDispIdNewExplorer)
                     Explorers_NewExplorer(args.empty() ? ObjectRef() : asObject(args[0]));
             });

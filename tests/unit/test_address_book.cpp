@@ -647,9 +647,9 @@ TEST_F(OutlookAction, EveryExplorerHasItsControlsAndAPressUsesItsOwnWindow) {
                     buttons.push_back(std::dynamic_pointer_cast<CommandBarButton>(c));
         for (const auto& c : bars->find(u"Menu Bar")->controls()->list())
             if (c->id() == 30007)
-                for (const auto& e : std::static_pointer_cast<CommandBarPopup>(c)
-                                         ->controls()
-                                         ->withCaption(u"Plakora (Outlook)..."))
+                for (const auto& e :
+                     std::static_pointer_cast<CommandBarPopup>(c)->controls()->withCaption(
+                         u"Plakora (Outlook)..."))
                     entries.push_back(std::dynamic_pointer_cast<CommandBarButton>(e));
         return std::pair{buttons, entries};
     };

@@ -942,8 +942,10 @@ class Run {
                     break;
             }
         } else if (auto* open = std::get_if<step::OpenExplorer>(&s)) {
-            if (!explorers_) problem(index, "only Outlook has explorers");
-            else explorers_->open(open->setup, true);
+            if (!explorers_)
+                problem(index, "only Outlook has explorers");
+            else
+                explorers_->open(open->setup, true);
             pumpFor(0);
         } else if (auto* close = std::get_if<step::CloseExplorer>(&s)) {
             if (!explorers_ || !explorers_->close(static_cast<size_t>(close->explorer)))

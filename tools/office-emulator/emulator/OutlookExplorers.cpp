@@ -123,10 +123,10 @@ ordered_json OutlookExplorers::explorers() const {
     ordered_json out = ordered_json::array();
     const auto& all = app_->allExplorers();
     for (size_t i = 0; i < views_.size() && i < all.size(); ++i)
-        out.push_back({{"explorer", i},
-                       {"open", all[i]->open},
-                       {"window", static_cast<long long>(
-                                      reinterpret_cast<intptr_t>(views_[i].window))}});
+        out.push_back(
+            {{"explorer", i},
+             {"open", all[i]->open},
+             {"window", static_cast<long long>(reinterpret_cast<intptr_t>(views_[i].window))}});
     return out;
 }
 

@@ -344,8 +344,8 @@ model::FolderSetup folderSetup(const json& v, const std::string& field) {
             const bool contact = m.kind == model::MemberSetup::Contact;
             const std::string f = field + ".items[" + std::to_string(i) + "].members[" +
                                   std::to_string(j) + "]." + (contact ? "contact" : "list");
-            const auto want = contact ? model::ItemKind::Contact
-                                      : model::ItemKind::DistributionList;
+            const auto want =
+                contact ? model::ItemKind::Contact : model::ItemKind::DistributionList;
             if (static_cast<size_t>(m.item) >= folder.items.size() ||
                 folder.items[static_cast<size_t>(m.item)].kind != want)
                 throw ScenarioError(f, contact ? "expected the index of a contact of the folder"

@@ -78,7 +78,8 @@ class AddressEntry : public Object {
                               : nullptr;
         if (contact) {
             name = contact->text(u"FullName");
-            if (name.empty()) name = contact->text(u"FirstName") + u" " + contact->text(u"LastName");
+            if (name.empty())
+                name = contact->text(u"FirstName") + u" " + contact->text(u"LastName");
             address = contact->text(u"Email1Address");
         }
         if (list) name = list->name();
@@ -90,8 +91,7 @@ class AddressEntry : public Object {
         property(u"Address", [address](const Params&) { return Value{address}; });
         property(u"ID", [id](const Params&) { return Value{id}; });
         // olUser 0, olPrivateDistList 5.
-        property(u"DisplayType",
-                 [list](const Params&) { return Value{int32_t{list ? 5 : 0}}; });
+        property(u"DisplayType", [list](const Params&) { return Value{int32_t{list ? 5 : 0}}; });
         // olOutlookContactAddressEntry 10, olOutlookDistributionListAddressEntry
         // 11, olSmtpAddressEntry 30 (Outlook 2007 and later).
         const int32_t userType = contact ? 10 : list ? 11 : 30;

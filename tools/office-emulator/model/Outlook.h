@@ -200,8 +200,8 @@ class OutlookApplication : public Application {
     void closeExplorer(size_t index);
 
   private:
-    std::shared_ptr<OutlookExplorer> makeExplorer(ObjectRef commandBars,
-                                                  const ExplorerSetup& setup, intptr_t window);
+    std::shared_ptr<OutlookExplorer> makeExplorer(ObjectRef commandBars, const ExplorerSetup& setup,
+                                                  intptr_t window);
     std::shared_ptr<NameSpace> namespace_;
     std::shared_ptr<Explorers> explorers_;
     std::vector<std::shared_ptr<OutlookExplorer>> all_;
