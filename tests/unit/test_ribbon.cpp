@@ -11,6 +11,7 @@
 #include "Access.h"
 #include "CommandBars.h"
 #include "Hosts.h"
+#include "Outlook.h"
 #include "base/Text.h"
 #include "host/ConnectClass.h"
 #include "host/Ribbon.h"
@@ -108,8 +109,9 @@ class Ribbon : public ::testing::Test {
         // Access with nothing open has nothing selected either.
         access.currentObjectType = database ? kAcTable : -1;
         access.currentObjectName = u"Customers";
-        h.app = kind == HostKind::Access ? makeAccessApplication(bars, {}, access)
-                                         : makeApplication(kind, bars);
+        h.app = kind == HostKind::Access    ? makeAccessApplication(bars, {}, access)
+                : kind == HostKind::Outlook ? makeOutlookApplication(bars, {}, {})
+                                            : makeApplication(kind, bars);
         h.versioned = std::make_shared<VersionedApplication>(h.app, std::move(version));
         h.addin->AddinInstance_OnConnection(
             h.versioned, 1,
