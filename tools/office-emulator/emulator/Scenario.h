@@ -77,10 +77,10 @@ struct WaitFor {
 };
 }  // namespace step
 
-using Step = std::variant<step::Click, step::Call, step::Wait, step::MessageBoxAnswer,
-                          step::DialogAnswer, step::Snapshot, step::ClickWhileDialog, step::Signal,
-                          step::WaitFor, step::OpenInspector, step::OpenExplorer,
-                          step::CloseExplorer>;
+using Step =
+    std::variant<step::Click, step::Call, step::Wait, step::MessageBoxAnswer, step::DialogAnswer,
+                 step::Snapshot, step::ClickWhileDialog, step::Signal, step::WaitFor,
+                 step::OpenInspector, step::OpenExplorer, step::CloseExplorer>;
 
 // Where the host's main window stands on the screen.
 struct WindowRect {
