@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -143,6 +144,12 @@ class Object {
     // many properties is built without a string for each.
     virtual void appendText(std::u16string_view name, std::u16string& out) = 0;
     virtual void put(std::u16string_view name, const Value& value) = 0;
+    // A text property set from a literal, a string or a view alike.
+    template <typename Text>
+    requires(std::is_convertible_v<const Text&, std::u16string_view> &&
+             !std::is_same_v<Text, Value>) void put(std::u16string_view name, const Text& text) {
+        put(name, Value{std::u16string(std::u16string_view(text))});
+    }
     virtual Value call(std::u16string_view name, const Args& args = {}) = 0;
     // For Each over the object (_NewEnum).
     virtual std::vector<Value> items() = 0;

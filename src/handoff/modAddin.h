@@ -6,6 +6,12 @@
 
 namespace torva {
 
+// The hand-off file's RUNMODE: which host hands over what.
+inline constexpr int32_t kRunModeWord = 2;     // nothing: the label application starts empty
+inline constexpr int32_t kRunModeExcel = 3;    // DBFILE: the Excel export file
+inline constexpr int32_t kRunModeAccess = 4;   // the database, and the table's or query's SQL
+inline constexpr int32_t kRunModeOutlook = 5;  // DBFILE: the contact export file
+
 // Writes a fresh hand-off file and starts plakora.exe with its bare name as the
 // whole command line; does not wait. The executable is the one beside the
 // add-in, else the one in ..\testexe, else the first that exists of those the

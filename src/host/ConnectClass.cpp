@@ -306,17 +306,17 @@ void TorvaExcelConnect::RunHostAction() {
     const std::u16string path = WorkingFolder + u"\\" + NewTempName();
     const bool ok = exportSelection(path, ExcelInstance());
     // A start that failed (and said so) leaves no export behind.
-    if (ok && !launchLabelApplication(3, path, u"", u"")) RemoveFile(path);
+    if (ok && !launchLabelApplication(kRunModeExcel, path, u"", u"")) RemoveFile(path);
 }
 
 TorvaWordConnect::TorvaWordConnect() : ConnectClass(kWordHost) {}
 
 void TorvaWordConnect::myCommandbarbutton_Click() {
-    runPress([] { (void)launchLabelApplication(2, u"", u"", u""); });
+    runPress([] { (void)launchLabelApplication(kRunModeWord, u"", u"", u""); });
 }
 
 void TorvaWordConnect::myMenuButton_Click() {
-    runPress([] { (void)launchLabelApplication(2, u"", u"", u""); });
+    runPress([] { (void)launchLabelApplication(kRunModeWord, u"", u"", u""); });
 }
 
 TorvaAccessConnect::TorvaAccessConnect() : ConnectClass(kAccessHost) {}
@@ -375,7 +375,7 @@ void TorvaAccessConnect::RunHostAction() {
     const std::u16string name = asString(access->get(u"CurrentObjectName"));
     const std::u16string dbSql = u"SELECT * FROM [" + name + u"]";
     const std::u16string dbConnect = std::u16string(kind) + name;
-    (void)launchLabelApplication(4, dbFile, dbConnect, dbSql);
+    (void)launchLabelApplication(kRunModeAccess, dbFile, dbConnect, dbSql);
 }
 
 }  // namespace torva

@@ -123,7 +123,8 @@ void TorvaOutlookConnect::RunHostAction(const ObjectRef& explorer) {
     const std::u16string fileName = dialog->FileName;
     dialog.reset();
     // A start that failed (and said so) leaves no export behind.
-    if (!fileName.empty() && !launchLabelApplication(5, fileName, u"", u"")) RemoveFile(fileName);
+    if (!fileName.empty() && !launchLabelApplication(kRunModeOutlook, fileName, u"", u""))
+        RemoveFile(fileName);
 }
 
 }  // namespace torva

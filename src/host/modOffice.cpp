@@ -59,16 +59,16 @@ ObjectRef getAddinButton(const ObjectRef& bar, std::u16string_view caption,
     try {
         if (added) {
             button->put(u"Style", Value{msoButtonIconAndCaption});
-            button->put(u"Caption", Value{std::u16string(caption)});
+            button->put(u"Caption", caption);
         }
         // Office sends a Click to every control with the pressed one's Tag, and
         // matches untagged custom buttons by their Id, which is 1 for all of
         // them: without a Tag of its own another add-in's button would start our
         // action and ours theirs. Not the menu entry's Tag either, or one press
         // would run the action twice.
-        button->put(u"Tag", Value{u"ZEBRO.BUTTON" + std::u16string(tagSuffix)});
+        button->put(u"Tag", u"ZEBRO.BUTTON" + std::u16string(tagSuffix));
         if (added) {
-            button->put(u"TooltipText", Value{std::u16string(tooltip)});
+            button->put(u"TooltipText", tooltip);
             pasteSmallIcon(button);
         }
     } catch (...) {
@@ -113,10 +113,10 @@ ObjectRef addMenuEntry(const ObjectRef& commandBars, std::u16string_view menuBar
                                 Arg::named(u"Parameter", Value{std::u16string(hostKeyword)}),
                                 Arg::named(u"Temporary", Value{true})}));
     entry->put(u"Style", Value{msoButtonIconAndCaption});
-    entry->put(u"Caption", Value{std::u16string(caption)});
+    entry->put(u"Caption", caption);
     pasteSmallIcon(entry);
-    entry->put(u"OnAction", Value{u"!<" + std::u16string(progId) + u">"});
-    entry->put(u"Tag", Value{u"ZEBRO" + std::u16string(tagSuffix)});
+    entry->put(u"OnAction", u"!<" + std::u16string(progId) + u">");
+    entry->put(u"Tag", u"ZEBRO" + std::u16string(tagSuffix));
     return entry;
 }
 
