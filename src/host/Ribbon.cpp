@@ -1,6 +1,9 @@
 #include "Ribbon.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
+#include <utility>
 
 namespace torva {
 
@@ -43,38 +46,21 @@ std::optional<int> majorVersion(std::u16string_view version) {
 }
 
 std::u16string xmlEscaped(std::u16string_view text) {
+    // A parser turns a raw line break or tab in an attribute into a blank.
+    static constexpr std::pair<char16_t, std::u16string_view> kReferences[] = {
+        {u'&', u"&amp;"},   {u'<', u"&lt;"},   {u'>', u"&gt;"},   {u'"', u"&quot;"},
+        {u'\'', u"&apos;"}, {u'\r', u"&#13;"}, {u'\n', u"&#10;"}, {u'\t', u"&#9;"},
+    };
     std::u16string out;
     out.reserve(text.size());
     for (const char16_t c : text) {
-        switch (c) {
-            case u'&':
-                out += u"&amp;";
-                break;
-            case u'<':
-                out += u"&lt;";
-                break;
-            case u'>':
-                out += u"&gt;";
-                break;
-            case u'"':
-                out += u"&quot;";
-                break;
-            case u'\'':
-                out += u"&apos;";
-                break;
-            // A parser turns a raw line break in an attribute into a blank.
-            case u'\r':
-                out += u"&#13;";
-                break;
-            case u'\n':
-                out += u"&#10;";
-                break;
-            case u'\t':
-                out += u"&#9;";
-                break;
-            default:
-                // XML 1.0 allows no other control character, not even as a reference.
-                if (c >= 0x20 && c != 0xFFFE && c != 0xFFFF) out += c;
+        const auto* ref = std::find_if(std::begin(kReferences), std::end(kReferences),
+                                       [c](const auto& r) { return r.first == c; });
+        if (ref != std::end(kReferences)) {
+            out += ref->second;
+        } else if (c >= 0x20 && c != 0xFFFE && c != 0xFFFF) {
+            // XML 1.0 allows no other control character, not even as a reference.
+            out += c;
         }
     }
     return out;

@@ -22,6 +22,7 @@
 #include "Outlook.h"
 #include "RibbonHost.h"
 #include "OutlookExplorers.h"
+#include "WindowClass.h"
 #include "platform/win/Com.h"
 #include "platform/win/Extensibility.h"
 #include "platform/win/Handle.h"
@@ -396,12 +397,13 @@ class HostWindow {
                               SecondPress onSecondPress) {
         static HostWindow window;
         window.onSecondPress_ = std::move(onSecondPress);
-        SetWindowTextW(window.window_, wide(title).c_str());
-        MoveWindow(window.window_, place.x, place.y, place.width, place.height, TRUE);
-        EnableWindow(window.window_, TRUE);
-        ShowWindow(window.window_, SW_SHOWNORMAL);
-        SetForegroundWindow(window.window_);
-        SetActiveWindow(window.window_);
+        HWND w = window.window_.get();
+        SetWindowTextW(w, wide(title).c_str());
+        MoveWindow(w, place.x, place.y, place.width, place.height, TRUE);
+        EnableWindow(w, TRUE);
+        ShowWindow(w, SW_SHOWNORMAL);
+        SetForegroundWindow(w);
+        SetActiveWindow(w);
         pumpFor(0);
         return window;
     }
@@ -409,34 +411,22 @@ class HostWindow {
 
   private:
     HostWindow() {
-        static const ATOM cls = [] {
-            WNDCLASSEXW wc{};
-            wc.cbSize = sizeof wc;
-            wc.lpfnWndProc = proc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-            wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-            wc.lpszClassName = L"TorvaOfficeEmulatorHost";
-            return RegisterClassExW(&wc);
-        }();
-        if (!cls) win::throwIfFailed(HRESULT_FROM_WIN32(GetLastError()), u"RegisterClassEx");
-        window_ = CreateWindowExW(0, L"TorvaOfficeEmulatorHost", L"", WS_OVERLAPPEDWINDOW, 40, 40,
-                                  800, 600, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+        ensureWindowClass(L"TorvaOfficeEmulatorHost", proc);
+        window_.reset(CreateWindowExW(0, L"TorvaOfficeEmulatorHost", L"", WS_OVERLAPPEDWINDOW, 40,
+                                      40, 800, 600, nullptr, nullptr, GetModuleHandleW(nullptr),
+                                      this));
         if (!window_) win::throwIfFailed(HRESULT_FROM_WIN32(GetLastError()), u"CreateWindowEx");
-    }
-    ~HostWindow() {
-        if (window_) DestroyWindow(window_);
     }
 
   public:
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
-    HWND get() const { return window_; }
-    bool enabled() const { return IsWindowEnabled(window_) != FALSE; }
-    bool active() const { return GetActiveWindow() == window_; }
+    HWND get() const { return window_.get(); }
+    bool enabled() const { return IsWindowEnabled(window_.get()) != FALSE; }
+    bool active() const { return GetActiveWindow() == window_.get(); }
     RECT rect() const {
         RECT r{};
-        GetWindowRect(window_, &r);
+        GetWindowRect(window_.get(), &r);
         return r;
     }
 
@@ -457,7 +447,7 @@ class HostWindow {
         return DefWindowProcW(w, msg, wp, lp);
     }
     SecondPress onSecondPress_;
-    HWND window_ = nullptr;
+    win::UniqueWindow window_;
 };
 
 // --- where the stand-in plakora.exe is ----------------------------------

@@ -1,5 +1,7 @@
 #include "OutlookExplorers.h"
 
+#include "WindowClass.h"
+
 namespace torva::emulator {
 
 namespace {
@@ -14,17 +16,8 @@ LRESULT CALLBACK explorerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 // each run: Wine takes seconds to destroy a shown window, too long for a sweep.
 HWND explorerWindow(size_t n) {
     static std::vector<HWND> windows;
-    static const ATOM cls = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = explorerProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = L"TorvaOfficeEmulatorExplorer";
-        return RegisterClassExW(&wc);
-    }();
-    while (cls && windows.size() <= n) {
+    ensureWindowClass(L"TorvaOfficeEmulatorExplorer", explorerProc);
+    while (windows.size() <= n) {
         const int offset = 60 + 30 * static_cast<int>(windows.size());
         windows.push_back(CreateWindowExW(0, L"TorvaOfficeEmulatorExplorer", L"Outlook",
                                           WS_OVERLAPPEDWINDOW, offset, offset, 800, 600, nullptr,
