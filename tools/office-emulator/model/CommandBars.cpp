@@ -74,48 +74,22 @@ CommandBarControl::CommandBarControl(std::u16string typeName, int32_t type, int3
     implements(kIidCommandBarControl);
     auto text = [this](std::u16string CommandBarControl::*field, std::u16string name,
                        int32_t dispid) {
-        property(
-            std::move(name),
-            [this, field](const Params&) {
-                alive();
-                return Value{this->*field};
-            },
-            [this, field](const Value& v) {
-                alive();
-                this->*field = textOf(v);
-            },
-            {}, dispid);
+        readWrite(
+            std::move(name), [this, field] { return Value{this->*field}; },
+            [this, field](const Value& v) { this->*field = textOf(v); }, dispid);
     };
     text(&CommandBarControl::caption_, u"Caption", kDispCaption);
     text(&CommandBarControl::tooltip_, u"TooltipText", kDispTooltipText);
     text(&CommandBarControl::parameter_, u"Parameter", kDispParameter);
     text(&CommandBarControl::onAction_, u"OnAction", kDispOnAction);
     text(&CommandBarControl::tag_, u"Tag", kDispTag);
-    property(
-        u"Id",
-        [this](const Params&) {
-            alive();
-            return Value{id_};
-        },
-        {}, {}, kDispId);
-    property(
-        u"Type",
-        [this](const Params&) {
-            alive();
-            return Value{type_};
-        },
-        {}, {}, kDispType);
-    property(
-        u"Visible",
-        [this](const Params&) {
-            alive();
-            return Value{visible_};
-        },
-        [this](const Value& v) {
-            alive();
-            visible_ = toBool(v);
-        },
-        {}, kDispVisible);
+    readOnly(
+        u"Id", [this] { return Value{id_}; }, kDispId);
+    readOnly(
+        u"Type", [this] { return Value{type_}; }, kDispType);
+    readWrite(
+        u"Visible", [this] { return Value{visible_}; },
+        [this](const Value& v) { visible_ = toBool(v); }, kDispVisible);
     method(
         u"Delete", {u"Temporary"},
         [this](const Params&) {
@@ -128,6 +102,31 @@ CommandBarControl::CommandBarControl(std::u16string typeName, int32_t type, int3
 
 void CommandBarControl::alive() const {
     if (deleted_) invalid(u"The control has been deleted");
+}
+
+void CommandBarControl::readOnly(std::u16string name, std::function<Value()> read, int32_t dispid) {
+    property(
+        std::move(name),
+        [this, read = std::move(read)](const Params&) {
+            alive();
+            return read();
+        },
+        {}, {}, dispid);
+}
+
+void CommandBarControl::readWrite(std::u16string name, std::function<Value()> read,
+                                  std::function<void(const Value&)> write, int32_t dispid) {
+    property(
+        std::move(name),
+        [this, read = std::move(read)](const Params&) {
+            alive();
+            return read();
+        },
+        [this, write = std::move(write)](const Value& v) {
+            alive();
+            write(v);
+        },
+        {}, dispid);
 }
 
 void CommandBarControl::remove() {
@@ -143,24 +142,11 @@ CommandBarButton::CommandBarButton(int32_t id, bool temporary,
     : CommandBarControl(u"CommandBarButton", kMsoControlButton, id, temporary, std::move(parent)) {
     implements(kIidCommandBarButton);
     sourceOf(kIidCommandBarButtonEvents);
-    property(
-        u"Style",
-        [this](const Params&) {
-            alive();
-            return Value{style_};
-        },
-        [this](const Value& v) {
-            alive();
-            style_ = toInt(v);
-        },
-        {}, kDispStyle);
-    property(
-        u"FaceId",
-        [this](const Params&) {
-            alive();
-            return Value{int32_t(0)};
-        },
-        {}, {}, kDispFaceId);
+    readWrite(
+        u"Style", [this] { return Value{style_}; }, [this](const Value& v) { style_ = toInt(v); },
+        kDispStyle);
+    readOnly(
+        u"FaceId", [] { return Value{int32_t(0)}; }, kDispFaceId);
     method(
         u"PasteFace", {},
         [this](const Params&) {

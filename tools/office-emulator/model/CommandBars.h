@@ -71,6 +71,10 @@ class CommandBarControl : public Object {
     CommandBarControl(std::u16string typeName, int32_t type, int32_t id, bool temporary,
                       std::weak_ptr<CommandBarControls> parent);
     void alive() const;
+    // A property the control answers only while it exists, read-only.
+    void readOnly(std::u16string name, std::function<Value()> read, int32_t dispid);
+    void readWrite(std::u16string name, std::function<Value()> read,
+                   std::function<void(const Value&)> write, int32_t dispid);
     std::shared_ptr<CommandBarControls> parent() const { return parent_.lock(); }
 
   private:
