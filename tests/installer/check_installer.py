@@ -16,9 +16,8 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 
-from checklist import check, failures
+from wine_checks import Prefix, check, excel_demo_ran, finish, listing, read, winpath
 
 
 BITS = {"x64": "64-bit", "x86": "32-bit"}
@@ -26,72 +25,15 @@ PROGRAM_FILES = {"x64": "Program Files", "x86": "Program Files (x86)"}
 MACHINE_SOFTWARE = {"x64": "hklm\\software", "x86": "hklm\\software\\wow6432node"}
 
 
-def winpath(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-class Prefix:
-    def __init__(self, source, build, path):
-        self.wine_run = os.path.join(source, "tools", "wine-run")
-        self.regdump = os.path.join(build, "tests", "installer", "regdump.exe")
-        self.path = path
-        shutil.rmtree(path, ignore_errors=True)
-        if os.path.exists(path + ".lock"):
-            os.remove(path + ".lock")
-        self.run("cmd", "/c", "ver")
-        users = [u for u in os.listdir(self.drive("users")) if u.lower() != "public"]
-        self.user = users[0]
-
-    def drive(self, *parts):
-        return os.path.join(self.path, "drive_c", *parts)
-
-    def run(self, *args):
-        r = subprocess.run([self.wine_run, self.path, *args], stdin=subprocess.DEVNULL,
-                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
-        text = r.stdout.decode("utf-8", "replace")
-        if "Unhandled" in text:
-            print(f"note: a Wine process crashed during {os.path.basename(args[0])} {args[1:3]}:")
-            print("  " + "\n  ".join(l for l in text.splitlines() if "Unhandled" in l))
-        return r.returncode, text
-
-    def registry(self, *roots):
-        """Every key and value under the roots, by default HKCU\\Software and
-        HKLM\\Software."""
-        with tempfile.NamedTemporaryFile(suffix=".txt", delete=False) as f:
-            out = f.name
-        try:
-            rc, text = self.run(self.regdump, winpath(out),
-                                *(roots or ("HKCU\\Software", "HKLM\\Software")))
-            if rc != 0:
-                raise RuntimeError("regdump failed: " + text)
-            keys, values = set(), {}
-            for line in open(out, encoding="utf-8"):
-                kind, key, *value = line.lower().rstrip("\n").split("\t")
-                if kind == "k":
-                    keys.add(key)
-                else:
-                    values[(key, value[0])] = (int(value[1]), value[2])
-            return keys, values
-        finally:
-            os.remove(out)
-
-    def files(self):
-        return {os.path.relpath(os.path.join(top, n), self.drive()).lower()
-                for top, dirs, names in os.walk(self.drive()) for n in dirs + names}
-
-
 # Not the package's: msiexec's own records of what it installed, the network
 # cards that Wine registers once a program first asks for them, and Wine's own
 # settings (its debugger adds a key when any process of the prefix crashed;
 # run() reports such a crash).
-NOT_OURS = ("hkcu\\software\\wine",
-            "hkcu\\software\\microsoft\\installer",
+NOT_OURS = ("hkcu\\software\\wine", "hkcu\\software\\microsoft\\installer",
             "hklm\\software\\classes\\installer",
-            "hklm\\software\\microsoft\\windows\\currentversion\\installer",
-            "hklm\\software\\microsoft\\windows\\currentversion\\uninstall\\{",
-            "hklm\\software\\wow6432node\\microsoft\\windows\\currentversion\\uninstall\\{",
-            "hklm\\software\\microsoft\\windows nt\\currentversion\\networkcards",
-            "hklm\\software\\wow6432node\\microsoft\\windows nt\\currentversion\\networkcards")
+            "hklm\\software\\microsoft\\windows\\currentversion\\installer") + tuple(
+    f"{view}\\microsoft\\{key}" for view in MACHINE_SOFTWARE.values()
+    for key in ("windows\\currentversion\\uninstall\\{", "windows nt\\currentversion\\networkcards"))
 
 
 def bookkeeping(key):
@@ -101,12 +43,9 @@ def bookkeeping(key):
 
 def added(before, after, map_key=lambda k: k):
     """Keys and values in `after` that `before` does not hold, or holds with other data."""
-    keys = {map_key(k) for k in after[0] if k not in before[0] and not bookkeeping(k)}
-    values = {}
-    for k, v in after[1].items():
-        if before[1].get(k) != v and not bookkeeping(k[0]):
-            values[(map_key(k[0]), k[1])] = v
-    return keys, values
+    return ({map_key(k) for k in after[0] if k not in before[0] and not bookkeeping(k)},
+            {(map_key(k[0]), k[1]): v for k, v in after[1].items()
+             if before[1].get(k) != v and not bookkeeping(k[0])})
 
 
 def text_of(value):
@@ -117,13 +56,11 @@ def compare_rows(name, package, regsvr32):
     """The package's registry, value by value, against what regsvr32 wrote."""
     check(f"{name}: the package registers the add-in", len(package[1]) > 40,
           f"{len(package[1])} values")
-    problems = []
-    for k in sorted(package[1].keys() | regsvr32[1].keys()):
-        a, b = package[1].get(k), regsvr32[1].get(k)
-        if a != b:
-            problems.append(f"{k[0]} [{k[1]}]: package {a}, regsvr32 {b}")
-    for k in sorted(package[0] ^ regsvr32[0]):
-        problems.append(f"key {k} only in the {'package' if k in package[0] else 'regsvr32'} view")
+    problems = [f"{k[0]} [{k[1]}]: package {package[1].get(k)}, regsvr32 {regsvr32[1].get(k)}"
+                for k in sorted(package[1].keys() | regsvr32[1].keys())
+                if package[1].get(k) != regsvr32[1].get(k)]
+    problems += [f"key {k} only in the {'package' if k in package[0] else 'regsvr32'} view"
+                 for k in sorted(package[0] ^ regsvr32[0])]
     check(f"{name}: registry equals regsvr32's, value by value ({len(package[1])} values)",
           not problems, "\n  " + "\n  ".join(problems[:20]))
 
@@ -136,7 +73,7 @@ def leftovers(name, prefix, registry_before, files_before):
           sorted(keys)[:10] + sorted(values)[:10])
     # msiexec keeps its package cache folder; the add-in's export and hand-off
     # files in the user's temporary folder are the add-in's work, not the package's.
-    temp = os.path.join("users", prefix.user.lower(), "temp") + os.sep
+    temp = os.path.relpath(prefix.user_folder("temp"), prefix.drive()).lower() + os.sep
     new_files = sorted(f for f in prefix.files() - files_before
                        if f != os.path.join("windows", "installer") and not f.startswith(temp))
     check(f"{name}: no file or folder left", not new_files, new_files)
@@ -148,13 +85,8 @@ def install(prefix, msi, *props, log=None):
                       *(("/l*v", winpath(log)) if log else ()))
 
 
-def listing(folder):
-    return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
-
-
 def same_bytes(folder, *paths):
-    return all(open(os.path.join(folder, os.path.basename(p)), "rb").read()
-               == open(p, "rb").read() for p in paths)
+    return all(read(os.path.join(folder, os.path.basename(p))) == read(p) for p in paths)
 
 
 def in_folder(prefix, build, source, work, name, msi, folder, props=(), others=(), regsvr32=(),
@@ -190,14 +122,8 @@ def in_folder(prefix, build, source, work, name, msi, folder, props=(), others=(
     if check(f"{name}: the emulated Excel ran the demo", rc == 0 and os.path.exists(report),
              f"exit {rc}: {text[-2000:]}"):
         r = json.load(open(report, encoding="utf-8"))
-        bars = r["snapshots"]["started"]["commandBars"]
-        check(f"{name}: Excel found and connected the installed add-in through the registry, "
-              "which installed its toolbar with its button, let go and could unload",
-              [(a["progId"], a["connected"]) for a in r["addins"]]
-              == [("TorvaAddIn.TorvaExcelConnect", True)]
-              and (r["hostCallFailures"], r["stepProblems"], r["references"]["outstandingAtExit"])
-              == ([], [], 0) and [len(b["controls"]) for b in bars] == [1]
-              and r["references"]["addinsCanUnload"] == {"TorvaAddIn.TorvaExcelConnect": True}, r)
+        check(f"{name}: Excel found the installed add-in through the registry, which installed "
+              "its toolbar with its button, let go and could unload", excel_demo_ran(r), r)
         # The click starts a plakora.exe beside the add-in, with the export.
         check(f"{name}: the click started plakora.exe if it is there",
               [l["handoff"].split("\r\n")[:2] for l in r["launches"]]
@@ -225,14 +151,11 @@ def in_folder(prefix, build, source, work, name, msi, folder, props=(), others=(
 
 
 def products(prefix, display_name, arch):
-    """(uninstall entries, DisplayVersion) of the product called display_name."""
+    """The DisplayVersion of each uninstall entry of the product called display_name."""
     root = MACHINE_SOFTWARE[arch] + "\\microsoft\\windows\\currentversion\\uninstall\\"
-    keys, values = prefix.registry("HKLM" + root[4:-1])
-    versions = []
-    for (key, name), v in values.items():
-        if key.startswith(root) and name == "displayname" and text_of(v) == display_name:
-            versions.append(text_of(values[(key, "displayversion")]))
-    return sorted(versions)
+    values = prefix.registry("HKLM" + root[4:-1])[1]
+    return sorted(text_of(values[(key, "displayversion")]) for (key, name), v in values.items()
+                  if key.startswith(root) and name == "displayname" and text_of(v) == display_name)
 
 
 def upgrades(prefix, build, source, work, dll, strings, arch):
@@ -284,9 +207,11 @@ def main(build, source, version, arch):
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     msi = os.path.join(build, "packages", f"TorvaAddIn-{version}-{arch}") + "{}.msi"
-    prefix = Prefix(source, build, os.path.join(work, "prefix"))
-    in_folder(prefix, build, source, work, "per user", msi.format(""), prefix.drive(
-        "users", prefix.user, "AppData", "Local", "Programs", "TorvaAddIn"), regsvr32=("/n", "/i:user"))
+    prefix = Prefix(source, os.path.join(work, "prefix"),
+                    os.path.join(build, "tests", "installer", "regdump.exe"))
+    in_folder(prefix, build, source, work, "per user", msi.format(""),
+              prefix.user_folder("AppData", "Local", "Programs", "TorvaAddIn"),
+              regsvr32=("/n", "/i:user"))
     # Into the label application's folder. regsvr32 registers the classes
     # machine-wide and the add-in for the current user; the package puts the
     # add-in keys under HKLM for every user.
@@ -305,8 +230,7 @@ def main(build, source, version, arch):
               if k == office or k.startswith(office + "\\") else k)
     upgrades(prefix, build, source, work, os.path.join(build, "TorvaAddIn.dll"),
              os.path.join(build, "Torva.Sys"), arch)
-    print(f"{len(failures)} failed")
-    return 1 if failures else 0
+    return finish()
 
 if __name__ == "__main__":
     sys.exit(main(*sys.argv[1:]))

@@ -17,7 +17,7 @@ import tempfile
 import zlib
 from collections import defaultdict
 
-from checklist import check, failures
+from wine_checks import check, dlls_in, finish, read
 
 MACHINES = {"x64": 0x8664, "x86": 0x14C}
 COMPONENT_64BIT = 256
@@ -38,12 +38,6 @@ def table(msi, name):
     return rows
 
 
-def suminfo(msi):
-    out = subprocess.run(["msiinfo", "suminfo", msi], check=True,
-                         stdout=subprocess.PIPE).stdout.decode("utf-8")
-    return dict(line.split(": ", 1) for line in out.splitlines() if ": " in line)
-
-
 def sections(data):
     """Machine and sections (name: contents) of a PE image."""
     pe = struct.unpack_from("<I", data, 0x3C)[0]
@@ -62,12 +56,10 @@ def sections(data):
 
 def the_dll(msi, arch, symbols, label):
     with tempfile.TemporaryDirectory() as out:
-        subprocess.run(["msiextract", "-C", out, msi], check=True, stdout=subprocess.DEVNULL)
-        found = [os.path.join(top, n) for top, _, names in os.walk(out) for n in names
-                 if n == "TorvaAddIn.dll"]
+        found = dlls_in(msi, out)
         if not check(f"{label}: holds TorvaAddIn.dll", len(found) == 1, found):
             return
-        data = open(found[0], "rb").read()
+        data = read(found[0])
     machine, found = sections(data)
     check(f"{label}: the DLL is {arch}", machine == MACHINES[arch], hex(machine))
     check(f"{label}: the DLL is stripped, {len(data)} bytes",
@@ -80,25 +72,26 @@ def the_dll(msi, arch, symbols, label):
     crc = struct.unpack_from("<I", link, (len(name) + 4) & ~3)[0] if name else None
     check(f"{label}: its debug information is {debug}",
           name == "TorvaAddIn.dll.debug" and os.path.exists(debug)
-          and zlib.crc32(open(debug, "rb").read()) == crc, (name, crc))
+          and zlib.crc32(read(debug)) == crc, (name, crc))
 
 
 def package(msi, arch, scope, symbols):
     label = os.path.basename(msi)
     if not check(f"{label}: built", os.path.exists(msi)):
         return None
+    info = subprocess.run(["msiinfo", "suminfo", msi], check=True,
+                          stdout=subprocess.PIPE).stdout.decode("utf-8")
+    template = dict(l.split(": ", 1) for l in info.splitlines() if ": " in l).get("Template", "")
     check(f"{label}: for the {arch} platform",
-          suminfo(msi).get("Template", "").split(";")[0] == ("x64" if arch == "x64" else "Intel"),
-          suminfo(msi).get("Template"))
+          template.split(";")[0] == ("x64" if arch == "x64" else "Intel"), template)
     components = table(msi, "Component")
     check(f"{label}: every component {arch}",
           components and all((int(c["Attributes"]) & COMPONENT_64BIT != 0) == (arch == "x64")
                              for c in components), [c["Component"] for c in components])
     parents = {d["Directory"]: d["Directory_Parent"] for d in table(msi, "Directory")}
-    chain, d = [], "INSTALLDIR"
-    while d in parents:
-        chain.append(d)
-        d = parents[d]
+    chain = ["INSTALLDIR"]
+    while parents.get(chain[-1]):
+        chain.append(parents[chain[-1]])
     expected = {"user": ["INSTALLDIR", "UserPrograms", "LocalAppDataFolder", "TARGETDIR"],
                 "machine": ["INSTALLDIR", "ProgramFiles64Folder" if arch == "x64"
                             else "ProgramFilesFolder", "TARGETDIR"]}[scope]
@@ -135,8 +128,7 @@ def main(build, version, arch, x64_build=None):
                 check(f"{scope}: the same registry rows as {os.path.basename(other)} "
                       f"({len(mine[0])} rows)", mine == theirs and len(mine[0]) > 40,
                       set(mine[0]) ^ set(theirs[0]) or (mine[1], theirs[1]))
-    print(f"{len(failures)} failed")
-    return 1 if failures else 0
+    return finish()
 
 
 if __name__ == "__main__":

@@ -9,18 +9,14 @@ package's own registry view.
     check_plakora_folder.py BUILD-DIR SOURCE-DIR VERSION x64|x86
 """
 import os
+import shutil
 import subprocess
 import sys
 
-from checklist import check, failures
-from fresh_prefix import Prefix, winpath
+from wine_checks import Prefix, check, finish, listing, winpath
 
 APP_PATHS = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\plakora.exe"
 PROGID = "TorvaAddIn.TorvaExcelConnect"
-
-
-def listing(folder):
-    return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
 
 
 def reg_value(prefix, view, key, *name):
@@ -97,35 +93,31 @@ def main(build, source, version, arch):
           f"{'64' if arch == 'x64' else '32'}-bit view", [s[1:] for s in search] == [want], search)
 
     prefix = Prefix(source, os.path.join(work, "prefix"))
-    plakora = os.path.join(build, "tools", "plakora-standin", "plakora.exe")
     label_app = prefix.drive("Programs", "Plakora 3")
     os.makedirs(label_app)
-    with open(plakora, "rb") as src, open(os.path.join(label_app, "plakora.exe"), "wb") as dst:
-        dst.write(src.read())
-    default = prefix.drive("Program Files" if arch == "x64" else "Program Files (x86)", "TorvaAddIn")
-    default_win = ("C:\\Program Files\\" if arch == "x64" else "C:\\Program Files (x86)\\") \
-        + "TorvaAddIn"
-    elsewhere = prefix.drive("Elsewhere")
-    common = dict(view=view, plakora_folder=label_app)
-
-    case(prefix, "App Paths names Plakora's folder", per_machine, label_app,
-         "C:\\Programs\\Plakora 3", registration=("REG_SZ", "C:\\Programs\\Plakora 3"), **common)
-    case(prefix, "App Paths names it with a backslash, as an expandable text", per_machine,
-         label_app, "C:\\Programs\\Plakora 3",
-         registration=("REG_EXPAND_SZ", "%SystemDrive%\\Programs\\Plakora 3\\"), **common)
-    case(prefix, "no App Paths registration", per_machine, default, default_win, **common)
-    case(prefix, "App Paths names a folder that does not exist", per_machine, default,
-         default_win, registration=("REG_SZ", "C:\\Programs\\Gone"), **common)
-    case(prefix, "INSTALLDIR given, App Paths registered", per_machine, elsewhere,
-         "C:\\Elsewhere", props=("INSTALLDIR=C:\\Elsewhere\\",),
-         registration=("REG_SZ", "C:\\Programs\\Plakora 3"), **common)
-    case(prefix, "per user, App Paths registered", per_user,
-         prefix.user_folder("AppData", "Local", "Programs", "TorvaAddIn"),
-         "the user's Programs folder", registration=("REG_SZ", "C:\\Programs\\Plakora 3"),
-         per_machine=False, **common)
+    shutil.copy(os.path.join(build, "tools", "plakora-standin", "plakora.exe"), label_app)
+    program_files = "Program Files" if arch == "x64" else "Program Files (x86)"
+    default = prefix.drive(program_files, "TorvaAddIn")
+    default_win = f"C:\\{program_files}\\TorvaAddIn"
+    plakora_3 = ("REG_SZ", "C:\\Programs\\Plakora 3")
+    for name, msi, folder, windows_folder, props, registration in [
+            ("App Paths names Plakora's folder", per_machine, label_app, "C:\\Programs\\Plakora 3",
+             (), plakora_3),
+            ("App Paths names it with a backslash, as an expandable text", per_machine, label_app,
+             "C:\\Programs\\Plakora 3", (),
+             ("REG_EXPAND_SZ", "%SystemDrive%\\Programs\\Plakora 3\\")),
+            ("no App Paths registration", per_machine, default, default_win, (), None),
+            ("App Paths names a folder that does not exist", per_machine, default, default_win, (),
+             ("REG_SZ", "C:\\Programs\\Gone")),
+            ("INSTALLDIR given, App Paths registered", per_machine, prefix.drive("Elsewhere"),
+             "C:\\Elsewhere", ("INSTALLDIR=C:\\Elsewhere\\",), plakora_3),
+            ("per user, App Paths registered", per_user,
+             prefix.user_folder("AppData", "Local", "Programs", "TorvaAddIn"),
+             "the user's Programs folder", (), plakora_3)]:
+        case(prefix, name, msi, folder, windows_folder, view, props, registration,
+             per_machine=msi == per_machine, plakora_folder=label_app)
     prefix.run("reg", "delete", APP_PATHS, "/f", view)
-    print(f"{len(failures)} failed")
-    return 1 if failures else 0
+    return finish()
 
 
 if __name__ == "__main__":

@@ -24,17 +24,13 @@ std::string utf8(const std::wstring& s) {
 }
 
 std::string hex(const BYTE* data, DWORD size) {
-    static const char digits[] = "0123456789abcdef";
     std::string out;
-    for (DWORD i = 0; i < size; ++i) {
-        out += digits[data[i] >> 4];
-        out += digits[data[i] & 15];
-    }
+    for (DWORD i = 0; i < size; ++i)
+        out += {"0123456789abcdef"[data[i] >> 4], "0123456789abcdef"[data[i] & 15]};
     return out;
 }
 
-// Names and paths cannot hold a tab or a line break in what we compare; make
-// sure one that does is still told apart rather than breaking the line.
+// A tab or line break in a name would break the line: it shows as "?".
 std::string field(const std::wstring& s) {
     std::string out = utf8(s);
     for (char& c : out)

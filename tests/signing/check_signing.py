@@ -23,8 +23,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "installer"))
-from checklist import check, failures  # noqa: E402
-from fresh_prefix import Prefix, winpath  # noqa: E402
+from wine_checks import (Prefix, check, dlls_in, excel_demo_ran, finish, read,  # noqa: E402
+                         winpath)
 
 
 def run(args, env=None, log=None, timeout=600):
@@ -58,11 +58,6 @@ def verify(path, ca):
     return rc == 0 and "Signature verification: ok" in text, text
 
 
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
 def signed_build(source, work, toolchain, build_type, pfx, password):
     """Configures and builds the signed tree; returns its folder."""
     tree = os.path.join(work, "build")
@@ -77,17 +72,14 @@ def signed_build(source, work, toolchain, build_type, pfx, password):
     check("the signed build configures and says it signs",
           rc == 0 and "Signing the DLL and the installer packages with " + pfx in text, text[-3000:])
     # What carries a signature is made again, with this run's certificate.
-    for stale in (os.path.join(tree, "TorvaAddIn.dll"), os.path.join(tree, "packages")):
-        if os.path.isdir(stale):
-            shutil.rmtree(stale)
-        elif os.path.exists(stale):
-            os.remove(stale)
+    shutil.rmtree(os.path.join(tree, "packages"), ignore_errors=True)
+    if os.path.exists(os.path.join(tree, "TorvaAddIn.dll")):
+        os.remove(os.path.join(tree, "TorvaAddIn.dll"))
     rc, text = run(["cmake", "--build", tree, "-j2", "--target", "TorvaAddIn", "installer_packages",
                     "office_emulator", "plakora_standin", "torva_strings_file"], env=env,
                    log=os.path.join(work, "build.log"), timeout=1800)
     if not check("the signed build builds the DLL and its packages", rc == 0, text[-3000:]):
-        print(f"{len(failures)} failed")
-        sys.exit(1)
+        sys.exit(finish())
     return tree
 
 
@@ -113,15 +105,11 @@ def main(build, source, version, arch, toolchain, build_type, main_signed):
               ok, text[-2000:])
         ok, text = verify(path, stranger)
         check(f"{name}: refused when only another certificate is trusted", not ok, text[-2000:])
-
-    # Each package carries the DLL as it was signed.
-    for scope, msi in msis.items():
-        with tempfile.TemporaryDirectory() as out:
-            rc, text = run(["msiextract", "-C", out, msi])
-            found = [os.path.join(top, n) for top, _, names in os.walk(out) for n in names
-                     if n == "TorvaAddIn.dll"]
-            check(f"{scope} package: holds the signed DLL, byte for byte",
-                  rc == 0 and len(found) == 1 and read(found[0]) == read(dll), text or found)
+        if path != dll:
+            with tempfile.TemporaryDirectory() as out:
+                found = dlls_in(path, out)
+                check(f"{name}: holds the signed DLL, byte for byte",
+                      len(found) == 1 and read(found[0]) == read(dll), found)
 
     tampered = os.path.join(work, "TorvaAddIn-tampered.dll")
     data = bytearray(read(dll))
@@ -136,14 +124,11 @@ def main(build, source, version, arch, toolchain, build_type, main_signed):
     if main_signed == "0":
         for path in (os.path.join(build, "TorvaAddIn.dll"),
                      *(os.path.join(build, "packages", os.path.basename(m)) for m in msis.values())):
-            rc, text = run(["osslsigncode", "verify", "-CAfile", ca, "-in", path])
+            ok, text = verify(path, ca)
             check(f"unsigned build: {os.path.relpath(path, build)} carries no signature",
-                  rc != 0 and "no signature" in text.lower(), text[-1000:])
+                  not ok and "no signature" in text.lower(), text[-1000:])
 
     prefix = Prefix(source, os.path.join(tree, "scenario-prefix"))
-    rc, text = prefix.run("regsvr32", "/s", winpath(dll))
-    check("the signed DLL registers with regsvr32", rc == 0, text)
-    prefix.run("regsvr32", "/s", "/u", winpath(dll))
 
     folders = {"per user": prefix.user_folder("AppData", "Local", "Programs", "TorvaAddIn"),
                "per machine": prefix.drive("Program Files" if arch == "x64"
@@ -160,8 +145,8 @@ def main(build, source, version, arch, toolchain, build_type, main_signed):
         check(f"{scope} package: uninstalls (msiexec /x /qn)",
               rc == 0 and not os.path.exists(folders[scope]), f"exit {rc}: {text}")
 
-    # Last: run-scenario leaves its registration in the prefix, where a
-    # package would find it and install into its folder.
+    # Last, as run-scenario leaves its registration (regsvr32, which must
+    # succeed) in the prefix, where a package would find it and install into its folder.
     report = os.path.join(work, "excel.report.json")
     if os.path.exists(report):
         os.remove(report)
@@ -174,14 +159,8 @@ def main(build, source, version, arch, toolchain, build_type, main_signed):
         r = json.load(open(report, encoding="utf-8"))
         check("Excel connected the signed add-in, which installed its button, started "
               "plakora.exe on the click, and let go",
-              [(a["progId"], a["connected"]) for a in r["addins"]]
-              == [("TorvaAddIn.TorvaExcelConnect", True)]
-              and len(r["snapshots"]["started"]["commandBars"]) == 1
-              and len(r["launches"]) == 1 and r["hostCallFailures"] == []
-              and r["references"]["outstandingAtExit"] == 0, r)
-
-    print(f"{len(failures)} failed")
-    return 1 if failures else 0
+              excel_demo_ran(r) and len(r["launches"]) == 1, r)
+    return finish()
 
 
 if __name__ == "__main__":
