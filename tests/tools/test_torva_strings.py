@@ -22,13 +22,16 @@ def run(*args):
     return subprocess.run([TOOL, *args], capture_output=True, text=True, timeout=30)
 
 
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
 class Tool(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
         self.addCleanup(self.tmp.cleanup)
-
-    def path(self, name):
-        return os.path.join(self.tmp.name, name)
+        self.path = lambda name: os.path.join(self.tmp.name, name)
 
     def check(self, lines):
         with open(self.path("s.txt"), "w", encoding="utf-8", newline="\n") as f:
@@ -36,8 +39,7 @@ class Tool(unittest.TestCase):
         return run("check", self.path("s.txt"))
 
     def english(self):
-        with open(os.path.join(STRINGS, "en.txt"), encoding="utf-8") as f:
-            return f.read().splitlines()
+        return read(os.path.join(STRINGS, "en.txt")).decode("utf-8").splitlines()
 
     def test_shipped_sources_pass(self):
         for name in sorted(n for n in os.listdir(STRINGS) if n.endswith(".txt")):
@@ -62,13 +64,9 @@ class Tool(unittest.TestCase):
 
     def test_faults_are_reported_with_their_line(self):
         lines = [l for l in self.english() if not l.startswith("0934 ")]
-        def replace(prefix, new):
-            i = next(i for i, l in enumerate(lines) if l.startswith(prefix))
-            lines[i] = new
-            return i + 1
-        rtl = replace("1002 ", "1002 Nein")
-        size = replace("1051 ", "1051 acht")
-        short = replace("5128 ", "512 E-mail")
+        at = {l[:5]: i for i, l in enumerate(lines)}
+        rtl, size, short = (at[p] + 1 for p in ("1002 ", "1051 ", "5128 "))
+        lines[rtl - 1], lines[size - 1], lines[short - 1] = "1002 Nein", "1051 acht", "512 E-mail"
         lines.append("1002 TRUE")  # a second 1002 is a duplicate, but a valid value
         result = self.check(lines)
         self.assertEqual(result.returncode, 1)
@@ -92,13 +90,9 @@ class Tool(unittest.TestCase):
     def test_encode_decode_round_trip_and_python_twin(self):
         source = os.path.join(STRINGS, "de.txt")
         self.assertEqual(run("encode", source, self.path("de.sys")).returncode, 0)
-        with open(self.path("de.sys"), "rb") as f:
-            stored = f.read()
-        with open(source, "rb") as f:
-            plain = f.read()
+        stored, plain = read(self.path("de.sys")), read(source)
         self.assertEqual(stored, encode_strings.encode(plain))
-        with open(BUILT, "rb") as f:
-            self.assertEqual(f.read(), stored)
+        self.assertEqual(read(BUILT), stored)
 
         # Unscrambled by hand: BOM, then UTF-16LE with CR LF line ends.
         previous, out = 0x52, bytearray()
@@ -110,8 +104,7 @@ class Tool(unittest.TestCase):
                          plain.decode("utf-8").replace("\n", "\r\n"))
 
         self.assertEqual(run("decode", self.path("de.sys"), self.path("back.txt")).returncode, 0)
-        with open(self.path("back.txt"), "rb") as f:
-            self.assertEqual(f.read(), plain)
+        self.assertEqual(read(self.path("back.txt")), plain)
 
     def test_usage_and_missing_files(self):
         self.assertEqual(run().returncode, 2)
