@@ -47,9 +47,9 @@ def check_host(run, host, r):
                 c["visible"]) for b in bars for c in b["controls"]]
               == [(TEXT["0900"], True, TEXT[caption], TEXT[tooltip], 3, True, True)], bars)
     entries = [e for e in started["toolsMenu"] if e.get("tag") == "ZEBRO"]
-    run.check(f"{host}: one Tools-menu entry with caption, Parameter, OnAction and Tag",
-              [(e["caption"], e["parameter"], e["onAction"]) for e in entries]
-              == [(TEXT[entry_caption], parameter, f"!<{prog_id}>")], started["toolsMenu"])
+    run.check(f"{host}: one Tools-menu entry with caption, Parameter, OnAction, Tag and face",
+              [(e["caption"], e["parameter"], e["onAction"], e["hasFace"]) for e in entries]
+              == [(TEXT[entry_caption], parameter, f"!<{prog_id}>", True)], started["toolsMenu"])
     run.check(f"{host}: installing again keeps the one toolbar and button",
               again["commandBars"] == bars, again["commandBars"])
     run.check(f"{host}: and leaves one menu entry",
