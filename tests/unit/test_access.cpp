@@ -3,17 +3,8 @@
 // query to the label application.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "Access.h"
-#include "CommandBars.h"
 #include "Hosts.h"
-#include "host/AddInTimer.h"
-#include "host/ConnectClass.h"
-#include "platform/posix/Recorder.h"
-#include "base/Text.h"
 #include "support/modStringTables.h"
 #include "test_connect_support.h"
 
@@ -40,9 +31,14 @@ class AccessTest : public ::testing::Test {
     void SetUp() override { folders_.emplace(); }
     void TearDown() override { folders_.reset(); }
 
-    // Access as the scenario describes it, on a clock the test moves.
-    std::shared_ptr<AccessApplication> access(AccessSetup setup = {}) {
-        setup.database = setup.database ? setup.database : std::u16string(kShop);
+    // Access as the scenario describes it, on a clock the test moves; with
+    // kShop open and the given object current.
+    std::shared_ptr<AccessApplication> access(int32_t type = kNothingSelected,
+                                              std::u16string name = u"") {
+        AccessSetup setup;
+        setup.database = kShop;
+        setup.currentObjectType = type;
+        setup.currentObjectName = std::move(name);
         return makeAccessApplication(makeHostCommandBars(u"Access"), withWindow(), setup,
                                      [this] { return nowMs_; });
     }
@@ -57,6 +53,19 @@ class AccessTest : public ::testing::Test {
             app, 1, std::make_shared<COMAddIn>(u"TorvaAddIn.TorvaAccessConnect", u"d"));
         folders_->markLog();
         return addin;
+    }
+    // Connected, started and installed by the first tick.
+    std::shared_ptr<TorvaAccessConnect> installed(const std::shared_ptr<AccessApplication>& app) {
+        auto addin = connected(app);
+        addin->AddinInstance_OnStartupComplete();
+        fireTimers();
+        return addin;
+    }
+    static std::shared_ptr<CommandBarButton> button(const TorvaAccessConnect& addin) {
+        return std::dynamic_pointer_cast<CommandBarButton>(addin.commandbarbutton());
+    }
+    static std::shared_ptr<CommandBarButton> entry(const TorvaAccessConnect& addin) {
+        return std::dynamic_pointer_cast<CommandBarButton>(addin.menuButton());
     }
     static std::shared_ptr<CommandBars> barsOf(const Application& app) {
         return std::dynamic_pointer_cast<CommandBars>(app.commandBars());
@@ -82,8 +91,6 @@ class AccessTest : public ::testing::Test {
     int64_t nowMs_ = 0;
 };
 
-// --- the start-up timer ------------------------------------------------------
-
 TEST_F(AccessTest, StartingTwiceRunsOneTimerAndKeepsTheLaterObject) {
     auto app = emptyAccess();
     auto first = connected(app);
@@ -101,26 +108,17 @@ TEST_F(AccessTest, StartingTwiceRunsOneTimerAndKeepsTheLaterObject) {
     EXPECT_FALSE(second->commandbar()) << "nothing installs before a database is open";
 }
 
-TEST_F(AccessTest, EachTickWithoutADatabaseAsksCurrentDbAndNothingElse) {
+TEST_F(AccessTest, TicksAskOnlyCurrentDbUntilTheTickThatInstallsKillsTheTimerAndLetsGo) {
     auto app = emptyAccess();
     auto addin = connected(app);
     addin->AddinInstance_OnAddInsUpdate();
     addin->AddinInstance_OnStartupComplete();
+    const uintptr_t id = addInTimerId;
     const long callsBefore = counters().calls;
     for (int tick = 1; tick <= 5; ++tick) ASSERT_EQ(fireTimers(), 1);
     EXPECT_EQ(app->currentDbCalls(), 5);
     EXPECT_EQ(counters().calls - callsBefore, 5) << "one automation call per tick";
     EXPECT_TRUE(recorder().killedTimers.empty());
-    EXPECT_NE(addInTimerId, 0u);
-    EXPECT_FALSE(addin->commandbar());
-}
-
-TEST_F(AccessTest, TheTickThatInstallsKillsTheTimerByItsIdAndLetsGo) {
-    auto app = emptyAccess();
-    auto addin = connected(app);
-    addin->AddinInstance_OnStartupComplete();
-    const uintptr_t id = addInTimerId;
-    fireTimers();
     EXPECT_FALSE(addin->commandbar());
 
     app->openDatabase(kShop);
@@ -174,9 +172,7 @@ TEST_F(AccessTest, WaitingObjectOutlivesTheHostsReferenceAndDisconnection) {
 
 TEST_F(AccessTest, LaterAddInsUpdateInstallsAgainReusingToolbarAndButton) {
     auto app = access();
-    auto addin = connected(app);
-    addin->AddinInstance_OnStartupComplete();
-    fireTimers();
+    auto addin = installed(app);
     const auto bar = addin->commandbar();
     const auto button = addin->commandbarbutton();
     const auto entry = addin->menuButton();
@@ -197,103 +193,77 @@ TEST_F(AccessTest, LaterAddInsUpdateInstallsAgainReusingToolbarAndButton) {
     EXPECT_EQ(toolbars, 1u);
 }
 
-TEST_F(AccessTest, FailedInstallationIsLoggedOnceAndNotRetried) {
-    auto app = access();
-    auto addin = connected(app);
-    barsOf(*app)->find(u"Menu Bar")->call(u"Delete");
-    addin->AddinInstance_OnStartupComplete();
-    EXPECT_NO_THROW(fireTimers());
-    EXPECT_EQ(addInTimerId, 0u) << "the timer stops after a failed installation too";
-    EXPECT_EQ(fireTimers(), 0);
-    auto log = folders_->newLogLines();
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_NE(log[0].find("Could not add Commandbars to Access: "), std::string::npos) << log[0];
-}
-
+// A tick whose installation fails ends the wait with one log entry, whether
+// Access's menu bar is gone or there is no Access to ask after a failed
+// connection (every tick would fail again).
 TEST_F(AccessTest, AFailingTickEndsTheWaitWithOneLogEntry) {
-    // After a failed connection there is no Access to ask: every tick would
-    // fail again.
     HostOptions wrong;
     wrong.wrongApplication = true;
-    auto app =
-        makeAccessApplication(makeHostCommandBars(u"Access"), wrong, {}, [this] { return nowMs_; });
-    std::weak_ptr<TorvaAccessConnect> watch;
-    {
-        auto addin = connected(app);
-        watch = addin;
-        addin->AddinInstance_OnStartupComplete();
-    }
-    ASSERT_NE(folders_->logLines().back().find("Access OnConnection_ERROR: "), std::string::npos);
-    const uintptr_t id = addInTimerId;
-    ASSERT_NE(id, 0u);
+    for (const bool connectionFailed : {false, true}) {
+        SCOPED_TRACE(connectionFailed ? "failed connection" : "no menu bar");
+        folders_.reset();
+        folders_.emplace();
+        auto app = connectionFailed ? makeAccessApplication(makeHostCommandBars(u"Access"), wrong,
+                                                            {}, [this] { return nowMs_; })
+                                    : access();
+        if (!connectionFailed) barsOf(*app)->find(u"Menu Bar")->call(u"Delete");
+        std::weak_ptr<TorvaAccessConnect> watch;
+        {
+            auto addin = connected(app);
+            watch = addin;
+            addin->AddinInstance_OnStartupComplete();
+        }
+        if (connectionFailed)
+            ASSERT_NE(folders_->logLines().back().find("Access OnConnection_ERROR: "),
+                      std::string::npos);
+        const uintptr_t id = addInTimerId;
+        ASSERT_NE(id, 0u);
 
-    EXPECT_EQ(fireTimers(), 1);
-    EXPECT_EQ(recorder().killedTimers, std::vector<uintptr_t>{id});
-    EXPECT_EQ(addInTimerId, 0u);
-    EXPECT_FALSE(pendingConnectObject);
-    EXPECT_TRUE(watch.expired()) << "the waiting reference was dropped";
-    EXPECT_EQ(fireTimers(), 0);
-    const auto log = folders_->newLogLines();
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_NE(log[0].find("Could not add Commandbars to Access: Object variable or With block "
-                          "variable not set"),
-              std::string::npos)
-        << log[0];
+        EXPECT_NO_THROW(EXPECT_EQ(fireTimers(), 1));
+        EXPECT_EQ(recorder().killedTimers, std::vector<uintptr_t>{id});
+        EXPECT_EQ(addInTimerId, 0u);
+        EXPECT_FALSE(pendingConnectObject);
+        EXPECT_TRUE(watch.expired()) << "the waiting reference was dropped";
+        EXPECT_EQ(fireTimers(), 0);
+        const auto log = folders_->newLogLines();
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_NE(log[0].find(connectionFailed ? "Could not add Commandbars to Access: Object "
+                                                 "variable or With block variable not set"
+                                               : "Could not add Commandbars to Access: "),
+                  std::string::npos)
+            << log[0];
+    }
 }
 
-// --- the action -------------------------------------------------------------
-
+// A name with brackets goes in unchanged.
 TEST_F(AccessTest, TableAndQueryGoToTheLabelApplicationWithRunModeFour) {
-    AccessSetup setup;
-    setup.currentObjectType = kAcTable;
-    setup.currentObjectName = u"Orders";
-    auto app = access(setup);
-    auto addin = connected(app);
-    addin->AddinInstance_OnStartupComplete();
-    fireTimers();
-    auto button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
-    auto entry = std::dynamic_pointer_cast<CommandBarButton>(addin->menuButton());
-    ASSERT_TRUE(button && entry);
-
-    button->click();
+    auto app = access(kAcTable, u"Orders");
+    auto addin = installed(app);
+    ASSERT_TRUE(button(*addin) && entry(*addin));
+    button(*addin)->click();
     app->setCurrentObject(kAcQuery, u"Open orders");
-    entry->click();
-    ASSERT_EQ(recorder().shellCalls.size(), 2u);
+    entry(*addin)->click();
+    app->setCurrentObject(kAcQuery, u"Sales]2024 [Q1]");
+    button(*addin)->click();
+    ASSERT_EQ(recorder().shellCalls.size(), 3u);
     EXPECT_EQ(handOff(0), expectedHandOff("TABLE Orders", "SELECT * FROM [Orders]"));
     EXPECT_EQ(handOff(1), expectedHandOff("QUERY Open orders", "SELECT * FROM [Open orders]"));
-    EXPECT_TRUE(recorder().messageBoxes.empty());
-}
-
-TEST_F(AccessTest, NameWithABracketIsPassedUnchanged) {
-    AccessSetup setup;
-    setup.currentObjectType = kAcQuery;
-    setup.currentObjectName = u"Sales]2024 [Q1]";
-    auto app = access(setup);
-    auto addin = connected(app);
-    addin->AddinInstance_OnStartupComplete();
-    fireTimers();
-    std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton())->click();
-    ASSERT_EQ(recorder().shellCalls.size(), 1u);
-    EXPECT_EQ(handOff(0),
+    EXPECT_EQ(handOff(2),
               expectedHandOff("QUERY Sales]2024 [Q1]", "SELECT * FROM [Sales]2024 [Q1]]"));
+    EXPECT_TRUE(recorder().messageBoxes.empty());
 }
 
 TEST_F(AccessTest, FormsReportsMacrosAndModulesGetTheNoticeAndNoLaunch) {
     auto app = access();
-    auto addin = connected(app);
-    addin->AddinInstance_OnStartupComplete();
-    fireTimers();
-    auto button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
-    auto entry = std::dynamic_pointer_cast<CommandBarButton>(addin->menuButton());
-    ASSERT_TRUE(button && entry);
+    auto addin = installed(app);
+    ASSERT_TRUE(button(*addin) && entry(*addin));
     // First as Access opens a database: nothing selected (True and "").
-    button->click();
-    entry->click();
-    const int32_t others[] = {kAcForm, kAcReport, kAcMacro, kAcModule, -1};
-    for (int32_t type : others) {
+    button(*addin)->click();
+    entry(*addin)->click();
+    for (int32_t type : {kAcForm, kAcReport, kAcMacro, kAcModule, kNothingSelected}) {
         app->setCurrentObject(type, u"Customers");
-        button->click();
-        entry->click();
+        button(*addin)->click();
+        entry(*addin)->click();
     }
     EXPECT_TRUE(recorder().shellCalls.empty());
     const auto& boxes = recorder().messageBoxes;
@@ -307,13 +277,8 @@ TEST_F(AccessTest, FormsReportsMacrosAndModulesGetTheNoticeAndNoLaunch) {
 }
 
 TEST_F(AccessTest, ClickWithoutAnOpenDatabaseGetsTheNotice0933) {
-    AccessSetup setup;
-    setup.currentObjectType = kAcTable;
-    setup.currentObjectName = u"Orders";
-    auto app = access(setup);
-    auto addin = connected(app);
-    addin->AddinInstance_OnStartupComplete();
-    fireTimers();
+    auto app = access(kAcTable, u"Orders");
+    auto addin = installed(app);
     app->closeDatabase();
     EXPECT_NO_THROW(addin->myCommandbarbutton_Click());
     EXPECT_TRUE(recorder().shellCalls.empty());

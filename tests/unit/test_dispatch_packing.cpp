@@ -5,30 +5,32 @@
 
 using namespace torva::automation;
 
+namespace {
+// Which argument each rgvarg slot holds, and whether it is left out.
+std::vector<std::pair<size_t, bool>> slotsOf(const DispatchLayout& l) {
+    std::vector<std::pair<size_t, bool>> slots;
+    for (const auto& s : l.slots) slots.emplace_back(s.arg, s.omitted);
+    return slots;
+}
+using Slots = std::vector<std::pair<size_t, bool>>;
+using Names = std::vector<std::u16string>;
+}  // namespace
+
 TEST(DispatchPacking, PositionalArgumentsAreReversed) {
     const auto l = layoutArgs(u"Item", {Arg(5), Arg(2), Arg(Value{u"x"})});
-    ASSERT_EQ(l.slots.size(), 3u);
-    EXPECT_EQ(l.slots[0].arg, 2u);
-    EXPECT_EQ(l.slots[1].arg, 1u);
-    EXPECT_EQ(l.slots[2].arg, 0u);
+    EXPECT_EQ(slotsOf(l), (Slots{{2, false}, {1, false}, {0, false}}));
     EXPECT_EQ(l.namedCount, 0u);
-    EXPECT_EQ(l.names, std::vector<std::u16string>{u"Item"});
+    EXPECT_EQ(l.names, Names{u"Item"});
 }
 
 TEST(DispatchPacking, NamedArgumentsComeFirstWithTheirNamesInTheSameOrder) {
-    // Address(True, ReferenceStyle:=xlR1C1, External:=False)
+    // Address(True, ReferenceStyle:=xlR1C1, External:=False): rgvarg[k] for
+    // k < namedCount pairs with names[1 + k].
     const auto l = layoutArgs(u"Address", {Arg(true), Arg::named(u"ReferenceStyle", -4150),
                                            Arg::named(u"External", false)});
-    ASSERT_EQ(l.slots.size(), 3u);
-    ASSERT_EQ(l.namedCount, 2u);
-    ASSERT_EQ(l.names.size(), 3u);
-    EXPECT_EQ(l.names[0], u"Address");
-    // rgvarg[k] for k < namedCount pairs with names[1 + k].
-    EXPECT_EQ(l.slots[0].arg, 2u);
-    EXPECT_EQ(l.names[1], u"External");
-    EXPECT_EQ(l.slots[1].arg, 1u);
-    EXPECT_EQ(l.names[2], u"ReferenceStyle");
-    EXPECT_EQ(l.slots[2].arg, 0u);
+    EXPECT_EQ(slotsOf(l), (Slots{{2, false}, {1, false}, {0, false}}));
+    EXPECT_EQ(l.namedCount, 2u);
+    EXPECT_EQ(l.names, (Names{u"Address", u"External", u"ReferenceStyle"}));
 }
 
 TEST(DispatchPacking, LeftOutArguments) {
@@ -36,14 +38,9 @@ TEST(DispatchPacking, LeftOutArguments) {
     Arg namedMissing = Arg::missing();
     namedMissing.name = u"Before";
     const auto l = layoutArgs(u"Add", {Arg(1), Arg::missing(), Arg(3), namedMissing});
-    ASSERT_EQ(l.slots.size(), 3u);
+    EXPECT_EQ(slotsOf(l), (Slots{{2, false}, {1, true}, {0, false}}));
     EXPECT_EQ(l.namedCount, 0u);
     EXPECT_EQ(l.names.size(), 1u);
-    EXPECT_FALSE(l.slots[0].omitted);
-    EXPECT_EQ(l.slots[0].arg, 2u);
-    EXPECT_TRUE(l.slots[1].omitted);
-    EXPECT_EQ(l.slots[1].arg, 1u);
-    EXPECT_FALSE(l.slots[2].omitted);
 }
 
 TEST(DispatchPacking, PositionalAfterNamedIsRefused) {
@@ -56,14 +53,11 @@ TEST(DispatchPacking, PositionalAfterNamedIsRefused) {
 }
 
 TEST(DispatchPacking, CacheKeysIgnoreCaseButNotTypeOrNames) {
-    const std::vector<std::u16string> a{u"Address", u"ReferenceStyle"};
-    const std::vector<std::u16string> b{u"ADDRESS", u"referencestyle"};
-    const std::vector<std::u16string> c{u"Address"};
-    const std::vector<std::u16string> d{u"Address", u"External"};
-    EXPECT_EQ(dispidCacheKey(u"T1", a), dispidCacheKey(u"T1", b));
+    const Names a{u"Address", u"ReferenceStyle"}, c{u"Address"};
+    EXPECT_EQ(dispidCacheKey(u"T1", a), dispidCacheKey(u"T1", {u"ADDRESS", u"referencestyle"}));
     EXPECT_NE(dispidCacheKey(u"T1", a), dispidCacheKey(u"T2", a));
     EXPECT_NE(dispidCacheKey(u"T1", a), dispidCacheKey(u"T1", c));
-    EXPECT_NE(dispidCacheKey(u"T1", a), dispidCacheKey(u"T1", d));
+    EXPECT_NE(dispidCacheKey(u"T1", a), dispidCacheKey(u"T1", {u"Address", u"External"}));
     // Names joined without a separator would make these two equal.
     EXPECT_NE(dispidCacheKey(u"T", {u"ab", u"c"}), dispidCacheKey(u"T", {u"a", u"bc"}));
     // A reused buffer keeps nothing of the key before.
@@ -81,8 +75,7 @@ TEST(DispatchPacking, IncomingPositionalSlotsUndoTheReversal) {
     EXPECT_TRUE(positionalSlots(0, 0).empty());
 
     // Packing and unpacking agree on where each positional argument lives.
-    const Args args{Arg(10), Arg(20), Arg(30), Arg::named(u"Temporary", true)};
-    const auto l = layoutArgs(u"Add", args);
+    const auto l = layoutArgs(u"Add", {Arg(10), Arg(20), Arg(30), Arg::named(u"Temporary", true)});
     const auto back = positionalSlots(l.slots.size(), l.namedCount);
     ASSERT_EQ(back.size(), 3u);
     for (size_t i = 0; i < back.size(); ++i) EXPECT_EQ(l.slots[back[i]].arg, i);

@@ -1,21 +1,15 @@
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
-#include "CommandBars.h"
 #include "Excel.h"
 #include "excel_export/modExcelExport.h"
 #include "host/ConnectClass.h"
 #include "support/modStringTables.h"
-#include "platform/posix/Recorder.h"
-#include "base/Text.h"
-#include "support/StringFile.h"
 #include "test_support_helpers.h"
 
 using namespace torva;
 using namespace torva::model;
 
 namespace {
+
+using Cells = std::vector<std::pair<std::u16string, std::u16string>>;  // A1 name, text
 
 // The export's bytes from UTF-8 lines.
 std::string exportBytes(const std::vector<std::string>& lines) {
@@ -24,14 +18,11 @@ std::string exportBytes(const std::vector<std::string>& lines) {
     return torva::testing::exportFileBytes(text);
 }
 
-// Excel with every workbook closed.
-class ExcelWithoutWorkbook : public Object {
-  public:
-    ExcelWithoutWorkbook() : Object(u"Application") {
-        property(u"ActiveSheet", [](const Params&) { return Value{ObjectRef()}; });
-        property(u"Selection", [](const Params&) { return Value{ObjectRef()}; });
-    }
-};
+// A cell's value in its number format, and a cell that shows a text.
+CellValue valued(double n, std::u16string format, CellValue::Kind kind = CellValue::Kind::Number) {
+    return {kind, n, u"", std::move(format)};
+}
+CellValue shows(std::u16string text) { return {CellValue::Kind::Text, 0, std::move(text)}; }
 
 class ExcelExport : public torva::testing::SupportFolder {
   protected:
@@ -59,21 +50,18 @@ class ExcelExport : public torva::testing::SupportFolder {
         if (!std::filesystem::exists(dir / "export.tmp")) return std::nullopt;
         return read(dir / "export.tmp");
     }
-    static ExcelSetup sheet(std::u16string selection,
-                            std::vector<std::pair<std::u16string, std::u16string>> cells = {}) {
+    static ExcelSetup sheet(std::u16string selection, Cells cells = {}) {
         ExcelSetup s;
         s.selection = std::move(selection);
         s.cells = std::move(cells);
         return s;
     }
     // The cells A1.. of one column filled down to row `rows`.
-    static std::vector<std::pair<std::u16string, std::u16string>> column(const std::u16string& col,
-                                                                         int rows) {
-        std::vector<std::pair<std::u16string, std::u16string>> cells;
+    static Cells column(const std::u16string& col, int rows) {
+        Cells cells;
         for (int r = 1; r <= rows; ++r) {
-            const std::string n = std::to_string(r);
-            cells.emplace_back(col + std::u16string(n.begin(), n.end()),
-                               u"v" + std::u16string(n.begin(), n.end()));
+            const std::u16string n = fromUtf8(std::to_string(r));
+            cells.emplace_back(col + n, u"v" + n);
         }
         return cells;
     }
@@ -95,119 +83,76 @@ TEST_F(ExcelExport, BlockGivesTheExactFile) {
     EXPECT_EQ(notices(), 0u);
 }
 
-TEST_F(ExcelExport, SelectionsOfOneCellRowOrColumnOrAChartGetTheNoticeAndNoFile) {
-    for (const auto& setup :
-         {sheet(u"B5"), sheet(u"A1:D1"), sheet(u"A1:A10"), sheet(u"C:C", column(u"C", 5))}) {
-        platform::posix::recorder().messageBoxes.clear();
-        const long live = counters().liveObjects;
-        // As the action exports: the state goes with the export.
-        EXPECT_FALSE(exportSelection(path("export.tmp"), excel(setup)));
-        EXPECT_FALSE(std::filesystem::exists(dir / "export.tmp"));
-        EXPECT_EQ(counters().liveObjects, live) << "an Excel object outlived the export";
-        ASSERT_EQ(notices(), 1u);
-        const auto& box = platform::posix::recorder().messageBoxes[0];
-        EXPECT_EQ(box.text, u"Mindestens zwei Zeilen und Spalten markieren");
-        EXPECT_EQ(box.caption, u"Plakora Hinweis");
-        EXPECT_EQ(box.style, 64u | 0x2000u);  // outside a press no owner: task-modal
-    }
-
-    // No workbook open: no active sheet and no selection, so no range either.
-    platform::posix::recorder().messageBoxes.clear();
-    const long live = counters().liveObjects;
-    EXPECT_FALSE(exportSelection(path("export.tmp"), std::make_shared<ExcelWithoutWorkbook>()));
-    EXPECT_EQ(counters().liveObjects, live);
-    EXPECT_EQ(notices(), 1u);
-    EXPECT_EQ(files(), std::vector<std::string>{"Torva.Sys"});
-
-    ExcelSetup chart = sheet(u"A1:B2");
+// Selections of one cell, row or column, a chart or none get the notice 0923
+// and no log entry; every export that fails tells the user why, in its own
+// words, and writes one log entry. Neither leaves a file or an Excel object.
+TEST_F(ExcelExport, EachRefusedOrFailedExportEndsInItsNoticeAndLeavesNoFile) {
+    ExcelSetup chart = sheet(u"A1:B2"), closed = sheet(u"A1:B2"), chartSheet = sheet(u"A1:B2");
     chart.chartSelected = true;
-    platform::posix::recorder().messageBoxes.clear();
-    EXPECT_EQ(run(chart), std::nullopt);
-    EXPECT_EQ(notices(), 1u);
-}
-
-// Every export that fails tells the user why, in its own words, writes one
-// log entry and leaves no file behind.
-TEST_F(ExcelExport, EachFailedExportEndsInItsNoticeAndLogEntryAndLeavesNoFile) {
-    ExcelSetup chartSheet = sheet(u"A1:B2");
+    closed.noWorkbook = true;  // no active sheet and no selection, so no range either
     chartSheet.chartSheet = true;
     const std::u16string missing = fromUtf8((dir / "gone").string());
+    const std::u16string select = u"Mindestens zwei Zeilen und Spalten markieren";
+    const std::string past600 =
+        " ### Excel export: the selection reaches past row 600: Subscript out of range";
+    // Export into `file` (the working folder's x.tmp where empty); `failingRow`:
+    // reading a cell of column B there fails.
     const struct {
         const char* name;
         ExcelSetup setup;
         std::u16string file;
-        std::pair<int32_t, int32_t> failingCell;
+        int32_t failingRow;
         std::u16string notice;
-        std::string logLine;
+        std::string logLine;  // none where empty
     } cases[] = {
-        {"chart sheet",
-         chartSheet,
-         path("x.tmp"),
-         {0, 0},
-         u"Kein Tabellenblatt",
+        {"cell", sheet(u"B5"), u"", 0, select, ""},
+        {"row", sheet(u"A1:D1"), u"", 0, select, ""},
+        {"column", sheet(u"A1:A10"), u"", 0, select, ""},
+        {"whole column", sheet(u"C:C", column(u"C", 5)), u"", 0, select, ""},
+        {"chart", chart, u"", 0, select, ""},
+        {"no workbook", closed, u"", 0, select, ""},
+        {"chart sheet", chartSheet, u"", 0, u"Kein Tabellenblatt",
          " ### Excel export: the active sheet is not a worksheet: "},
-        {"whole sheet",
-         sheet(u"A:XFD", {{u"A1", u"h"}}),
-         path("x.tmp"),
-         {0, 0},
-         u"Nur bis Zeile 600",
-         " ### Excel export: the selection reaches past row 600: Subscript out of range"},
-        {"rows 1 to 700",
-         sheet(u"1:700"),
-         path("x.tmp"),
-         {0, 0},
-         u"Nur bis Zeile 600",
-         " ### Excel export: the selection reaches past row 600: Subscript out of range"},
-        {"row 601",
-         sheet(u"A599:B601"),
-         path("x.tmp"),
-         {0, 0},
-         u"Nur bis Zeile 600",
-         " ### Excel export: the selection reaches past row 600: Subscript out of range"},
-        {"192 empty header cells",
-         sheet(u"A1:GJ2"),
-         path("x.tmp"),
-         {0, 0},
-         u"Ab Spalte 192 Namen",
+        {"whole sheet", sheet(u"A:XFD", {{u"A1", u"h"}}), u"", 0, u"Nur bis Zeile 600", past600},
+        {"rows 1 to 700", sheet(u"1:700"), u"", 0, u"Nur bis Zeile 600", past600},
+        {"row 601", sheet(u"A599:B601"), u"", 0, u"Nur bis Zeile 600", past600},
+        {"192 empty header cells", sheet(u"A1:GJ2"), u"", 0, u"Ab Spalte 192 Namen",
          " ### Excel export: the header row runs past the last letter code: "
          "Invalid procedure call or argument"},
-        {"Text fails mid-export",
-         sheet(u"A1:B4", {{u"A1", u"h"}, {u"A2", u"one"}}),
-         path("x.tmp"),
-         {3, 2},
+        {"Text fails mid-export", sheet(u"A1:B4", {{u"A1", u"h"}, {u"A2", u"one"}}), u"", 3,
          u"Excel sagt: Unable to get the Text property of the Range class",
          " ### Excel export: Excel refused a call: "
          "Unable to get the Text property of the Range class"},
-        {"folder gone",
-         sheet(u"A1:B2"),
-         missing + u"\\x.tmp",
-         {0, 0},
-         u"Nicht in " + missing + u": ",
+        {"folder gone", sheet(u"A1:B2"), missing + u"\\x.tmp", 0, u"Nicht in " + missing + u": ",
          " ### Excel export: the export file could not be written: "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         platform::posix::recorder().messageBoxes.clear();
         std::filesystem::remove(dir / "torva.log");
-        auto app = excel(c.setup);
-        if (c.failingCell.first) {
-            std::static_pointer_cast<Worksheet>(automation::asObject(app->get(u"ActiveSheet")))
-                ->failAt(c.failingCell.first, c.failingCell.second);
+        const long live = counters().liveObjects;
+        {
+            auto app = excel(c.setup);
+            if (c.failingRow) {
+                std::static_pointer_cast<Worksheet>(automation::asObject(app->get(u"ActiveSheet")))
+                    ->failAt(c.failingRow, 2);
+            }
+            // As the action exports: the state goes with the export.
+            EXPECT_FALSE(exportSelection(c.file.empty() ? path("x.tmp") : c.file, app));
         }
-        EXPECT_FALSE(exportSelection(c.file, app));
+        EXPECT_EQ(counters().liveObjects, live) << "an Excel object outlived the export";
         ASSERT_EQ(notices(), 1u);
         const auto& box = platform::posix::recorder().messageBoxes[0];
         // The folder's notice goes on with the system's reason.
-        EXPECT_EQ(box.text.substr(0, c.notice.size()), c.notice);
-        if (std::string(c.name) != "folder gone") {
-            EXPECT_EQ(box.text, c.notice);
-        }
+        EXPECT_EQ(c.file.empty() ? box.text : box.text.substr(0, c.notice.size()), c.notice);
         EXPECT_EQ(box.caption, u"Plakora Hinweis");
-        EXPECT_EQ(box.style, 64u | 0x2000u);
+        EXPECT_EQ(box.style, 64u | 0x2000u);  // outside a press no owner: task-modal
         const std::string log = read(dir / "torva.log");
         EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
-        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
-        EXPECT_EQ(files(), (std::vector<std::string>{"Torva.Sys", "torva.log"}));
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.logLine.empty() ? 0 : 1) << log;
+        EXPECT_EQ(files(),
+                  (c.logLine.empty() ? std::vector<std::string>{"Torva.Sys"}
+                                     : std::vector<std::string>{"Torva.Sys", "torva.log"}));
     }
     // Row 600 itself is still flagged.
     EXPECT_TRUE(run(sheet(u"A599:B600")).has_value() && ok);
@@ -225,31 +170,25 @@ TEST_F(ExcelExport, TwoAreasInEitherOrderGiveTheSameBoundsAndFlags) {
 }
 
 TEST_F(ExcelExport, RowsBetweenAreasAreLeftOutButColumnsBetweenThemAreExported) {
-    std::vector<std::pair<std::u16string, std::u16string>> cells;
-    for (int r = 1; r <= 8; ++r) {
-        const std::string n = std::to_string(r);
-        cells.emplace_back(u"A" + std::u16string(n.begin(), n.end()),
-                           u"r" + std::u16string(n.begin(), n.end()));
-    }
+    const auto cells = column(u"A", 8);
     EXPECT_EQ(run(sheet(u"A1:B3,A6:B8", cells)),
-              exportBytes({"r1\tB", "r2\t", "r3\t", "r6\t", "r7\t", "r8\t"}));
+              exportBytes({"v1\tB", "v2\t", "v3\t", "v6\t", "v7\t", "v8\t"}));
     // Flags of the export before are cleared.
     EXPECT_EQ(run(sheet(u"A1:B1,A5:B8", cells)),
-              exportBytes({"r1\tB", "r5\t", "r6\t", "r7\t", "r8\t"}));
+              exportBytes({"v1\tB", "v5\t", "v6\t", "v7\t", "v8\t"}));
     EXPECT_EQ(run(sheet(u"A1:A2,C1:C2", {{u"B2", u"between"}})),
               exportBytes({"A\tB\tC", "\tbetween\t"}));
 }
 
 TEST_F(ExcelExport, WholeColumnsScanDownToAHighWaterMarkCappedAt300) {
     auto cells = column(u"C", 10);
-    for (int r = 1; r <= 4; ++r)
-        cells.emplace_back(u"E" + std::u16string(1, char16_t(u'0' + r)), u"e");
+    for (auto& cell : column(u"E", 4)) cells.push_back(cell);
     ASSERT_TRUE(run(sheet(u"C:E", cells)).has_value());
     // Column E continues from row 10 where C stopped and finds nothing more.
     EXPECT_EQ(last.selectionBounds, (RangeBounds{1, 10, 3, 5}));
 
     auto deep = column(u"A", 400);
-    for (auto& [name, text] : column(u"B", 400)) deep.emplace_back(name, text);
+    for (auto& cell : column(u"B", 400)) deep.push_back(cell);
     ASSERT_TRUE(run(sheet(u"A:B", deep)).has_value());
     EXPECT_EQ(last.selectionBounds,
               (RangeBounds{1, 301, 1, 2}));  // the second scan looks one cell further
@@ -262,7 +201,7 @@ TEST_F(ExcelExport, WholeColumnsScanDownToAHighWaterMarkCappedAt300) {
 TEST_F(ExcelExport, WholeRowsScanAlongTheFirstRowCappedAt250) {
     // Rows filled past column 250: the first scan ends there, the second
     // looks one cell further.
-    std::vector<std::pair<std::u16string, std::u16string>> wide;
+    Cells wide;
     for (int c = 1; c <= 260; ++c) {
         std::u16string name;
         for (int n = c; n > 0; n = (n - 1) / 26) name.insert(name.begin(), u'A' + (n - 1) % 26);
@@ -291,23 +230,11 @@ TEST_F(ExcelExport, HeaderNamesFollowTheirRules) {
 }
 
 TEST_F(ExcelExport, HeaderLettersRunOnPastZAndThroughTheAnsiCodePageUntil255) {
-    ASSERT_TRUE(run(sheet(u"A1:BZ2")).has_value());
-    const std::u16string header = u"A\tB";
     // Column 27 is "[", column 64 the code 128: the euro sign in Windows-1252.
-    const auto bytes = *run(sheet(u"A1:BL2"));
-    const std::u16string text = textFromUtf16Le(bytes);
-    const auto headerLine = text.substr(0, text.find(u"\r\n"));
-    std::vector<std::u16string> fields;
-    for (size_t start = 0;;) {
-        const auto tab = headerLine.find(u'\t', start);
-        fields.push_back(headerLine.substr(start, tab - start));
-        if (tab == std::u16string::npos) break;
-        start = tab + 1;
-    }
-    ASSERT_EQ(fields.size(), 64u);
-    EXPECT_EQ(fields[26], u"[");
-    EXPECT_EQ(fields[63], u"\u20AC");
-    EXPECT_TRUE(ok);
+    std::u16string header;
+    for (char16_t code = 65; code < 128; ++code) header += std::u16string{code, u'\t'};
+    EXPECT_EQ(run(sheet(u"A1:BL2")),
+              torva::testing::exportFileBytes({header + u"\u20AC", std::u16string(63, u'\t')}));
 
     // 191 empty header cells fit; the 192nd would need code 256.
     EXPECT_TRUE(run(sheet(u"A1:GI2")).has_value() && ok);
@@ -328,61 +255,46 @@ TEST_F(ExcelExport, TabsAndLineBreaksInsideCellsGoIntoTheFileUnchanged) {
 // plain text in B2: a cell that shows only "#" costs Value2, then for a
 // number NumberFormat and Text, plus WorksheetFunction once per export.
 TEST_F(ExcelExport, CellsShowingOnlyHashesExportWhatAWideColumnShows) {
-    const auto number = [](double n, std::u16string format) {
-        CellValue v;
-        v.kind = CellValue::Kind::Number;
-        v.number = n;
-        v.numberFormat = std::move(format);
-        return v;
-    };
-    const auto date = [](double serial, std::u16string format) {
-        CellValue v;
-        v.kind = CellValue::Kind::Date;
-        v.number = serial;
-        v.numberFormat = std::move(format);
-        return v;
-    };
-    const auto text = [](std::u16string shown) {
-        CellValue v;
-        v.text = std::move(shown);
-        return v;
-    };
+    using Cells = std::vector<std::pair<std::u16string, CellValue>>;  // B: 4 characters wide
+    const auto date = CellValue::Kind::Date;
     const struct {
         const char* name;
-        std::vector<std::pair<std::u16string, CellValue>> cells;  // column B, 4 characters wide
-        std::vector<std::string> lines;
+        Cells cells;
+        std::string header, row;
         long extraCalls;
     } cases[] = {
-        {"postcode", {{u"B2", number(80331, u"0")}}, {"Name\tWert", "x\t80331"}, 4},
+        {"postcode", {{u"B2", valued(80331, u"0")}}, "Name\tWert", "x\t80331", 4},
         {"date 05.01.1980",
-         {{u"B2", date(29225, u"dd.mm.yyyy")}},
-         {"Name\tWert", "x\t05.01.1980"},
+         {{u"B2", valued(29225, u"dd.mm.yyyy", date)}},
+         "Name\tWert",
+         "x\t05.01.1980",
          4},
-        {"grouped", {{u"B2", number(1234567.4, u"#,##0")}}, {"Name\tWert", "x\t1,234,567"}, 4},
+        {"grouped", {{u"B2", valued(1234567.4, u"#,##0")}}, "Name\tWert", "x\t1,234,567", 4},
         {"two cells, one WorksheetFunction",
-         {{u"B2", number(80331, u"0")}, {u"B1", number(2026.5, u"0.00")}},
-         {"Name\tF_2026.50", "x\t80331"},
+         {{u"B2", valued(80331, u"0")}, {u"B1", valued(2026.5, u"0.00")}},
+         "Name\tF_2026.50",
+         "x\t80331",
          7},
-        {"text of hashes", {{u"B2", text(u"###")}}, {"Name\tWert", "x\t###"}, 1},
-        {"fits", {{u"B2", number(12, u"0")}}, {"Name\tWert", "x\t12"}, 0},
-        {"empty", {}, {"Name\tWert", "x\t"}, 0},
-        {"text with a #", {{u"B2", text(u"#12")}}, {"Name\tWert", "x\t#12"}, 0},
+        {"text of hashes", {{u"B2", shows(u"###")}}, "Name\tWert", "x\t###", 1},
+        {"fits", {{u"B2", valued(12, u"0")}}, "Name\tWert", "x\t12", 0},
+        {"empty", {}, "Name\tWert", "x\t", 0},
+        {"text with a #", {{u"B2", shows(u"#12")}}, "Name\tWert", "x\t#12", 0},
         // A format Excel's TEXT refuses: the cell's "####" goes out.
-        {"Text fails", {{u"B2", number(5, u"0.0%")}}, {"Name\tWert", "x\t####"}, 4},
+        {"Text fails", {{u"B2", valued(5, u"0.0%")}}, "Name\tWert", "x\t####", 4},
     };
-    const auto setup = [](std::vector<std::pair<std::u16string, CellValue>> cells) {
+    const auto setup = [](Cells cells) {
         ExcelSetup s = sheet(u"A1:B2", {{u"A1", u"Name"}, {u"B1", u"Wert"}, {u"A2", u"x"}});
         s.valueCells = std::move(cells);
         s.columnWidths = {{2, 4}};
         return s;
     };
     long before = counters().calls;
-    ASSERT_TRUE(run(setup({{u"B2", text(u"plain")}})).has_value());
+    ASSERT_TRUE(run(setup({{u"B2", shows(u"plain")}})).has_value());
     const long base = counters().calls - before;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         before = counters().calls;
-        EXPECT_EQ(run(setup(c.cells)), exportBytes(c.lines));
+        EXPECT_EQ(run(setup(c.cells)), exportBytes({c.header, c.row}));
         EXPECT_EQ(counters().calls - before - base, c.extraCalls);
         EXPECT_TRUE(ok);
         EXPECT_EQ(notices(), 0u);
@@ -425,12 +337,7 @@ TEST(EmulatedExcel, CountsDaysFormatsAndShowsHashesAsExcel) {
 
     ExcelSetup setup;
     setup.selection = u"A1:C2";
-    CellValue postcode;
-    postcode.kind = CellValue::Kind::Number;
-    postcode.number = 80331;
-    postcode.numberFormat = u"0";
-    CellValue text;
-    text.text = u"a text wider than its column";
+    const CellValue postcode = valued(80331, u"0"), text = shows(u"a text wider than its column");
     setup.valueCells = {{u"A1", postcode}, {u"B1", postcode}, {u"C1", text}};
     setup.columnWidths = {{1, 4.9}, {3, 2}};
     auto excel = makeExcelApplication(nullptr, {}, setup);

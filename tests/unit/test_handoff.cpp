@@ -1,29 +1,11 @@
 // The hand-off file and the launch, on the POSIX platform: real files in a
 // scratch working folder, shell starts and message boxes recorded.
-#include <gtest/gtest.h>
-
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
-#include <string>
 
 #include "handoff/modAddin.h"
-#include "support/Notice.h"
 #include "handoff/modIniFile.h"
-#include "platform/Platform.h"
-#include "platform/posix/Recorder.h"
-#include "base/Error.h"
-#include "support/StringFile.h"
-#include "base/Text.h"
+#include "support/Notice.h"
 #include "support/modStringTables.h"
-#include "support/modUtils.h"
 #include "test_support_helpers.h"
 
 using namespace torva;
@@ -31,69 +13,43 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-class HandOff : public ::testing::Test {
+// The working folder and the add-in's folder apart, as in Office.
+class HandOff : public torva::testing::SupportFolder {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/torva-handoff-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
+        SupportFolder::SetUp();
         fs::create_directories(work());
         fs::create_directories(addin());
-        savedWorkingFolder_ = WorkingFolder;
         WorkingFolder = fromUtf8(work().string());
-        platform::posix::recorder().clear();
         platform::posix::recorder().moduleFolder = fromUtf8(addin().string());
     }
-    void TearDown() override {
-        WorkingFolder = savedWorkingFolder_;
-        platform::posix::recorder().clear();
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-
-    fs::path work() const { return root_ / "work"; }
-    fs::path addin() const { return root_ / "office" / "addin"; }
-    fs::path handOffPath(const std::string& name) const { return work() / name; }
+    fs::path work() const { return dir / "work"; }
+    fs::path addin() const { return dir / "office" / "addin"; }
     const std::vector<platform::posix::ShellCall>& shellCalls() const {
         return platform::posix::recorder().shellCalls;
     }
-
-    fs::path root_;
-    std::u16string savedWorkingFolder_;
 };
 
 const std::regex kTempName("rad[0-9A-F]{5}\\.tmp");
 
 }  // namespace
 
-// --- The file's bytes --------------------------------------------------------
-
 TEST_F(HandOff, RunModeIsPlainDecimalAndValuesAreVerbatimAnsi) {
     writeHandOffFile(u"low.tmp", INT32_MIN, u"  lead; x=\"q\"", u"Gr\u00fc\u00dfe \u20ac",
                      u"\u4e2d");
-    EXPECT_EQ(readFile(handOffPath("low.tmp")),
+    EXPECT_EQ(read(work() / "low.tmp"),
               "[PLAKORA]\r\nRUNMODE=-2147483648\r\nDBFILE=  lead; x=\"q\"\r\n"
               "DBCONNECT=Gr\xFC\xDF"
               "e \x80\r\nDBSQL=?\r\n");
 
     writeHandOffFile(u"high.tmp", INT32_MAX, u"", u"", u"");
-    EXPECT_NE(readFile(handOffPath("high.tmp")).find("\r\nRUNMODE=2147483647\r\n"),
-              std::string::npos);
+    EXPECT_NE(read(work() / "high.tmp").find("\r\nRUNMODE=2147483647\r\n"), std::string::npos);
     writeHandOffFile(u"zero.tmp", 0, u"", u"", u"");
-    EXPECT_NE(readFile(handOffPath("zero.tmp")).find("\r\nRUNMODE=0\r\n"), std::string::npos);
+    EXPECT_NE(read(work() / "zero.tmp").find("\r\nRUNMODE=0\r\n"), std::string::npos);
 }
 
 TEST_F(HandOff, MissingWorkingFolderFailsWithError27) {
-    WorkingFolder = fromUtf8((root_ / "gone").string());
+    WorkingFolder = path("gone");
     try {
         writeHandOffFile(u"x.tmp", 2, u"", u"", u"");
         FAIL() << "no error";
@@ -101,26 +57,7 @@ TEST_F(HandOff, MissingWorkingFolderFailsWithError27) {
         EXPECT_EQ(e.number(), 27);
         EXPECT_EQ(static_cast<uint32_t>(e.hresult()), 0x800A001Bu);
     }
-    EXPECT_FALSE(fs::exists(root_ / "gone"));
-}
-
-// --- Launch ----------------------------------------------------------------
-
-TEST_F(HandOff, LaunchStartsPlakoraBesideTheAddinWithTheBareHandOffName) {
-    writeFile(addin() / "plakora.exe", "MZ");
-    EXPECT_TRUE(launchLabelApplication(3, u"C:\\t\\rad00001.tmp", u"", u""));
-
-    ASSERT_EQ(shellCalls().size(), 1u);
-    const auto& call = shellCalls()[0];
-    const std::string folder = addin().string();
-    EXPECT_EQ(call.operation, "open");
-    EXPECT_EQ(call.file, folder + "\\plakora.exe");
-    EXPECT_EQ(call.directory, folder);
-    EXPECT_EQ(call.showCommand, 1);
-    EXPECT_TRUE(std::regex_match(call.parameters, kTempName)) << call.parameters;
-    // The hand-off is complete under that name by the time of the start.
-    EXPECT_EQ(readFile(handOffPath(call.parameters)),
-              "[PLAKORA]\r\nRUNMODE=3\r\nDBFILE=C:\\t\\rad00001.tmp\r\nDBCONNECT=\r\nDBSQL=\r\n");
+    EXPECT_FALSE(fs::exists(dir / "gone"));
 }
 
 // Where plakora.exe is looked for, in order: beside the add-in, the
@@ -128,46 +65,42 @@ TEST_F(HandOff, LaunchStartsPlakoraBesideTheAddinWithTheBareHandOffName) {
 // entry before the machine's), each only where the file exists.
 TEST_F(HandOff, LaunchTakesTheFirstPlakoraThatExists) {
     const std::string folder = addin().string();
-    const fs::path testexe = addin() / ".." / "testexe";
-    const fs::path user = root_ / "user plakora", machine = root_ / "machine plakora";
-    for (const fs::path& f : {testexe, user, machine}) fs::create_directories(f);
-    const std::u16string userExe = fromUtf8((user / "plakora.exe").string());
-    const std::u16string machineExe = fromUtf8((machine / "plakora.exe").string());
-    struct Case {
-        const char* layout;
-        bool beside, inTestexe, userEntry, machineEntry;
+    const fs::path user = dir / "user plakora", machine = dir / "machine plakora";
+    const fs::path places[] = {addin(), addin() / ".." / "testexe", user, machine};
+    for (const fs::path& f : places) fs::create_directories(f);
+    // Both entries are always registered; a missing file is passed over.
+    platform::posix::recorder().appPaths = {fromUtf8((user / "plakora.exe").string()),
+                                            fromUtf8((machine / "plakora.exe").string())};
+    const struct {
+        size_t first;  // plakora.exe is in places[first] and those after it
         std::string file, directory;
+    } cases[] = {
+        {0, folder + "\\plakora.exe", folder},
+        {1, folder + "\\..\\testexe\\plakora.exe", folder + "\\..\\testexe"},
+        {2, (user / "plakora.exe").string(), user.string()},
+        {3, (machine / "plakora.exe").string(), machine.string()},
     };
-    const Case cases[] = {
-        {"everywhere", true, true, true, true, folder + "\\plakora.exe", folder},
-        {"testexe and both entries", false, true, true, true, folder + "\\..\\testexe\\plakora.exe",
-         folder + "\\..\\testexe"},
-        {"both entries", false, false, true, true, (user / "plakora.exe").string(), user.string()},
-        {"the machine's entry", false, false, false, true, (machine / "plakora.exe").string(),
-         machine.string()},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.layout);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
         platform::posix::recorder().shellCalls.clear();
-        fs::remove(addin() / "plakora.exe");
-        fs::remove(testexe / "plakora.exe");
-        fs::remove(user / "plakora.exe");
-        fs::remove(machine / "plakora.exe");
-        if (c.beside) writeFile(addin() / "plakora.exe", "MZ");
-        if (c.inTestexe) writeFile(testexe / "plakora.exe", "MZ");
-        if (c.userEntry) writeFile(user / "plakora.exe", "MZ");
-        if (c.machineEntry) writeFile(machine / "plakora.exe", "MZ");
-        // Both entries are always registered; a missing file is passed over.
-        platform::posix::recorder().appPaths = {userExe, machineExe};
-
-        EXPECT_TRUE(launchLabelApplication(2, u"", u"", u""));
+        for (size_t i = 0; i < 4; ++i) {
+            if (i < c.first)
+                fs::remove(places[i] / "plakora.exe");
+            else
+                write(places[i] / "plakora.exe", "MZ");
+        }
+        EXPECT_TRUE(launchLabelApplication(3, u"C:\\t\\rad00001.tmp", u"", u""));
         ASSERT_EQ(shellCalls().size(), 1u);
-        EXPECT_EQ(shellCalls()[0].operation, "open");
-        EXPECT_EQ(shellCalls()[0].file, c.file);
-        EXPECT_EQ(shellCalls()[0].directory, c.directory);
-        EXPECT_EQ(shellCalls()[0].showCommand, 1);
-        EXPECT_TRUE(std::regex_match(shellCalls()[0].parameters, kTempName));
-        EXPECT_TRUE(fs::exists(handOffPath(shellCalls()[0].parameters)));
+        const auto& call = shellCalls()[0];
+        EXPECT_EQ(call.operation, "open");
+        EXPECT_EQ(call.file, c.file);
+        EXPECT_EQ(call.directory, c.directory);
+        EXPECT_EQ(call.showCommand, 1);
+        // The start names the hand-off bare, complete under that name by then.
+        EXPECT_TRUE(std::regex_match(call.parameters, kTempName)) << call.parameters;
+        EXPECT_EQ(
+            read(work() / call.parameters),
+            "[PLAKORA]\r\nRUNMODE=3\r\nDBFILE=C:\\t\\rad00001.tmp\r\nDBCONNECT=\r\nDBSQL=\r\n");
     }
 }
 
@@ -181,14 +114,13 @@ TEST_F(HandOff, AFailedLaunchEndsInItsNoticeAndLogEntryAndLeavesNoHandOff) {
     ASSERT_TRUE(LoadStringTable());
     const std::u16string addinFolder = fromUtf8(addin().string());
     const std::u16string workFolder = fromUtf8(work().string());
-    struct Case {
+    const struct {
         const char* end;
         bool handOffRefused, plakoraThere;
         intptr_t shellAnswer;
         std::u16string notice;
         std::string logText;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"hand-off", true, true, 42, u"Ordner " + workFolder + u" nicht beschreibbar",
          " ### Could not write the hand-off file: " + toUtf8(workFolder) + "\\rad"},
         {"no plakora", false, false, 42, u"Kein Plakora; Add-in liegt in " + addinFolder,
@@ -197,37 +129,32 @@ TEST_F(HandOff, AFailedLaunchEndsInItsNoticeAndLogEntryAndLeavesNoHandOff) {
          u"Start von " + addinFolder + u"\\plakora.exe abgelehnt: Windows error 2",
          " ### Could not start plakora.exe: "},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.end);
         auto& rec = platform::posix::recorder();
         rec.messageBoxes.clear();
         rec.shellCalls.clear();
         rec.shellResult = c.shellAnswer;
         // The hand-off is begun (RUNMODE) and then refused: the begun file goes too.
-        if (c.handOffRefused)
-            rec.profileWritesLeft = 1;
-        else
-            rec.profileWritesLeft.reset();
+        rec.profileWritesLeft = c.handOffRefused ? std::optional<int>(1) : std::nullopt;
         fs::remove_all(work());
         fs::create_directories(work());
         fs::remove(addin() / "plakora.exe");
-        if (c.plakoraThere) writeFile(addin() / "plakora.exe", "MZ");
+        if (c.plakoraThere) write(addin() / "plakora.exe", "MZ");
 
         EXPECT_FALSE(launchLabelApplication(2, u"", u"", u""));
 
         ASSERT_EQ(rec.messageBoxes.size(), 1u);
-        EXPECT_EQ(rec.messageBoxes[0].text, c.notice);
-        EXPECT_EQ(rec.messageBoxes[0].caption, u"Hinweis");
-        EXPECT_EQ(rec.messageBoxes[0].style, 64u | 0x2000u);
-        EXPECT_EQ(rec.messageBoxes[0].owner, 0);
-        const fs::path folder = work();
-        const std::string log = readFile(folder / "torva.log");
+        const auto& box = rec.messageBoxes[0];
+        EXPECT_EQ(box.text, c.notice);
+        EXPECT_EQ(box.caption, u"Hinweis");
+        EXPECT_EQ(box.style, 64u | 0x2000u);
+        EXPECT_EQ(box.owner, 0);
+        const std::string log = read(work() / "torva.log");
         EXPECT_NE(log.find(c.logText), std::string::npos) << log;
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
         // Only the log is left; what was started is the shell's refusal alone.
-        std::vector<std::string> left;
-        for (const auto& e : fs::directory_iterator(folder)) left.push_back(e.path().filename());
-        EXPECT_EQ(left, std::vector<std::string>{"torva.log"});
+        EXPECT_EQ(files(work()), std::vector<std::string>{"torva.log"});
         EXPECT_EQ(shellCalls().size(), c.shellAnswer == 2 ? 1u : 0u);
     }
 }
@@ -244,13 +171,13 @@ TEST_F(HandOff, ShellFailuresMapToTheSystemsErrorCodes) {
 TEST_F(HandOff, FoldersTheCodePageCannotSpellGoToNarrowCallsInShortForm) {
     // A user's folder with the add-in and the working folder inside, and an
     // ASCII alias for it standing in for its 8.3 name.
-    const fs::path user = root_ / u8"\u0141ukasz \u017B\u00F3\u0142\u0107";
-    const fs::path alias = root_ / "_UKA~1EP";
+    const fs::path user = dir / u8"\u0141ukasz \u017B\u00F3\u0142\u0107";
+    const fs::path alias = dir / "_UKA~1EP";
     fs::create_directories(user / "Temp");
     fs::create_directories(user / "addin");
     fs::create_directory_symlink(user, alias);
-    writeFile(user / "addin" / "plakora.exe", "MZ");
-    writeFile(user / "Temp" / "rad0E1F2.tmp", "Name\tOrt\r\n");
+    write(user / "addin" / "plakora.exe", "MZ");
+    write(user / "Temp" / "rad0E1F2.tmp", "Name\tOrt\r\n");
     const auto windows = [](const fs::path& p) { return fromUtf8(p.string()); };
     auto& shortForms = platform::posix::recorder().shortPaths;
     for (const char* part : {"Temp", "addin", "addin\\plakora.exe", "Temp\\rad0E1F2.tmp"})
@@ -267,7 +194,7 @@ TEST_F(HandOff, FoldersTheCodePageCannotSpellGoToNarrowCallsInShortForm) {
     EXPECT_EQ(call.directory, alias.string() + "\\addin");
     // Written through the short form, found under the long one.
     const std::string dbFile = alias.string() + "\\Temp\\rad0E1F2.tmp";
-    EXPECT_EQ(readFile(user / "Temp" / call.parameters),
+    EXPECT_EQ(read(user / "Temp" / call.parameters),
               "[PLAKORA]\r\nRUNMODE=3\r\nDBFILE=" + dbFile + "\r\nDBCONNECT=\r\nDBSQL=\r\n");
     EXPECT_EQ(WorkingFolder, windows(user) + u"\\Temp");
 
@@ -277,8 +204,6 @@ TEST_F(HandOff, FoldersTheCodePageCannotSpellGoToNarrowCallsInShortForm) {
     EXPECT_FALSE(launchLabelApplication(3, u"", u"", u""));
     EXPECT_EQ(shellCalls().size(), 1u);
 }
-
-// --- Information message ------------------------------------------------------
 
 TEST_F(HandOff, InfoMessageIsStyle64TitledWithString2300) {
     // A string table of our own beside the "add-in", scrambled as shipped.
@@ -307,15 +232,19 @@ TEST_F(HandOff, InfoMessageIsStyle64TitledWithString2300) {
     const auto& boxes = platform::posix::recorder().messageBoxes;
     ASSERT_EQ(boxes.size(), 4u);
     EXPECT_EQ(lookups, 1);
-    const std::u16string texts[] = {u"Keine Zellen markiert", u"Noch einmal", u"Ohne Fenster",
-                                    u"Ausserhalb"};
-    const intptr_t owners[] = {0x4711, 0x4711, 0, 0};
-    const uint32_t styles[] = {64u, 64u, 64u | 0x2000u, 64u | 0x2000u};
+    const struct {
+        std::u16string text;
+        intptr_t owner;
+        uint32_t style;
+    } expected[] = {{u"Keine Zellen markiert", 0x4711, 64u},
+                    {u"Noch einmal", 0x4711, 64u},
+                    {u"Ohne Fenster", 0, 64u | 0x2000u},
+                    {u"Ausserhalb", 0, 64u | 0x2000u}};
     for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(boxes[i].text, texts[i]);
+        EXPECT_EQ(boxes[i].text, expected[i].text);
         EXPECT_EQ(boxes[i].caption, title);
-        EXPECT_EQ(boxes[i].owner, owners[i]);
-        EXPECT_EQ(boxes[i].style, styles[i]);
+        EXPECT_EQ(boxes[i].owner, expected[i].owner);
+        EXPECT_EQ(boxes[i].style, expected[i].style);
     }
 }
 

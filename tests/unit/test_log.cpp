@@ -1,17 +1,10 @@
 #include <regex>
 
+#include "support/modLog.h"
 #include "test_support_helpers.h"
 
-#include "support/modLog.h"
-
 using namespace torva;
-using torva::testing::SupportFolder;
-
-using ErrorLog = SupportFolder;
-
-namespace {
-const std::string kStamp = "[0-3][0-9]\\.[01][0-9]\\.20[0-9]{2} [0-2][0-9]:[0-5][0-9]:[0-5][0-9]";
-}
+using ErrorLog = torva::testing::SupportFolder;
 
 TEST(FormatDateTime, FixedDigitsAndSeparators) {
     const platform::LocalTime t{2026, 3, 4, 9, 5, 3};
@@ -31,6 +24,8 @@ TEST_F(ErrorLog, LineLayoutAndMarkerPerLevel) {
     WriteLog(u"five", 5);
     WriteLog(u"minus", -1);
     WriteLog(u"", 1);
+    const std::string kStamp =
+        "[0-3][0-9]\\.[01][0-9]\\.20[0-9]{2} [0-2][0-9]:[0-5][0-9]:[0-5][0-9]";
     const std::string expected = kStamp + " ### Could not create Commandbar\r\n" + kStamp +
                                  " \\(I\\) info\r\n" + kStamp + " \\?\\?\\? five\r\n" + kStamp +
                                  " \\?\\?\\? minus\r\n" + kStamp + " ### \r\n";
@@ -38,20 +33,14 @@ TEST_F(ErrorLog, LineLayoutAndMarkerPerLevel) {
     EXPECT_TRUE(std::regex_match(log, std::regex(expected))) << log;
 }
 
-TEST_F(ErrorLog, TextIsAnsiAndMessagesMayBreakLines) {
+TEST_F(ErrorLog, EntriesAppendInAnsiAndMessagesMayBreakLines) {
+    write(dir / "torva.log", "old line\r\n");
     WriteLog(u"Gr\u00F6\u00DFe \u20AC \u2192\r\nzweite Zeile", LogError);
     const std::string log = read(dir / "torva.log");
-    EXPECT_EQ(log.substr(19),
+    EXPECT_EQ(log.substr(0, 10), "old line\r\n");
+    EXPECT_EQ(log.substr(29),
               " ### Gr\xF6\xDF"
               "e \x80 ?\r\nzweite Zeile\r\n");
-}
-
-TEST_F(ErrorLog, EntriesOnlyEverAppend) {
-    write(dir / "torva.log", "old line\r\n");
-    WriteLog(u"new", LogError);
-    const std::string log = read(dir / "torva.log");
-    EXPECT_EQ(log.substr(0, 10), "old line\r\n");
-    EXPECT_EQ(log.substr(29), " ### new\r\n");
 }
 
 TEST_F(ErrorLog, UnwritableFolderShowsOneBoxPerEntry) {

@@ -1,9 +1,5 @@
-#include <vector>
-
-#include "test_support_helpers.h"
-
-#include "support/StringFile.h"
 #include "support/modStringTables.h"
+#include "test_support_helpers.h"
 
 using namespace torva;
 using torva::testing::SupportFolder;
@@ -46,11 +42,14 @@ TEST(StringLineRules, TrimTakesOnlyItsFiveCharacters) {
     EXPECT_EQ(TrimWhitespace(u" \a "), u"");
 }
 
+// Only CR LF ends a line; a lone LF or CR stays in the entry's text.
 TEST_F(StringTable, LoadsEntriesAndLeavesNoTemporaryFile) {
     shipStringFile(
         u"# Torva\r\n\r\n   \t\r\n  # indented comment\r\nAA01 Erste Zeile\r\n"
-        u"aa02\tZweite \u201EZeile\u201C\r\nAA03\r\nAA4\r\n");
+        u"aa02\tZweite \u201EZeile\u201C\r\nAA03\r\nAA4\r\n0920 a\nb\r\nBB02 c\rd\r\n\nBB03 e\r\n");
     EXPECT_TRUE(LoadStringTable());
+    EXPECT_EQ(files(), std::vector<std::string>{"Torva.Sys"});
+    // A line that begins with a stray LF loses it to the trim (BB03).
     EXPECT_EQ(GetString(u"AA01"), u"Erste Zeile");
     EXPECT_EQ(GetString(u"aa01"), u"Erste Zeile");
     EXPECT_EQ(GetString(u"AA02"), u"Zweite \u201EZeile\u201C");
@@ -58,16 +57,8 @@ TEST_F(StringTable, LoadsEntriesAndLeavesNoTemporaryFile) {
     EXPECT_EQ(GetString(u"AA4"), u"");
     EXPECT_EQ(GetString(u"# in"), u"");
     EXPECT_EQ(GetString(u"ZZ99"), u"");
-    EXPECT_EQ(files(), std::vector<std::string>{"Torva.Sys"});
-}
-
-// Only CR LF ends a line; a lone LF or CR stays in the entry's text.
-TEST_F(StringTable, LinesEndAtCrLfOnly) {
-    shipStringFile(u"0920 a\nb\r\nBB02 c\rd\r\n\nBB03 e\r\n");
-    ASSERT_TRUE(LoadStringTable());
     EXPECT_EQ(GetString(u"0920"), u"a\nb");
     EXPECT_EQ(GetString(u"BB02"), u"c\rd");
-    // A line that begins with a stray LF loses it to the trim.
     EXPECT_EQ(GetString(u"BB03"), u"e");
 }
 

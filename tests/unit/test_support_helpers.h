@@ -47,10 +47,9 @@ class SupportFolder : public ::testing::Test {
         std::string pattern = (std::filesystem::temp_directory_path() / "torva-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         dir = pattern;
-        platform::posix::recorder().clear();
-        platform::posix::recorder().tempFolder = fromUtf8(dir.string());
-        platform::posix::recorder().moduleFolder = fromUtf8(dir.string());
-        WorkingFolder = fromUtf8(dir.string());
+        auto& rec = platform::posix::recorder();
+        rec.clear();
+        rec.tempFolder = rec.moduleFolder = WorkingFolder = fromUtf8(dir.string());
     }
     void TearDown() override {
         std::error_code ignored;
@@ -71,12 +70,11 @@ class SupportFolder : public ::testing::Test {
     static void write(const std::filesystem::path& file, const std::string& bytes) {
         std::ofstream(file, std::ios::binary) << bytes;
     }
-    // Every file in the folder, by name.
-    std::vector<std::string> files() const {
+    // Every file in the folder (or another), by name.
+    std::vector<std::string> files(const std::filesystem::path& in = {}) const {
         std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        for (const auto& e : std::filesystem::directory_iterator(in.empty() ? dir : in))
             names.push_back(e.path().filename().string());
-        }
         std::sort(names.begin(), names.end());
         return names;
     }

@@ -5,13 +5,8 @@
 
 #include "test_support_helpers.h"
 
-#include "platform/posix/Recorder.h"
-#include "support/modUtils.h"
-
 using namespace torva;
-using torva::testing::SupportFolder;
-
-using WorkingFolderTest = SupportFolder;
+using WorkingFolderTest = torva::testing::SupportFolder;
 
 TEST_F(WorkingFolderTest, NewTempNameHasTheFamiliarFormAndCreatesNothing) {
     const std::regex form("rad[0-9A-F]{5}\\.tmp");
@@ -26,16 +21,12 @@ TEST_F(WorkingFolderTest, NewTempNameHasTheFamiliarFormAndCreatesNothing) {
     EXPECT_TRUE(files().empty());
 }
 
-TEST_F(WorkingFolderTest, FileExistsCountsFilesOnly) {
-    write(dir / "a.txt", "x");
-    std::filesystem::create_directory(dir / "sub");
-    EXPECT_TRUE(FileExists(path("a.txt")));
-    EXPECT_FALSE(FileExists(path("sub")));
-    EXPECT_FALSE(FileExists(path("missing.txt")));
-}
-
-TEST_F(WorkingFolderTest, RemoveFileDeletesAndSwallowsEveryFailure) {
+TEST_F(WorkingFolderTest, FileExistsCountsFilesOnlyAndRemoveFileSwallowsEveryFailure) {
     write(dir / "gone.tmp", "x");
+    std::filesystem::create_directory(dir / "folder");
+    EXPECT_TRUE(FileExists(path("gone.tmp")));
+    EXPECT_FALSE(FileExists(path("folder")));
+    EXPECT_FALSE(FileExists(path("missing.txt")));
     RemoveFile(path("gone.tmp"));
     EXPECT_FALSE(std::filesystem::exists(dir / "gone.tmp"));
 
@@ -48,7 +39,6 @@ TEST_F(WorkingFolderTest, RemoveFileDeletesAndSwallowsEveryFailure) {
     RemoveFile(path("locked.tmp"));
     EXPECT_TRUE(std::filesystem::exists(dir / "locked.tmp"));
 
-    std::filesystem::create_directory(dir / "folder");
     RemoveFile(path("folder"));
     EXPECT_TRUE(std::filesystem::is_directory(dir / "folder"));
     EXPECT_TRUE(platform::posix::recorder().messageBoxes.empty());
