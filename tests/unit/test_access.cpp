@@ -213,9 +213,10 @@ TEST_F(AccessTest, AFailingTickEndsTheWaitWithOneLogEntry) {
             watch = addin;
             addin->AddinInstance_OnStartupComplete();
         }
-        if (connectionFailed)
+        if (connectionFailed) {
             ASSERT_NE(folders_->logLines().back().find("Access OnConnection_ERROR: "),
                       std::string::npos);
+        }
         const uintptr_t id = addInTimerId;
         ASSERT_NE(id, 0u);
 

@@ -2,6 +2,7 @@
 // scratch working folder, shell starts and message boxes recorded.
 #include <regex>
 
+#include "base/Error.h"
 #include "handoff/modAddin.h"
 #include "handoff/modIniFile.h"
 #include "support/Notice.h"
