@@ -152,7 +152,7 @@ def products(prefix, display_name, arch):
 
 
 def upgrades(prefix, build, source, work, dll, strings, arch):
-    name = "upgrade"
+    name, folder = "upgrade", PROGRAM_FILES[arch]
     rows = os.path.join(build, "resources", "installer", "machine")
     msis = {}
     for version in ("100.0.1", "100.0.2"):
@@ -165,11 +165,10 @@ def upgrades(prefix, build, source, work, dll, strings, arch):
     product = f"Torva Plakora 3.0 Startmodul ({BITS[arch]})"
     reg0, files0 = prefix.registry(), prefix.files()
     rc, text = install(prefix, msis["100.0.1"])
-    check(f"{name}: N installs", rc == 0, f"exit {rc}: {text}")
-    folder = PROGRAM_FILES[arch]
-    check(f"{name}: files in C:\\{folder}\\TorvaAddIn",
-          listing(prefix.drive(folder, "TorvaAddIn")) == ["Torva.Sys", "TorvaAddIn.dll"],
-          (listing(prefix.drive("Program Files")), listing(prefix.drive("Program Files (x86)"))))
+    check(f"{name}: N installs, the files in C:\\{folder}\\TorvaAddIn",
+          rc == 0 and listing(prefix.drive(folder, "TorvaAddIn")) == ["Torva.Sys", "TorvaAddIn.dll"],
+          (rc, text, listing(prefix.drive("Program Files")),
+           listing(prefix.drive("Program Files (x86)"))))
     rc, text = install(prefix, msis["100.0.2"])
     check(f"{name}: N+1 installs over N", rc == 0, f"exit {rc}: {text}")
     found = products(prefix, product, arch)

@@ -136,11 +136,9 @@ def main(build, source, version, arch, toolchain, build_type, main_signed):
     for scope, msi in msis.items():
         rc, text = prefix.run("msiexec", "/i", winpath(msi), "/qn")
         installed = os.path.join(folders[scope], "TorvaAddIn.dll")
-        if check(f"{scope} package: the signed package installs (msiexec /i /qn)",
-                 rc == 0 and os.path.exists(installed), f"exit {rc}: {text}"):
-            ok, text = verify(installed, ca)
-            check(f"{scope} package: the installed DLL is the signed one and verifies",
-                  ok and read(installed) == read(dll), text[-2000:])
+        check(f"{scope} package: the signed package installs the signed DLL (msiexec /i /qn)",
+              rc == 0 and os.path.exists(installed) and read(installed) == read(dll),
+              f"exit {rc}: {text}")
         rc, text = prefix.run("msiexec", "/x", winpath(msi), "/qn")
         check(f"{scope} package: uninstalls (msiexec /x /qn)",
               rc == 0 and not os.path.exists(folders[scope]), f"exit {rc}: {text}")
