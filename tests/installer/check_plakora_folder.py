@@ -19,9 +19,9 @@ APP_PATHS = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\plak
 PROGID = "TorvaAddIn.TorvaExcelConnect"
 
 
-def reg_value(prefix, view, key, *name):
-    """The data of a registry value, as `reg query` prints it, or None."""
-    rc, text = prefix.run("reg", "query", key, *(("/v", *name) if name else ("/ve",)), view)
+def reg_value(prefix, view, key):
+    """The data of a key's default value, as `reg query` prints it, or None."""
+    rc, text = prefix.run("reg", "query", key, "/ve", view)
     if rc != 0:
         return None
     for line in text.splitlines():
@@ -40,10 +40,10 @@ def registered_module(prefix, view):
     return reg_value(prefix, view, classes + "CLSID\\" + clsid + "\\InprocServer32")
 
 
-def case(prefix, name, msi, folder, windows_folder, view, props=(), registration=None,
-         per_machine=True, plakora_folder=None):
+def case(prefix, name, msi, folder, windows_folder, view, props, registration, per_machine,
+         plakora_folder):
     """Registers App Paths as given (or not at all), installs MSI, expects the
-    add-in's files in FOLDER, and uninstalls."""
+    add-in's files in FOLDER beside what it held, and uninstalls."""
     prefix.run("reg", "delete", APP_PATHS, "/f", view)
     if registration:
         kind, data = registration
@@ -52,24 +52,24 @@ def case(prefix, name, msi, folder, windows_folder, view, props=(), registration
         check(f"{name}: App Paths registration written", rc == 0, text)
         prefix.run("reg", "add", APP_PATHS, "/ve", "/d", data.rstrip("\\") + "\\plakora.exe",
                    "/f", view)
-    before = listing(plakora_folder) if plakora_folder else []
+    before = listing(plakora_folder)
+    kept = before if folder == plakora_folder else []
     rc, text = prefix.run("msiexec", "/i", winpath(msi), "/qn", *props)
     if check(f"{name}: msiexec /i /qn {' '.join(props)}", rc == 0, f"exit {rc}: {text}"):
-        expected = sorted(["Torva.Sys", "TorvaAddIn.dll",
-                           *(before if folder == plakora_folder else [])])
-        check(f"{name}: the add-in's files in {windows_folder}", listing(folder) == expected,
+        check(f"{name}: the add-in's files in {windows_folder}",
+              listing(folder) == sorted(["Torva.Sys", "TorvaAddIn.dll", *kept]),
               f"{folder}: {listing(folder)}")
         if per_machine:
             module = registered_module(prefix, view)
             check(f"{name}: registered for every user at {windows_folder}",
                   module is not None and module.lower()
                   == (windows_folder.rstrip("\\") + "\\TorvaAddIn.dll").lower(), module)
-        if plakora_folder and folder != plakora_folder:
+        if folder != plakora_folder:
             check(f"{name}: nothing added beside plakora.exe", listing(plakora_folder) == before,
                   listing(plakora_folder))
     rc, text = prefix.run("msiexec", "/x", winpath(msi), "/qn")
     check(f"{name}: uninstalls, the folder keeps what it held before",
-          rc == 0 and listing(folder) == (before if folder == plakora_folder else []),
+          rc == 0 and listing(folder) == kept,
           f"exit {rc}: {listing(folder)} {text}")
 
 
@@ -115,7 +115,7 @@ def main(build, source, version, arch):
              prefix.user_folder("AppData", "Local", "Programs", "TorvaAddIn"),
              "the user's Programs folder", (), plakora_3)]:
         case(prefix, name, msi, folder, windows_folder, view, props, registration,
-             per_machine=msi == per_machine, plakora_folder=label_app)
+             msi == per_machine, label_app)
     prefix.run("reg", "delete", APP_PATHS, "/f", view)
     return finish()
 

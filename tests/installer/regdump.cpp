@@ -45,18 +45,12 @@ bool dump(std::ostream& out, HKEY parent, const std::wstring& sub, const std::ws
         return false;
     out << "K\t" << field(path) << "\n";
     std::vector<wchar_t> name(16384);
-    std::vector<BYTE> data(1 << 16);
+    std::vector<BYTE> data(1 << 20);  // more than any value in what we compare holds
     for (DWORD i = 0;; ++i) {
         DWORD nameLen = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()),
               type = 0;
-        LSTATUS rc =
+        const LSTATUS rc =
             RegEnumValueW(key.get(), i, name.data(), &nameLen, nullptr, &type, data.data(), &size);
-        if (rc == ERROR_MORE_DATA) {
-            data.resize(size);
-            nameLen = static_cast<DWORD>(name.size());
-            rc = RegEnumValueW(key.get(), i, name.data(), &nameLen, nullptr, &type, data.data(),
-                               &size);
-        }
         if (rc != ERROR_SUCCESS) break;
         out << "V\t" << field(path) << "\t" << field(std::wstring(name.data(), nameLen)) << "\t"
             << type << "\t" << hex(data.data(), size) << "\n";
