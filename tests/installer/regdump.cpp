@@ -44,8 +44,9 @@ bool dump(std::ostream& out, HKEY parent, const std::wstring& sub, const std::ws
         ERROR_SUCCESS)
         return false;
     out << "K\t" << field(path) << "\n";
-    std::vector<wchar_t> name(16384);
-    std::vector<BYTE> data(1 << 20);  // more than any value in what we compare holds
+    // One buffer for every key: the children are read after the values.
+    static std::vector<wchar_t> name(16384);
+    static std::vector<BYTE> data(1 << 20);  // more than any value in what we compare holds
     for (DWORD i = 0;; ++i) {
         DWORD nameLen = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()),
               type = 0;
