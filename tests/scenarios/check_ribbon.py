@@ -111,7 +111,7 @@ def nothing_installed(run, name, r):
               (started["commandBars"], started["toolsMenu"]))
 
 
-def check_ribbon(run, name, host, r, table, classic):
+def check_ribbon(run, name, host, r, table, toolbar_run):
     ribbon_id, buttons, caption, tooltip, _ = HOSTS[host]
     rb = r["ribbon"]
     run.check(f"{name}: the markup passes (2009/07 namespace), no error",
@@ -134,14 +134,14 @@ def check_ribbon(run, name, host, r, table, classic):
     nothing_installed(run, name, r)
     run.quiet(name, r, "messageBoxes")
     if host == "Access":
-        run.check(f"{name}: no timer ticks (the toolbar's run counted {classic['timerTicks']})",
-                  r["timerTicks"] == 0 and classic["timerTicks"] > 0,
-                  (r["timerTicks"], classic["timerTicks"]))
+        run.check(f"{name}: no timer ticks (the toolbar's run counted {toolbar_run['timerTicks']})",
+                  r["timerTicks"] == 0 and toolbar_run["timerTicks"] > 0,
+                  (r["timerTicks"], toolbar_run["timerTicks"]))
     if host == "Word":
         touched = lambda rep: [c for c in rep["calls"] if c["member"] in ("NormalTemplate", "Saved")]
         run.check(f"{name}: NormalTemplate and its Saved never called (the toolbar's run made "
-                  f"{len(touched(classic))} such calls)",
-                  touched(r) == [] and touched(classic), touched(r))
+                  f"{len(touched(toolbar_run))} such calls)",
+                  touched(r) == [] and touched(toolbar_run), touched(r))
     if host == "Outlook":
         answers = [(a["ribbonId"], bool(a["xml"])) for a in rb["answers"]]
         run.check(f"{name}: markup only for the explorer, the empty string for each inspector",
@@ -171,37 +171,37 @@ def main(build, work):
 
     for host in HOSTS:
         first = HOSTS[host][1][0][0]
-        classic = run.play(f"{host.lower()}-9", scenario(host, "9.0", "button"))
+        toolbar_run = run.play(f"{host.lower()}-9", scenario(host, "9.0", "button"))
         r = run.play(f"{host.lower()}-16", scenario(host, "16.0", first))
-        if not (classic and r):
+        if not (toolbar_run and r):
             continue
         run.check(f"{host}-9: the toolbar's press launches or shows a notice",
-                  len(classic["presses"]) == 1 and classic["ribbon"] is None, classic["presses"])
-        check_ribbon(run, f"{host}-16", host, r, german, classic)
+                  len(toolbar_run["presses"]) == 1 and toolbar_run["ribbon"] is None, toolbar_run["presses"])
+        check_ribbon(run, f"{host}-16", host, r, german, toolbar_run)
         run.check(f"{host}-16: the ribbon press gives exactly the toolbar's launch or notice",
-                  press_outcome(r) == press_outcome(classic) and r["launches"],
-                  (press_outcome(r), press_outcome(classic)))
+                  press_outcome(r) == press_outcome(toolbar_run) and r["launches"],
+                  (press_outcome(r), press_outcome(toolbar_run)))
         en = run.play(f"{host.lower()}-16-en",
                       scenario(host, "16.0", HOSTS[host][1][-1][0], {"stringTable": english_path}))
         if en:
-            check_ribbon(run, f"{host}-16-en", host, en, english, classic)
+            check_ribbon(run, f"{host}-16-en", host, en, english, toolbar_run)
             # The export's header is in the table's language: program, folder and hand-off.
             run.check(f"{host}-16-en: the last button launches as the toolbar does",
                       [l[:3] for l in press_outcome(en)[0]]
-                      == [l[:3] for l in press_outcome(classic)[0]] and en["launches"],
+                      == [l[:3] for l in press_outcome(toolbar_run)[0]] and en["launches"],
                       press_outcome(en))
 
     # A notice, not a launch: Excel on a chart sheet.
     chart = {"excel": {"activeSheet": {"kind": "chart", "name": "Diagramm"}}}
-    classic = run.play("excel-chart-9", scenario("Excel", "9.0", "button", chart)
+    toolbar_run = run.play("excel-chart-9", scenario("Excel", "9.0", "button", chart)
                        | {"steps": [{"messageBox": "OK"}, {"click": "button"}]})
     r = run.play("excel-chart-16", scenario("Excel", "16.0", "TorvaButton", chart)
                  | {"steps": [{"messageBox": "OK"}, {"click": "ribbon:TorvaButton"}]})
-    if classic and r:
+    if toolbar_run and r:
         run.check("excel-chart-16: the ribbon press shows exactly the toolbar's notice 0924",
-                  press_outcome(r) == press_outcome(classic)
+                  press_outcome(r) == press_outcome(toolbar_run)
                   and [b["text"] for b in r["messageBoxes"]] == [german["0924"]],
-                  (press_outcome(r), press_outcome(classic)))
+                  (press_outcome(r), press_outcome(toolbar_run)))
 
     # Access with no database yet: the Ribbon's button is there all the same
     # (the toolbar waits for a database), and its press asks for one.
