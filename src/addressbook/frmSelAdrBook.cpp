@@ -17,6 +17,7 @@
 #include "support/ExportFile.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
+#include "support/StringIds.h"
 
 namespace torva {
 
@@ -27,13 +28,6 @@ using automation::ObjectRef;
 using automation::Value;
 
 namespace {
-
-constexpr std::u16string_view kSelectionEntryId = u"0962";
-constexpr std::u16string_view kRightToLeftId = u"1002";
-constexpr std::u16string_view kFontNameId = u"1010";
-constexpr std::u16string_view kFontSizeId = u"1011";
-constexpr std::u16string_view kListFontNameId = u"1050";
-constexpr std::u16string_view kListFontSizeId = u"1051";
 
 [[noreturn]] void typeMismatch() { throw Error(vb::kTypeMismatch, u"Type mismatch"); }
 
@@ -238,30 +232,31 @@ std::function<void()> failedExportNotice(const std::exception& e, const std::u16
         const std::u16string name = item->name;
         if (name.empty())
             return [description] {
-                showFailureNotice(u"0945", {}, u"Outlook export: an entry is not a contact: ",
-                                  description);
+                showFailureNotice(StringId::kEntryNotAContact, {},
+                                  u"Outlook export: an entry is not a contact: ", description);
             };
         return [description, name] {
-            showFailureNotice(u"0944", {name}, u"Outlook export: an entry is not a contact: ",
+            showFailureNotice(StringId::kNamedEntryNotAContact, {name},
+                              u"Outlook export: an entry is not a contact: ",
                               name + u": " + description);
         };
     }
     if (dynamic_cast<const UnreadableContact*>(&e))
         return [description] {
-            showFailureNotice(u"0946", {description},
+            showFailureNotice(StringId::kUnreadableContact, {description},
                               u"Outlook export: a contact could not be read: ", description);
         };
     if (dynamic_cast<const ExportFileError*>(&e)) {
         const std::u16string folder = path.substr(0, path.find_last_of(u'\\'));
         return [description, folder] {
-            showFailureNotice(u"0947", {folder, description},
+            showFailureNotice(StringId::kOutlookExportFileFailed, {folder, description},
                               u"Outlook export: the export file could not be written: ",
                               description);
         };
     }
     return [description] {
-        showFailureNotice(u"0948", {description}, u"Outlook export: Outlook refused a call: ",
-                          description);
+        showFailureNotice(StringId::kOutlookRefusedCall, {description},
+                          u"Outlook export: Outlook refused a call: ", description);
     };
 }
 
@@ -313,7 +308,7 @@ std::unique_ptr<frmSelAdrBook> frmSelAdrBook::Load(std::unique_ptr<AddressBookVi
 }
 
 void frmSelAdrBook::Form_Load() {
-    setRightToLeft(readTruthValue(GetString(kRightToLeftId)));
+    setRightToLeft(readTruthValue(GetString(StringId::kRightToLeft)));
     initTextLabel(Ctl::lblAdressbooks);
     initListBox(Ctl::lbBooks);
     initOption(Ctl::rbBusiness);
@@ -350,19 +345,21 @@ void frmSelAdrBook::initLabelStyle(Ctl lbl) { view_->setLabelStyle(lbl); }
 void frmSelAdrBook::initTextLabel(Ctl lbl) {
     initLabelStyle(lbl);
     view_->setAlignmentLeft(lbl);
-    setFont(lbl, kFontNameId, kFontSizeId);
+    setFont(lbl, StringId::kFontName, StringId::kFontSize);
     view_->setFontBold(lbl, false);
 }
 
-void frmSelAdrBook::initListBox(Ctl lb) { setFont(lb, kListFontNameId, kListFontSizeId); }
+void frmSelAdrBook::initListBox(Ctl lb) {
+    setFont(lb, StringId::kListFontName, StringId::kListFontSize);
+}
 
 void frmSelAdrBook::initOption(Ctl opt) {
-    setFont(opt, kFontNameId, kFontSizeId);
+    setFont(opt, StringId::kFontName, StringId::kFontSize);
     view_->setFontBold(opt, false);
     view_->setAlignmentLeft(opt);
 }
 
-void frmSelAdrBook::initButton(Ctl cmd) { setFont(cmd, kFontNameId, kFontSizeId); }
+void frmSelAdrBook::initButton(Ctl cmd) { setFont(cmd, StringId::kFontName, StringId::kFontSize); }
 
 void frmSelAdrBook::setLabelTexts(std::span<const Ctl> ControlsList) {
     for (Ctl ctl : ControlsList) {
@@ -399,7 +396,7 @@ bool frmSelAdrBook::init() noexcept {
         if (asInt(objectOf(explorer, u"CurrentFolder")->get(u"DefaultItemType")) ==
             kOlContactItem) {
             if (asInt(objectOf(explorer, u"Selection")->get(u"Count")) > 0) {
-                view_->addEntry(GetString(kSelectionEntryId));
+                view_->addEntry(GetString(StringId::kSelectionEntry));
                 view_->setItemData(view_->entryCount() - 1, kSelectionEntryData);
             }
         }
@@ -412,11 +409,11 @@ bool frmSelAdrBook::init() noexcept {
     } catch (const std::exception& e) {
         // The dialog is not shown; the user learns why.
         const std::u16string description = describeFailure(e);
-        showFailureNotice(u"0943", {description},
+        showFailureNotice(StringId::kAddressBooksUnlisted, {description},
                           u"Outlook: the address books could not be listed: ", description);
         return false;
     } catch (...) {
-        showFailureNotice(u"0943", {u"Unexpected failure"},
+        showFailureNotice(StringId::kAddressBooksUnlisted, {u"Unexpected failure"},
                           u"Outlook: the address books could not be listed: ",
                           u"Unexpected failure");
         return false;
@@ -503,7 +500,7 @@ bool frmSelAdrBook::exportContacts() noexcept {
         RemoveFile(FileName);
         try {
             exportNotice_ = [] {
-                showFailureNotice(u"0948", {u"Unexpected failure"},
+                showFailureNotice(StringId::kOutlookRefusedCall, {u"Unexpected failure"},
                                   u"Outlook export: Outlook refused a call: ",
                                   u"Unexpected failure");
             };

@@ -11,6 +11,7 @@
 #include "support/ExportFile.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
+#include "support/StringIds.h"
 
 namespace torva {
 
@@ -262,22 +263,23 @@ void tellFailedExport(const std::exception& e, const std::u16string& path) noexc
     try {
         const std::u16string description = describeFailure(e);
         if (dynamic_cast<const NotAWorksheet*>(&e)) {
-            showFailureNotice(u"0924", {}, u"Excel export: the active sheet is not a worksheet: ",
-                              description);
+            showFailureNotice(StringId::kNotAWorksheet, {},
+                              u"Excel export: the active sheet is not a worksheet: ", description);
         } else if (dynamic_cast<const PastRowLimit*>(&e)) {
-            showFailureNotice(u"0925", {decimal(kHighestFlaggedRow)},
+            showFailureNotice(StringId::kPastRowLimit, {decimal(kHighestFlaggedRow)},
                               u"Excel export: the selection reaches past row 600: ", description);
         } else if (dynamic_cast<const PastLastLetter*>(&e)) {
             // The block's first column whose letter code would pass 255.
-            showFailureNotice(u"0926", {decimal(255 - 64 + 1)},
+            showFailureNotice(StringId::kPastLastLetter, {decimal(255 - 64 + 1)},
                               u"Excel export: the header row runs past the last letter code: ",
                               description);
         } else if (dynamic_cast<const ExportFileError*>(&e)) {
-            showFailureNotice(u"0927", {path.substr(0, path.find_last_of(u'\\')), description},
+            showFailureNotice(StringId::kExcelExportFileFailed,
+                              {path.substr(0, path.find_last_of(u'\\')), description},
                               u"Excel export: the export file could not be written: ", description);
         } else {
-            showFailureNotice(u"0928", {description}, u"Excel export: Excel refused a call: ",
-                              description);
+            showFailureNotice(StringId::kExcelRefusedCall, {description},
+                              u"Excel export: Excel refused a call: ", description);
         }
     } catch (...) {  // no memory for the description: nothing left to tell
     }
@@ -311,7 +313,7 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app,
         analyseSelection(xl);
         const RangeBounds b = xl.selectionBounds;
         if (!(b.lastRow - b.firstRow >= 1 && b.lastCol - b.firstCol >= 1)) {
-            showInfoMessage(GetString(u"0923"));
+            showInfoMessage(GetString(StringId::kSelectionTooSmall));
             return false;
         }
         fileBegun = true;
@@ -340,8 +342,8 @@ bool exportSelection(const std::u16string& path, const ObjectRef& app,
         tellFailedExport(e, path);
     } catch (...) {
         if (fileBegun) RemoveFile(path);
-        showFailureNotice(u"0928", {u"Unexpected failure"}, u"Excel export: Excel refused a call: ",
-                          u"Unexpected failure");
+        showFailureNotice(StringId::kExcelRefusedCall, {u"Unexpected failure"},
+                          u"Excel export: Excel refused a call: ", u"Unexpected failure");
     }
     return result;
 }

@@ -9,6 +9,7 @@
 #include "base/Error.h"
 #include "support/Notice.h"
 #include "support/modUtils.h"
+#include "support/StringIds.h"
 
 namespace torva {
 
@@ -78,8 +79,8 @@ bool launchLabelApplication(int32_t runMode, std::u16string_view dbFile,
         writeHandOffFile(handOffName, runMode, dbFile, dbConnect, dbSql);
     } catch (const std::exception& e) {
         RemoveFile(handOffPath);
-        showFailureNotice(u"2301", {WorkingFolder}, u"Could not write the hand-off file: ",
-                          describeFailure(e));
+        showFailureNotice(StringId::kHandOffUnwritten, {WorkingFolder},
+                          u"Could not write the hand-off file: ", describeFailure(e));
         return false;
     }
     // 3. The executable: beside the add-in, in ..\testexe, or where App Paths says
@@ -87,7 +88,7 @@ bool launchLabelApplication(int32_t runMode, std::u16string_view dbFile,
     const std::optional<Start> start = findLabelApplication(addinFolder);
     if (!start) {
         RemoveFile(handOffPath);
-        showFailureNotice(u"2302", {addinFolder}, u"plakora.exe not found: ",
+        showFailureNotice(StringId::kPlakoraMissing, {addinFolder}, u"plakora.exe not found: ",
                           u"neither in " + addinFolder + u" nor in " + addinFolder +
                               u"\\..\\testexe, and no App Paths registration names one");
         return false;
@@ -100,8 +101,8 @@ bool launchLabelApplication(int32_t runMode, std::u16string_view dbFile,
     if (result <= kShellLastError) {
         RemoveFile(handOffPath);
         const std::u16string reason = platform::systemMessage(shellErrorCode(result));
-        showFailureNotice(u"2303", {start->executable, reason}, u"Could not start plakora.exe: ",
-                          start->executable + u": " + reason);
+        showFailureNotice(StringId::kPlakoraNotStarted, {start->executable, reason},
+                          u"Could not start plakora.exe: ", start->executable + u": " + reason);
         return false;
     }
     return true;

@@ -14,6 +14,7 @@
 #include "support/modLog.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
+#include "support/StringIds.h"
 
 namespace torva {
 
@@ -33,9 +34,9 @@ const HostInfo kExcelHost{
     .name = u"Excel",
     .applicationIid = {0x000208D5, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}},
     .connectionLogPrefix = u"Excel OnConnection_ERROR: ",
-    .buttonCaptionId = u"0920",
-    .buttonTooltipId = u"0921",
-    .menuCaptionId = u"0922",
+    .buttonCaptionId = StringId::kExcelButtonCaption,
+    .buttonTooltipId = StringId::kExcelButtonTooltip,
+    .menuCaptionId = StringId::kExcelMenuCaption,
     .mainMenuBarName = u"Worksheet Menu Bar",
     .hostKeyword = u"EXCEL",
     .ribbon = &kExcelRibbon,
@@ -44,9 +45,9 @@ const HostInfo kWordHost{
     .name = u"Word",
     .applicationIid = {0x00020970, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}},
     .connectionLogPrefix = u"Word OnConnection_ERROR: ",
-    .buttonCaptionId = u"0910",
-    .buttonTooltipId = u"0911",
-    .menuCaptionId = u"0912",
+    .buttonCaptionId = StringId::kWordButtonCaption,
+    .buttonTooltipId = StringId::kWordButtonTooltip,
+    .menuCaptionId = StringId::kWordMenuCaption,
     .mainMenuBarName = u"Menu Bar",
     .hostKeyword = u"WORD",
     .marksNormalTemplateSaved = true,
@@ -60,9 +61,9 @@ const HostInfo kAccessHost{
                        0x101B,
                        {0xAF, 0x4E, 0x00, 0xAA, 0x00, 0x3F, 0x0F, 0x07}},
     .connectionLogPrefix = u"Access OnConnection_ERROR: ",
-    .buttonCaptionId = u"0930",
-    .buttonTooltipId = u"0931",
-    .menuCaptionId = u"0932",
+    .buttonCaptionId = StringId::kAccessButtonCaption,
+    .buttonTooltipId = StringId::kAccessButtonTooltip,
+    .menuCaptionId = StringId::kAccessMenuCaption,
     .mainMenuBarName = u"Menu Bar",
     .hostKeyword = u"ACCESS",
     .logsInstallationFailures = true,
@@ -73,9 +74,9 @@ const HostInfo kOutlookHost{
     .name = u"Outlook",
     .applicationIid = {0x00063001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}},
     .connectionLogPrefix = u"Outlook OnConnection_ERROR: ",
-    .buttonCaptionId = u"0940",
-    .buttonTooltipId = u"0941",
-    .menuCaptionId = u"0942",
+    .buttonCaptionId = StringId::kOutlookButtonCaption,
+    .buttonTooltipId = StringId::kOutlookButtonTooltip,
+    .menuCaptionId = StringId::kOutlookMenuCaption,
     .mainMenuBarName = u"Menu Bar",
     .hostKeyword = u"OUTLOOK",
     .commandBarsOfActiveExplorer = true,
@@ -140,7 +141,7 @@ void ConnectClass::AddinInstance_OnDisconnection(int32_t RemoveMode) {
 
 std::u16string ConnectClass::GetCustomUI(std::u16string_view RibbonID) const {
     if (!ribbonMode_) return {};
-    return customUI(*host_.ribbon, officeVersion_, RibbonID, GetString(kToolbarNameId),
+    return customUI(*host_.ribbon, officeVersion_, RibbonID, GetString(StringId::kToolbarName),
                     GetString(host_.buttonCaptionId), GetString(host_.buttonTooltipId));
 }
 
@@ -179,10 +180,10 @@ void ConnectClass::runPress(const std::function<void()>& action,
             action();
         } catch (const std::exception& e) {
             const std::u16string description = describeFailure(e);
-            showFailureNotice(u"2304", {description},
+            showFailureNotice(StringId::kActionFailed, {description},
                               std::u16string(host_.name) + u" action failed: ", description);
         } catch (...) {
-            showFailureNotice(u"2304", {u"Unexpected failure"},
+            showFailureNotice(StringId::kActionFailed, {u"Unexpected failure"},
                               std::u16string(host_.name) + u" action failed: ",
                               u"Unexpected failure");
         }
@@ -354,19 +355,19 @@ void TorvaAccessConnect::RunHostAction() {
     // The Ribbon shows the button before any database is open, where the
     // toolbar waited for one.
     if (showsRibbon() && !asObject(access->call(u"CurrentDb"))) {
-        showInfoMessage(GetString(u"0933"));
+        showInfoMessage(GetString(StringId::kNoDatabaseOpen));
         return;
     }
     const int32_t type = asInt(access->get(u"CurrentObjectType"));
     if (type != acTable && type != acQuery) {
-        showInfoMessage(GetString(u"0934"));
+        showInfoMessage(GetString(StringId::kNotATableOrQuery));
         return;
     }
     const std::u16string_view kind = type == acTable ? u"TABLE " : u"QUERY ";
     const ObjectRef database = asObject(access->call(u"CurrentDb"));
     if (!database) {
         // The database was closed since the toolbar was installed.
-        showInfoMessage(GetString(u"0933"));
+        showInfoMessage(GetString(StringId::kNoDatabaseOpen));
         return;
     }
     const std::u16string dbFile = asString(database->get(u"Name"));

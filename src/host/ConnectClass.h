@@ -50,7 +50,6 @@ extern const HostInfo kWordHost;
 extern const HostInfo kAccessHost;
 extern const HostInfo kOutlookHost;
 
-inline constexpr std::u16string_view kToolbarNameId = u"0900";
 inline constexpr int32_t kToolsPopupId = 30007;
 
 // The add-in's toolbar, button and menu entry in one set of command bars

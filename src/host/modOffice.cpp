@@ -2,6 +2,7 @@
 
 #include "frmPicStore.h"
 #include "support/modStringTables.h"
+#include "support/StringIds.h"
 
 namespace torva {
 
@@ -31,7 +32,7 @@ void pasteSmallIcon(const ObjectRef& button) {
 }  // namespace
 
 ObjectRef getAddinCommandBar(const ObjectRef& commandBars) {
-    const std::u16string name = GetString(u"0900");
+    const std::u16string name = GetString(StringId::kToolbarName);
     for (const Value& item : commandBars->items()) {
         ObjectRef bar = asObject(item);
         if (asString(bar->get(u"Name")) == name) return bar;

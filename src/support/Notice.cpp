@@ -7,6 +7,7 @@
 #include "support/modLog.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
+#include "support/StringIds.h"
 
 namespace torva {
 
@@ -45,7 +46,7 @@ intptr_t pressOwnerWindow() noexcept {
 }
 
 void showInfoMessage(std::u16string_view text) {
-    const std::u16string title = GetString(u"2300");
+    const std::u16string title = GetString(StringId::kNoticeTitle);
     const intptr_t owner = pressOwnerWindow();
     // Without an owner, task-modal keeps the host's windows disabled all the same.
     (void)platform::messageBox(owner, text, title, kInformationOkOnly | (owner ? 0 : kTaskModal));
