@@ -249,10 +249,6 @@ std::u16string headerField(const std::u16string& text, int32_t k) {
     return text;
 }
 
-}  // namespace
-
-namespace {
-
 std::u16string decimal(int32_t n) {
     const std::string digits = std::to_string(n);
     return {digits.begin(), digits.end()};

@@ -5,13 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "addressbook/frmSelAdrBook.h"
 #include "base/Error.h"
-#include "handoff/modAddin.h"
-#include "host/frmPicStore.h"
-#include "support/Notice.h"
 #include "support/modLog.h"
-#include "support/modUtils.h"
 
 namespace torva {
 
@@ -94,37 +89,6 @@ void TorvaOutlookConnect::Explorers_NewExplorer(const ObjectRef& explorer) noexc
 // The window and its command bars are going: nothing to delete, only to let go.
 void TorvaOutlookConnect::Explorer_Close(const OutlookWindow* window) noexcept {
     std::erase_if(windows_, [window](const auto& w) { return w.get() == window; });
-}
-
-void TorvaOutlookConnect::myCommandbarbutton_Click() {
-    runPress([this] { RunHostAction(nullptr); });
-}
-
-void TorvaOutlookConnect::myMenuButton_Click() {
-    runPress([this] { RunHostAction(nullptr); });
-}
-
-// A press in a window: its selection is offered, and its window owns the
-// dialog and the notices.
-void TorvaOutlookConnect::pressIn(const ObjectRef& explorer) {
-    runPress([this, explorer] { RunHostAction(explorer); },
-             [explorer] { return explorer->oleWindow(); });
-}
-
-void TorvaOutlookConnect::RunHostAction(const ObjectRef& explorer) {
-    // Failures of loading or showing end the press in its notice.
-    std::unique_ptr<frmSelAdrBook> dialog =
-        frmSelAdrBook::Load(createAddressBookView(pressOwnerWindow()));
-    dialog->view().setIcon(frmPicStore::Icon());
-    dialog->myOutlook = OutlookInstance();
-    dialog->myExplorer = explorer;
-    if (!dialog->init()) return;
-    dialog->Show();
-    const std::u16string fileName = dialog->FileName;
-    dialog.reset();
-    // A start that failed (and said so) leaves no export behind.
-    if (!fileName.empty() && !launchLabelApplication(kRunModeOutlook, fileName, u"", u""))
-        RemoveFile(fileName);
 }
 
 }  // namespace torva
