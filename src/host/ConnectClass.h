@@ -2,7 +2,9 @@
 // The four connect classes that the Office hosts create: one family, the
 // host's differences held as data (HostInfo). The COM wrappers in com/ give
 // them to Office; every exception that leaves a method here becomes the
-// HRESULT of that host call there.
+// HRESULT of that host call there. ConnectClass.cpp holds the connection's
+// lifecycle and command bars, ConnectRibbon.cpp the Ribbon callbacks,
+// Hosts.cpp each host's table and action, OutlookExplorers.cpp Outlook's windows.
 
 #include <cstdint>
 #include <functional>
