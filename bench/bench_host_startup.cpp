@@ -100,24 +100,19 @@ class Custom {
 class Library {
   public:
     explicit Library(const std::wstring& path) : module_(LoadLibraryW(path.c_str())) {}
-    ~Library() {
-        if (module_) FreeLibrary(module_);
-    }
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
-    HMODULE get() const { return module_; }
+    HMODULE get() const { return module_.get(); }
     // Unloads now; false when the add-in says it is still in use.
     bool unload() {
         using CanUnloadNow = HRESULT(WINAPI*)();
         auto canUnload = reinterpret_cast<CanUnloadNow>(
-            reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+            reinterpret_cast<void*>(GetProcAddress(module_.get(), "DllCanUnloadNow")));
         if (!canUnload || canUnload() != S_OK) return false;
-        FreeLibrary(std::exchange(module_, nullptr));
+        module_.reset();
         return true;
     }
 
   private:
-    HMODULE module_;
+    win::UniqueModule module_;
 };
 
 // PasteFace takes the picture the add-in left on the real clipboard.

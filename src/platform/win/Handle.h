@@ -59,6 +59,7 @@ inline void destroyIcon(HICON icon) noexcept { DestroyIcon(icon); }
 inline void destroyWindow(HWND hwnd) noexcept { DestroyWindow(hwnd); }
 inline void deleteDc(HDC dc) noexcept { DeleteDC(dc); }
 inline void freeGlobal(HGLOBAL h) noexcept { GlobalFree(h); }
+inline void freeLibrary(HMODULE m) noexcept { FreeLibrary(m); }
 
 using UniqueHkey = UniqueHandle<HKEY, closeRegKey>;
 // Kernel objects that fail as null: mutexes, events, processes, threads.
@@ -72,5 +73,6 @@ using UniqueWindow = UniqueHandle<HWND, destroyWindow>;
 // A memory DC of CreateCompatibleDC (a window's DC goes back with ReleaseDC).
 using UniqueDc = UniqueHandle<HDC, deleteDc>;
 using UniqueGlobal = UniqueHandle<HGLOBAL, freeGlobal>;
+using UniqueModule = UniqueHandle<HMODULE, freeLibrary>;
 
 }  // namespace torva::win

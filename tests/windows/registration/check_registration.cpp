@@ -282,7 +282,7 @@ void expectClassInfo(IUnknown* addin, const std::u16string& host) {
 struct Server {
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     using CanUnloadNow = HRESULT(WINAPI*)();
-    explicit Server(const std::u16string& dll) : module(LoadLibraryW(win::wide(dll))) {
+    explicit Server(const std::u16string& dll) : library(LoadLibraryW(win::wide(dll))) {
         // Through void* because FARPROC's signature is not the export's.
         if (!module) return;
         getClassObject = reinterpret_cast<GetClassObject>(
@@ -290,12 +290,8 @@ struct Server {
         canUnloadNow = reinterpret_cast<CanUnloadNow>(
             reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
     }
-    ~Server() {
-        if (module) FreeLibrary(module);
-    }
-    Server(const Server&) = delete;
-    Server& operator=(const Server&) = delete;
-    HMODULE module;
+    win::UniqueModule library;
+    HMODULE module = library.get();
     GetClassObject getClassObject = nullptr;
     CanUnloadNow canUnloadNow = nullptr;
 };

@@ -34,8 +34,7 @@ class HostCallFailures {
     nlohmann::ordered_json failures_ = nlohmann::ordered_json::array();
 };
 
-inline void freeModule(HMODULE m) noexcept { FreeLibrary(m); }
-using Module = win::UniqueHandle<HMODULE, freeModule>;
+using Module = win::UniqueModule;
 
 // Servers the run loaded itself, for a class only the user's view holds. They
 // stay loaded until the run ends, as COM keeps a server until the apartment
