@@ -4,20 +4,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <optional>
-#include <set>
-#include <vector>
 #include <string>
+#include <vector>
 
-#include "support/Notice.h"
-#include "platform/Platform.h"
+#include "addressbook/ContactExport.h"
 #include "base/Error.h"
 #include "base/Text.h"
-#include "support/modLog.h"
-#include "support/ExportFile.h"
+#include "platform/Platform.h"
+#include "support/Notice.h"
+#include "support/StringIds.h"
 #include "support/modStringTables.h"
 #include "support/modUtils.h"
-#include "support/StringIds.h"
 
 namespace torva {
 
@@ -71,200 +70,6 @@ std::u16string nextId(std::u16string_view tag) {
     return std::u16string(buffer, buffer + std::char_traits<char>::length(buffer));
 }
 
-// An item of an address book that is no contact, by its name where it has one.
-struct NotAContact : Error {
-    NotAContact(const Error& e, std::u16string itemName) : Error(e), name(std::move(itemName)) {}
-    std::u16string name;
-};
-struct UnreadableContact : Error {
-    explicit UnreadableContact(const Error& e) : Error(e) {}
-};
-
-// An item's Subject (a distribution list's name, a mail's subject); empty
-// when it has none or will not tell.
-std::u16string subjectOf(const ObjectRef& item) noexcept {
-    try {
-        return asString(item->get(u"Subject"));
-    } catch (...) {
-        return {};
-    }
-}
-
-// Outlook's class of a distribution list item (OlObjectClass), and the
-// kinds of address entry (OlAddressEntryUserType) that stand for an item of
-// a contacts folder.
-constexpr int32_t olDistributionList = 69;
-constexpr int32_t olOutlookContactAddressEntry = 10;
-constexpr int32_t olOutlookDistributionListAddressEntry = 11;
-
-// Lines of the export beyond the plain contacts: a distribution list gives
-// its members, each contact once however often lists (or the selection)
-// name it, a member that is no contact its name and address; items that are
-// neither contacts nor lists are left out and counted.
-class ListExport {
-  public:
-    using LineOf = std::function<std::u16string(const ObjectRef& contact)>;
-    // columns: of a line, 10 for private addresses, 13 for business ones.
-    ListExport(ExportFile& file, LineOf lineOf, int columns)
-        : file_(file), lineOf_(std::move(lineOf)), columns_(columns) {}
-
-    // One item of an address book or of the selection.
-    void item(const ObjectRef& item) {
-        ObjectRef contact;
-        try {
-            contact = item->queryInterface(kIidContactItem);
-        } catch (const automation::Error& e) {
-            if (e.hresult() != automation::kENoInterface) throw;
-            if (asInt(item->get(u"Class")) == olDistributionList) {
-                list(item);
-            } else {
-                if (!firstLeftOut_) firstLeftOut_.emplace(e, subjectOf(item));
-                ++leftOut_;
-            }
-            return;
-        }
-        const std::u16string id = entryId(contact);
-        // Taken once already from a list: it stays one line.
-        if (fromLists_.count(id)) return;
-        written_.insert(id);
-        writeContact(contact);
-    }
-
-    // An export of nothing but left-out items fails as the first of them
-    // (its one log line says which); otherwise how many were left out goes
-    // to the log.
-    void finish() {
-        if (lines_ == 0 && firstLeftOut_) throw *firstLeftOut_;
-        if (leftOut_ > 0) {
-            const std::string n = std::to_string(leftOut_);
-            WriteLog(u"Outlook export: entries left out that are neither contacts nor lists: " +
-                         std::u16string(n.begin(), n.end()),
-                     LogInfo);
-        }
-    }
-
-  private:
-    static std::u16string entryId(const ObjectRef& contact) {
-        try {
-            return asString(contact->get(u"EntryID"));
-        } catch (const automation::Error& e) {
-            throw UnreadableContact(e);
-        }
-    }
-
-    void writeContact(const ObjectRef& contact) {
-        std::u16string line;
-        try {
-            line = lineOf_(contact);
-        } catch (const automation::Error& e) {
-            throw UnreadableContact(e);
-        }
-        file_.writeLine(line);
-        ++lines_;
-    }
-
-    // GetMember(i), 1-based, of a DistListItem.
-    void list(const ObjectRef& distList) {
-        if (!visited_.insert(u"item:" + asString(distList->get(u"EntryID"))).second) return;
-        const int32_t n = asInt(distList->get(u"MemberCount"));
-        for (int32_t i = 1; i <= n; ++i) {
-            const ObjectRef recipient = asObject(distList->call(u"GetMember", {i}));
-            member(asObject(recipient->get(u"AddressEntry")));
-        }
-    }
-
-    // A list inside a list, reached as an address entry: its Members.
-    void entries(const ObjectRef& listEntry, const ObjectRef& members) {
-        if (!visited_.insert(u"entry:" + asString(listEntry->get(u"ID"))).second) return;
-        const int32_t n = asInt(members->get(u"Count"));
-        for (int32_t i = 1; i <= n; ++i) member(asObject(members->call(u"Item", {i})));
-    }
-
-    // What the entry says it is decides, not what Outlook can give of it: a
-    // contact whose item cannot be had is a failure, never a one-off line.
-    void member(const ObjectRef& entry) {
-        const int32_t type = asInt(entry->get(u"AddressEntryUserType"));
-        if (type == olOutlookContactAddressEntry) {
-            const ObjectRef contact = asObject(entry->call(u"GetContact"));
-            const std::u16string id = entryId(contact);
-            if (!written_.insert(id).second) return;
-            fromLists_.insert(id);
-            writeContact(contact);
-            return;
-        }
-        if (type == olOutlookDistributionListAddressEntry) {
-            entries(entry, asObject(entry->get(u"Members")));
-            return;
-        }
-        // A one-off address: its name as the last name, its address as the
-        // e-mail address, every other column empty; once.
-        const std::u16string name = asString(entry->get(u"Name"));
-        const std::u16string address = asString(entry->get(u"Address"));
-        if (!oneOffs_.insert(name + u'\t' + address).second) return;
-        file_.writeLine(oneOffLine(name, address));
-        ++lines_;
-    }
-
-    std::u16string oneOffLine(const std::u16string& name, const std::u16string& address) const {
-        // Title, FirstName, LastName, Birthday, then the address columns up
-        // to Email1Address, the last of either kind.
-        std::u16string line = u"\t\t" + name + u"\t";
-        for (int c = 4; c < columns_; ++c) line += u'\t';
-        return line + address;
-    }
-
-    ExportFile& file_;
-    LineOf lineOf_;
-    int columns_;
-    std::set<std::u16string> written_;    // EntryIDs of the contacts written
-    std::set<std::u16string> fromLists_;  // of those, the ones a list gave
-    std::set<std::u16string> visited_;    // lists followed
-    std::set<std::u16string> oneOffs_;
-    std::optional<NotAContact> firstLeftOut_;
-    int leftOut_ = 0;
-    int lines_ = 0;
-};
-
-// The notice of a failed export, by the kind of its failure.
-std::function<void()> failedExportNotice(const std::exception& e, const std::u16string& path) {
-    const std::u16string description = describeFailure(e);
-    if (const auto* item = dynamic_cast<const NotAContact*>(&e)) {
-        const std::u16string name = item->name;
-        if (name.empty())
-            return [description] {
-                showFailureNotice(StringId::kEntryNotAContact, {},
-                                  u"Outlook export: an entry is not a contact: ", description);
-            };
-        return [description, name] {
-            showFailureNotice(StringId::kNamedEntryNotAContact, {name},
-                              u"Outlook export: an entry is not a contact: ",
-                              name + u": " + description);
-        };
-    }
-    if (dynamic_cast<const UnreadableContact*>(&e))
-        return [description] {
-            showFailureNotice(StringId::kUnreadableContact, {description},
-                              u"Outlook export: a contact could not be read: ", description);
-        };
-    if (dynamic_cast<const ExportFileError*>(&e)) {
-        const std::u16string folder = path.substr(0, path.find_last_of(u'\\'));
-        return [description, folder] {
-            showFailureNotice(StringId::kOutlookExportFileFailed, {folder, description},
-                              u"Outlook export: the export file could not be written: ",
-                              description);
-        };
-    }
-    return [description] {
-        showFailureNotice(StringId::kOutlookRefusedCall, {description},
-                          u"Outlook export: Outlook refused a call: ", description);
-    };
-}
-
-std::u16string decimalId(int n) {
-    const std::string s = std::to_string(n);
-    return std::u16string(s.begin(), s.end());
-}
-
 }  // namespace
 
 bool readTruthValue(std::u16string_view text) {
@@ -280,21 +85,6 @@ double readFontSize(std::u16string_view text) {
     const auto n = readNumber(text);
     if (!n) typeMismatch();
     return *n;
-}
-
-CalendarDay calendarDayOf(double oleDate) {
-    // Days from 1970-01-01 to the civil date (Howard Hinnant's algorithm),
-    // starting from the OLE epoch 1899-12-30, which is day -25569.
-    const long long z = static_cast<long long>(std::trunc(oleDate)) - 25569 + 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-    return {year, month, day};
 }
 
 frmSelAdrBook::frmSelAdrBook(std::unique_ptr<AddressBookView> view) : view_(std::move(view)) {}
@@ -430,119 +220,19 @@ void frmSelAdrBook::Show() {
 
 void frmSelAdrBook::cmdOK_Click() {
     FileName = WorkingFolder + u"\\" + NewTempName();
-    if (!exportContacts()) FileName.clear();
+    std::function<void()> failureNotice;
+    if (!exportContacts(FileName, {*view_, myRootFolder_, [this] { return explorer(); }},
+                        failureNotice))
+        FileName.clear();
     view_->hide();
-    // 4. A failed export is told once the dialog is gone, so that the notice
+    // A failed export is told once the dialog is gone, so that the notice
     // stands over the host window alone.
-    if (exportNotice_) {
-        const std::function<void()> tell = std::move(exportNotice_);
-        exportNotice_ = nullptr;
-        tell();
-    }
+    if (failureNotice) failureNotice();
 }
 
 void frmSelAdrBook::cmdCancel_Click() {
     FileName.clear();
     view_->hide();
-}
-
-bool frmSelAdrBook::exportContacts() noexcept {
-    try {
-        const bool privateFields = view_->optionSelected(Ctl::rbPrivate);
-        std::u16string header;
-        auto addIds = [&header](int first, int last) {
-            for (int n = first; n <= last; ++n) header += GetString(decimalId(n)) + u'\t';
-        };
-        addIds(5100, 5103);
-        if (privateFields)
-            addIds(5110, 5115);
-        else
-            addIds(5120, 5128);
-        header.pop_back();
-
-        ExportFile file(FileName);
-        file.writeLine(header);
-
-        // One item at a time, taken by its index and let go once its line is
-        // written: Exchange refuses a client more than a few hundred open
-        // items, so a folder's items must never be held all at once.
-        ListExport lists(
-            file, [this](const ObjectRef& contact) { return getContactLine(contact); },
-            privateFields ? 10 : 13);
-        auto writeItems = [&](const ObjectRef& items) {
-            const int32_t n = asInt(items->get(u"Count"));
-            for (int32_t k = 1; k <= n; ++k) lists.item(asObject(items->call(u"Item", {k})));
-        };
-        const int count = view_->entryCount();
-        for (int i = 0; i < count; ++i) {
-            if (!view_->entryMarked(i)) continue;
-            if (view_->itemData(i) == kSelectionEntryData) {
-                writeItems(objectOf(explorer(), u"Selection"));
-            } else {
-                const ObjectRef folder =
-                    asObject(objectOf(myRootFolder_, u"Folders")
-                                 ->call(u"Item", {Value{view_->entryText(i)}}));
-                writeItems(objectOf(folder, u"Items"));
-            }
-        }
-        lists.finish();
-        file.close();
-        return true;
-    } catch (const std::exception& e) {
-        // The partial file goes; the user is told once the dialog is hidden.
-        RemoveFile(FileName);
-        try {
-            exportNotice_ = failedExportNotice(e, FileName);
-        } catch (...) {  // no memory for the notice: the export still failed
-        }
-        return false;
-    } catch (...) {
-        RemoveFile(FileName);
-        try {
-            exportNotice_ = [] {
-                showFailureNotice(StringId::kOutlookRefusedCall, {u"Unexpected failure"},
-                                  u"Outlook export: Outlook refused a call: ",
-                                  u"Unexpected failure");
-            };
-        } catch (...) {
-        }
-        return false;
-    }
-}
-
-std::u16string frmSelAdrBook::getContactLine(const ObjectRef& item) {
-    // Each text is appended where it lands, the line's buffer taken once.
-    std::u16string line;
-    line.reserve(256);
-    auto add = [&item, &line](std::u16string_view property) { item->appendText(property, line); };
-    add(u"Title");
-    line += u'\t';
-    add(u"FirstName");
-    line += u'\t';
-    add(u"LastName");
-    line += u'\t';
-    const CalendarDay day = calendarDayOf(automation::asDate(item->get(u"Birthday")).oleDate);
-    line += FormatDate(platform::LocalTime{day.year, day.month, day.day, 0, 0, 0}) + u'\t';
-    static constexpr std::u16string_view kPrivate[] = {
-        u"HomeAddressPostalCode", u"HomeAddressCity",       u"HomeAddressStreet",
-        u"HomeTelephoneNumber",   u"MobileTelephoneNumber", u"Email1Address"};
-    static constexpr std::u16string_view kBusiness[] = {u"CompanyName",
-                                                        u"Department",
-                                                        u"BusinessAddressPostalCode",
-                                                        u"BusinessAddressCity",
-                                                        u"BusinessAddressStreet",
-                                                        u"BusinessTelephoneNumber",
-                                                        u"BusinessFaxNumber",
-                                                        u"MobileTelephoneNumber",
-                                                        u"Email1Address"};
-    const std::span<const std::u16string_view> fields =
-        view_->optionSelected(Ctl::rbPrivate) ? std::span<const std::u16string_view>(kPrivate)
-                                              : std::span<const std::u16string_view>(kBusiness);
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) line += u'\t';
-        add(fields[i]);
-    }
-    return line;
 }
 
 }  // namespace torva

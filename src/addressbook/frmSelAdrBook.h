@@ -1,11 +1,11 @@
 #pragma once
 // The address-book dialog of Outlook: the user marks contact folders (and the
 // explorer's selection) and chooses business or private addresses; OK writes
-// the contact export file. The logic here is portable and talks to its window
-// only through AddressBookView, so it runs natively against the model.
+// the contact export file (ContactExport.h). The logic here is portable and
+// talks to its window only through AddressBookView, so it runs natively
+// against the model.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -18,22 +18,12 @@ namespace torva {
 
 // Outlook's item type of a contacts folder (olContactItem).
 inline constexpr int32_t kOlContactItem = 2;
-// Item data of the list entry that stands for the explorer's selection.
-inline constexpr int32_t kSelectionEntryData = -1;
-// _ContactItem: an item that does not offer it is no contact.
-inline constexpr automation::Guid kIidContactItem{
-    0x00063021, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 // "True"/"False" in any case, or a number (0 false, else true); throws
 // torva::Error 13 (type mismatch) for anything else, the empty text included.
 bool readTruthValue(std::u16string_view text);
 // A number of points ("10", "8.25", "8,25"); throws torva::Error 13 otherwise.
 double readFontSize(std::u16string_view text);
-// An OLE date's calendar day (the time of day is dropped).
-struct CalendarDay {
-    int year, month, day;
-};
-CalendarDay calendarDayOf(double oleDate);
 
 class frmSelAdrBook {
   public:
@@ -77,13 +67,9 @@ class frmSelAdrBook {
     void setRightToLeft(bool value) noexcept;
     void initLabelStyle(Ctl lbl);
     void setFont(Ctl ctl, std::u16string_view nameId, std::u16string_view sizeId);
-    bool exportContacts() noexcept;
-    std::u16string getContactLine(const automation::ObjectRef& item);
     automation::ObjectRef explorer();
 
     std::unique_ptr<AddressBookView> view_;
-    // What the user is told once the dialog is hidden after a failed export.
-    std::function<void()> exportNotice_;
     automation::ObjectRef myNamespace_;
     automation::ObjectRef myRootFolder_;
 };

@@ -10,6 +10,7 @@
 
 #include "CommandBars.h"
 #include "Outlook.h"
+#include "addressbook/ContactExport.h"
 #include "addressbook/posix/RecordedAddressBook.h"
 #include "addressbook/frmSelAdrBook.h"
 #include "host/ConnectClass.h"

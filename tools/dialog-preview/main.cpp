@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "addressbook/AddressBookView.h"
+#include "addressbook/ContactExport.h"
 #include "addressbook/frmSelAdrBook.h"
 #include "addressbook/win/AddressBookWindow.h"
 #include "base/Text.h"
