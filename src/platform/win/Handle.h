@@ -58,6 +58,7 @@ inline void closeGdiObject(HGDIOBJ o) noexcept { DeleteObject(o); }
 inline void destroyIcon(HICON icon) noexcept { DestroyIcon(icon); }
 inline void destroyWindow(HWND hwnd) noexcept { DestroyWindow(hwnd); }
 inline void deleteDc(HDC dc) noexcept { DeleteDC(dc); }
+inline void releaseScreenDc(HDC dc) noexcept { ReleaseDC(nullptr, dc); }
 inline void freeGlobal(HGLOBAL h) noexcept { GlobalFree(h); }
 inline void freeLibrary(HMODULE m) noexcept { FreeLibrary(m); }
 
@@ -72,6 +73,8 @@ using UniqueIcon = UniqueHandle<HICON, destroyIcon>;
 using UniqueWindow = UniqueHandle<HWND, destroyWindow>;
 // A memory DC of CreateCompatibleDC (a window's DC goes back with ReleaseDC).
 using UniqueDc = UniqueHandle<HDC, deleteDc>;
+// The screen's DC of GetDC(nullptr).
+using UniqueScreenDc = UniqueHandle<HDC, releaseScreenDc>;
 using UniqueGlobal = UniqueHandle<HGLOBAL, freeGlobal>;
 using UniqueModule = UniqueHandle<HMODULE, freeLibrary>;
 
