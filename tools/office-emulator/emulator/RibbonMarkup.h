@@ -1,9 +1,8 @@
 #pragma once
 // The Ribbon markup an add-in returns from GetCustomUI, read and checked as
-// Office does before it applies any of it: a small XML reader of the
-// emulator's own (no code shared with the add-in, so a fault in the add-in's
-// escaping cannot be mirrored here) and the schema rules that matter for a
-// tab, group and button. One error and Office applies nothing.
+// Office does before it applies any of it: read by the emulator's own XML
+// reader, then held to the schema rules that matter for a tab, group and
+// button. One error and Office applies nothing.
 
 #include <functional>
 #include <optional>
@@ -11,20 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "XmlReader.h"
+
 namespace torva::emulator::ribbon {
-
-// One element of a parsed document: its local name, the namespace it is in
-// and its attributes (entity and character references decoded).
-struct Element {
-    std::u16string name;
-    std::u16string ns;
-    std::vector<std::pair<std::u16string, std::u16string>> attributes;  // xmlns ones left out
-    std::vector<Element> children;
-    const std::u16string* attribute(std::u16string_view key) const;
-};
-
-// Well-formed XML with namespaces; on failure nullopt and the reason.
-std::optional<Element> parseXml(std::u16string_view text, std::string& error);
 
 inline constexpr char16_t kNamespace2006[] =
     u"http://schemas.microsoft.com/office/2006/01/customui";

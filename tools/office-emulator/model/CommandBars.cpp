@@ -62,11 +62,42 @@ std::vector<Value> valuesOf(const List& list) {
 
 void setClipboardSource(ClipboardSource source) { clipboardSource() = std::move(source); }
 
+// --- Deletable -----------------------------------------------------------
+
+void Deletable::alive() const {
+    if (deleted_) invalid(gone_);
+}
+
+void Deletable::readOnly(std::u16string name, std::function<Value()> read, int32_t dispid) {
+    property(
+        std::move(name),
+        [this, read = std::move(read)](const Params&) {
+            alive();
+            return read();
+        },
+        {}, {}, dispid);
+}
+
+void Deletable::readWrite(std::u16string name, std::function<Value()> read,
+                          std::function<void(const Value&)> write, int32_t dispid) {
+    property(
+        std::move(name),
+        [this, read = std::move(read)](const Params&) {
+            alive();
+            return read();
+        },
+        [this, write = std::move(write)](const Value& v) {
+            alive();
+            write(v);
+        },
+        {}, dispid);
+}
+
 // --- CommandBarControl ---------------------------------------------------
 
 CommandBarControl::CommandBarControl(std::u16string typeName, int32_t type, int32_t id,
                                      bool temporary, std::weak_ptr<CommandBarControls> parent)
-    : Object(std::move(typeName)),
+    : Deletable(std::move(typeName), u"The control has been deleted"),
       type_(type),
       id_(id),
       temporary_(temporary),
@@ -100,37 +131,8 @@ CommandBarControl::CommandBarControl(std::u16string typeName, int32_t type, int3
         kDispDelete);
 }
 
-void CommandBarControl::alive() const {
-    if (deleted_) invalid(u"The control has been deleted");
-}
-
-void CommandBarControl::readOnly(std::u16string name, std::function<Value()> read, int32_t dispid) {
-    property(
-        std::move(name),
-        [this, read = std::move(read)](const Params&) {
-            alive();
-            return read();
-        },
-        {}, {}, dispid);
-}
-
-void CommandBarControl::readWrite(std::u16string name, std::function<Value()> read,
-                                  std::function<void(const Value&)> write, int32_t dispid) {
-    property(
-        std::move(name),
-        [this, read = std::move(read)](const Params&) {
-            alive();
-            return read();
-        },
-        [this, write = std::move(write)](const Value& v) {
-            alive();
-            write(v);
-        },
-        {}, dispid);
-}
-
 void CommandBarControl::remove() {
-    deleted_ = true;
+    markDeleted();
     if (auto parent = parent_.lock())
         std::erase_if(parent->controls_, [this](const auto& c) { return c.get() == this; });
 }
@@ -250,7 +252,7 @@ std::vector<std::shared_ptr<CommandBarControl>> CommandBarControls::withCaption(
 
 CommandBar::CommandBar(std::u16string name, int32_t type, bool temporary,
                        std::weak_ptr<CommandBars> owner)
-    : Object(u"CommandBar"),
+    : Deletable(u"CommandBar", u"The command bar has been deleted"),
       name_(std::move(name)),
       type_(type),
       temporary_(temporary),
@@ -258,56 +260,23 @@ CommandBar::CommandBar(std::u16string name, int32_t type, bool temporary,
       owner_(std::move(owner)) {
     controls_->owner_ = owner_;
     implements(kIidCommandBar);
-    property(
-        u"Name",
-        [this](const Params&) {
-            alive();
-            return Value{name_};
-        },
-        [this](const Value& v) {
-            alive();
-            name_ = toText(v);
-        });
-    property(
-        u"Visible",
-        [this](const Params&) {
-            alive();
-            return Value{visible_};
-        },
-        [this](const Value& v) {
-            alive();
-            visible_ = toBool(v);
-        });
-    property(u"Temporary", [this](const Params&) {
-        alive();
-        return Value{temporary_};
-    });
-    property(u"Type", [this](const Params&) {
-        alive();
-        return Value{type_};
-    });
-    property(u"Position", [this](const Params&) {
-        alive();
-        return Value{position_};
-    });
-    property(
-        u"Controls",
-        [this](const Params&) {
-            alive();
-            return Value{ObjectRef(controls_)};
-        },
-        {}, {}, kDispBarControls);
+    readWrite(
+        u"Name", [this] { return Value{name_}; }, [this](const Value& v) { name_ = toText(v); });
+    readWrite(
+        u"Visible", [this] { return Value{visible_}; },
+        [this](const Value& v) { visible_ = toBool(v); });
+    readOnly(u"Temporary", [this] { return Value{temporary_}; });
+    readOnly(u"Type", [this] { return Value{type_}; });
+    readOnly(u"Position", [this] { return Value{position_}; });
+    readOnly(
+        u"Controls", [this] { return Value{ObjectRef(controls_)}; }, kDispBarControls);
     method(u"Delete", {}, [this](const Params&) {
         alive();
-        deleted_ = true;
+        markDeleted();
         if (auto owner = owner_.lock())
             std::erase_if(owner->bars_, [this](const auto& b) { return b.get() == this; });
         return Value{};
     });
-}
-
-void CommandBar::alive() const {
-    if (deleted_) invalid(u"The command bar has been deleted");
 }
 
 // --- CommandBars ---------------------------------------------------------

@@ -15,14 +15,14 @@
 
 namespace torva::model {
 
-// Interfaces of the Office library (…-0000-0000-C000-000000000046).
-inline constexpr Guid kIidCommandBars{0x000C0302, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid kIidCommandBar{0x000C0304, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid kIidCommandBarControls{0x000C0306, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid kIidCommandBarControl{0x000C0308, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid kIidCommandBarPopup{0x000C030A, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid kIidCommandBarButton{0x000C030E, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid kIidCommandBarButtonEvents{0x000C0351, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+// Interfaces of the Office library.
+inline constexpr Guid kIidCommandBars = oleIid(0x000C0302);
+inline constexpr Guid kIidCommandBar = oleIid(0x000C0304);
+inline constexpr Guid kIidCommandBarControls = oleIid(0x000C0306);
+inline constexpr Guid kIidCommandBarControl = oleIid(0x000C0308);
+inline constexpr Guid kIidCommandBarPopup = oleIid(0x000C030A);
+inline constexpr Guid kIidCommandBarButton = oleIid(0x000C030E);
+inline constexpr Guid kIidCommandBarButtonEvents = oleIid(0x000C0351);
 inline constexpr int32_t kDispIdClick = 1;
 
 // Office's numbers as they travel over automation.
@@ -48,16 +48,35 @@ void setClipboardSource(ClipboardSource source);
 class CommandBarControls;
 class CommandBars;
 
-// A control on a bar or in a popup: a button or a popup. Once deleted, every
-// member fails as Office's do on a control that is gone.
-class CommandBarControl : public Object {
+// A bar or a control, which Office's code can delete: once deleted, every
+// member fails as Office's do on one that is gone.
+class Deletable : public Object {
+  public:
+    bool deleted() const { return deleted_; }
+
+  protected:
+    Deletable(std::u16string typeName, std::u16string gone)
+        : Object(std::move(typeName)), gone_(std::move(gone)) {}
+    void alive() const;
+    void markDeleted() { deleted_ = true; }
+    // Properties answered only while the object exists.
+    void readOnly(std::u16string name, std::function<Value()> read, int32_t dispid = 0);
+    void readWrite(std::u16string name, std::function<Value()> read,
+                   std::function<void(const Value&)> write, int32_t dispid = 0);
+
+  private:
+    std::u16string gone_;  // what a member says once the object is deleted
+    bool deleted_ = false;
+};
+
+// A control on a bar or in a popup: a button or a popup.
+class CommandBarControl : public Deletable {
   public:
     int32_t controlType() const { return type_; }
     int32_t id() const { return id_; }
     const std::u16string& caption() const { return caption_; }
     bool visible() const { return visible_; }
     bool temporary() const { return temporary_; }
-    bool deleted() const { return deleted_; }
     const std::u16string& tooltipText() const { return tooltip_; }
     const std::u16string& parameter() const { return parameter_; }
     const std::u16string& onAction() const { return onAction_; }
@@ -70,11 +89,6 @@ class CommandBarControl : public Object {
   protected:
     CommandBarControl(std::u16string typeName, int32_t type, int32_t id, bool temporary,
                       std::weak_ptr<CommandBarControls> parent);
-    void alive() const;
-    // A property the control answers only while it exists, read-only.
-    void readOnly(std::u16string name, std::function<Value()> read, int32_t dispid);
-    void readWrite(std::u16string name, std::function<Value()> read,
-                   std::function<void(const Value&)> write, int32_t dispid);
     std::shared_ptr<CommandBarControls> parent() const { return parent_.lock(); }
 
   private:
@@ -83,7 +97,6 @@ class CommandBarControl : public Object {
     int32_t id_;
     bool temporary_;
     bool visible_ = true;
-    bool deleted_ = false;
     std::u16string caption_, tooltip_, parameter_, onAction_, tag_;
     std::weak_ptr<CommandBarControls> parent_;
 };
@@ -133,7 +146,7 @@ class CommandBarControls : public Object {
     std::weak_ptr<CommandBars> owner_;  // the bars this list is on, for routing a Click
 };
 
-class CommandBar : public Object {
+class CommandBar : public Deletable {
   public:
     CommandBar(std::u16string name, int32_t type, bool temporary, std::weak_ptr<CommandBars> owner);
     const std::u16string& name() const { return name_; }
@@ -142,17 +155,14 @@ class CommandBar : public Object {
     bool temporary() const { return temporary_; }
     int32_t barType() const { return type_; }
     int32_t position() const { return position_; }
-    bool deleted() const { return deleted_; }
     std::shared_ptr<CommandBarControls> controls() const { return controls_; }
 
   private:
     friend class CommandBars;
-    void alive() const;
     std::u16string name_;
     int32_t type_;
     bool temporary_;
     bool visible_ = false;  // Office adds toolbars hidden
-    bool deleted_ = false;
     int32_t position_ = kMsoBarTop;
     std::shared_ptr<CommandBarControls> controls_;
     std::weak_ptr<CommandBars> owner_;

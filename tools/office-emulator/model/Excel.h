@@ -21,10 +21,10 @@ inline constexpr int32_t kExcelColumns = 16384;  // XFD
 inline constexpr int32_t kXlA1 = 1;
 inline constexpr int32_t kXlR1C1 = -4150;
 
-inline constexpr Guid kIidWorksheet{0x000208D8, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid kIidChart{0x000208D6, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid kIidRange{0x00020846, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid kIidAreas{0x00020860, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr Guid kIidWorksheet = oleIid(0x000208D8);
+inline constexpr Guid kIidChart = oleIid(0x000208D6);
+inline constexpr Guid kIidRange = oleIid(0x00020846);
+inline constexpr Guid kIidAreas = oleIid(0x00020860);
 
 // What Excel raises where its own calls fail (Excel's "Application-defined
 // or object-defined error" in VB's numbering, 1004).

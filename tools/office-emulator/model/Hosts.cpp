@@ -13,22 +13,13 @@ struct HostFacts {
 };
 
 constexpr HostFacts kHosts[] = {
-    {HostKind::Excel,
-     u"Excel",
-     u"Microsoft Excel",
-     {0x000208D5, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}},
-    {HostKind::Word,
-     u"Word",
-     u"Microsoft Word",
-     {0x00020970, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}},
+    {HostKind::Excel, u"Excel", u"Microsoft Excel", oleIid(0x000208D5)},
+    {HostKind::Word, u"Word", u"Microsoft Word", oleIid(0x00020970)},
     {HostKind::Access,
      u"Access",
      u"Microsoft Access",
      {0x68CCE6C0, 0x6129, 0x101B, {0xAF, 0x4E, 0x00, 0xAA, 0x00, 0x3F, 0x0F, 0x07}}},
-    {HostKind::Outlook,
-     u"Outlook",
-     u"Outlook",
-     {0x00063001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}},
+    {HostKind::Outlook, u"Outlook", u"Outlook", oleIid(0x00063001)},
 };
 
 const HostFacts& facts(HostKind host) {

@@ -10,8 +10,8 @@
 namespace torva::model {
 
 namespace {
-constexpr Guid kIUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-constexpr Guid kIDispatch{0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr Guid kIUnknown = oleIid(0x00000000);
+constexpr Guid kIDispatch = oleIid(0x00020400);
 
 char16_t lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
 

@@ -19,6 +19,10 @@ using automation::Guid;
 using automation::ObjectRef;
 using automation::Value;
 
+// An interface in the range Microsoft keeps for COM, OLE and Office's type
+// libraries: they share the tail -0000-0000-C000-000000000046.
+constexpr Guid oleIid(uint32_t first) { return {first, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}; }
+
 // Arguments of a member after named ones were put in their places; a left-out
 // argument is nullopt.
 using Params = std::vector<std::optional<Value>>;

@@ -15,11 +15,11 @@
 
 namespace torva::model {
 
-inline constexpr Guid kIidContactItem{0x00063021, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid kIidExplorers{0x0006300A, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr Guid kIidContactItem = oleIid(0x00063021);
+inline constexpr Guid kIidExplorers = oleIid(0x0006300A);
 // ExplorersEvents (NewExplorer 0xF001) and ExplorerEvents_10 (Close 0xF008).
-inline constexpr Guid kIidExplorersEvents{0x00063078, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid kIidExplorerEvents10{0x0006300F, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr Guid kIidExplorersEvents = oleIid(0x00063078);
+inline constexpr Guid kIidExplorerEvents10 = oleIid(0x0006300F);
 inline constexpr int32_t kDispIdNewExplorer = 0xF001;
 inline constexpr int32_t kDispIdExplorerClose = 0xF008;
 inline constexpr int32_t kOlMailItem = 0;
