@@ -140,6 +140,9 @@ TEST_F(CommandBarsTest, RemoveMenuEntryDeletesOnlyTheFirstMatchingButton) {
     EXPECT_FALSE(popup->deleted());
     EXPECT_TRUE(first->deleted());
     EXPECT_FALSE(second->deleted());
+    // As in Office, a deleted control answers no property any more.
+    EXPECT_THROW(first->get(u"Caption"), torva::Error);
+    EXPECT_THROW(first->put(u"Tag", Value{u"x"}), torva::Error);
     removeMenuEntry(bars, u"Menu Bar", 30007, u"LABEL");
     EXPECT_FALSE(second->deleted());
 }

@@ -55,6 +55,7 @@ class AutomationOverCom : public ::testing::Test {
         EXPECT_EQ(model::com::comCounters().outstandingReferences, before_.outstandingReferences)
             << "COM references left behind";
         EXPECT_EQ(model::com::liveAdapters(), 0u);
+        model::com::journal().openItemLimit = 0;
         OleUninitialize();
     }
     model::com::ComCounters before_;
@@ -162,4 +163,31 @@ TEST_F(AutomationOverCom, NamesAreResolvedOncePerTypeAndMember) {
     // A different argument name is a different question.
     throughCom(buttons[0])->call(u"Add", {Arg(1), Arg::named(u"Before", 2)});
     EXPECT_EQ(model::com::comCounters().getIDsOfNames - lookups, 3);
+}
+
+// As strict as an Exchange server: past the open-item limit a new item is
+// refused with MAPI_E_TOO_BIG, and a released item frees its place.
+TEST_F(AutomationOverCom, ItemsPastTheOpenItemLimitAreRefusedUntilOneIsReleased) {
+    struct Item : model::Object {
+        Item() : Object(u"ContactItem") {}
+        bool isOpenItem() const override { return true; }
+    };
+    struct Folder : model::Object {
+        Folder() : Object(u"Items") {
+            method(u"Item", {},
+                   [](const Params&) { return Value{ObjectRef(std::make_shared<Item>())}; });
+        }
+    };
+    model::com::journal().openItemLimit = 2;
+    ObjectRef items = throughCom(std::make_shared<Folder>());
+    ObjectRef first = automation::asObject(items->call(u"Item"));
+    ObjectRef second = automation::asObject(items->call(u"Item"));
+    try {
+        items->call(u"Item");
+        FAIL() << "a third open item was handed out";
+    } catch (const automation::Error& e) {
+        EXPECT_EQ(static_cast<uint32_t>(e.hresult()), 0x80040305u);
+    }
+    first.reset();
+    EXPECT_TRUE(automation::asObject(items->call(u"Item")));
 }
