@@ -1,33 +1,10 @@
 // The connect classes driven as the hosts drive them, on the in-memory
 // Office model: what ends up on the toolbars, in the log and in the shell.
-#include <gtest/gtest.h>
-
-#include <stdlib.h>
-
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <string>
-#include <vector>
-
-#include "Access.h"
-#include "CommandBars.h"
-#include "Excel.h"
 #include "test_connect_support.h"
-#include "Hosts.h"
-#include "Outlook.h"
-#include "host/ConnectClass.h"
-#include "platform/posix/Recorder.h"
-#include "support/StringFile.h"
-#include "base/Text.h"
-#include "support/modStringTables.h"
-#include "support/modUtils.h"
 
 using namespace torva;
 using namespace torva::model;
-using test::readFile;
-namespace fs = std::filesystem;
+using namespace torva::test;
 
 namespace {
 
@@ -60,32 +37,14 @@ class BarsThatAddNothing : public Object {
     ObjectRef real_;
 };
 
-class Connect : public ::testing::Test {
+class Connect : public test::HostTest {
   protected:
-    void SetUp() override { folders_.emplace(); }
-    void TearDown() override { folders_.reset(); }
-
     // Creates the connect object and remembers how much of the log was
     // written before (a repeated string-table load in one process logs).
-    template <class T>
-    std::shared_ptr<T> create() {
-        auto object = std::make_shared<T>();
+    std::shared_ptr<ConnectClass> create(HostKind kind) {
+        auto object = test::makeConnect(kind);
         folders_->markLog();
         return object;
-    }
-    // The host with its start-up bars, connected as Office connects.
-    std::shared_ptr<ConnectClass> createFor(HostKind kind) {
-        switch (kind) {
-            case HostKind::Excel:
-                return create<TorvaExcelConnect>();
-            case HostKind::Word:
-                return create<TorvaWordConnect>();
-            case HostKind::Access:
-                return create<TorvaAccessConnect>();
-            case HostKind::Outlook:
-                break;
-        }
-        return create<TorvaOutlookConnect>();
     }
     // The host with its start-up bars (Access with a database open),
     // connected as Office connects.
@@ -97,42 +56,24 @@ class Connect : public ::testing::Test {
         auto app = kind == HostKind::Access    ? makeAccessApplication(bars, options, withDatabase)
                    : kind == HostKind::Outlook ? makeOutlookApplication(bars, options, {})
                                                : makeApplication(kind, bars, options);
-        addIn_ =
-            std::make_shared<COMAddIn>(u"TorvaAddIn.Torva" + hostName(kind) + u"Connect", u"d");
-        addin.AddinInstance_OnConnection(app, 1, addIn_);
+        addin.AddinInstance_OnConnection(app, 1, addIn_ = test::addInOf(kind));
         return app;
-    }
-    static std::shared_ptr<CommandBars> barsOf(const Application& app) {
-        return std::dynamic_pointer_cast<CommandBars>(app.commandBars());
-    }
-    static std::shared_ptr<CommandBarPopup> toolsOf(const Application& app) {
-        return toolsOf(*barsOf(app), mainMenuBarName(hostName(app.host())));
-    }
-    // The Tools popup (Id 30007) of the named menu bar.
-    static std::shared_ptr<CommandBarPopup> toolsOf(CommandBars& bars,
-                                                    std::u16string_view menuBar) {
-        auto menu = bars.find(menuBar);
-        if (!menu) return nullptr;
-        for (const auto& c : menu->controls()->list())
-            if (c->id() == 30007 && c->controlType() == 10)
-                return std::static_pointer_cast<CommandBarPopup>(c);
-        return nullptr;
     }
     static std::vector<std::shared_ptr<CommandBarControl>> entries(const Application& app,
                                                                    const std::u16string& caption) {
-        return toolsOf(app)->controls()->withCaption(caption);
+        return toolsOf(*barsOf(app), mainMenuBarName(hostName(app.host())))
+            ->controls()
+            ->withCaption(caption);
     }
 
-    std::optional<test::HostFolders> folders_;
     std::shared_ptr<COMAddIn> addIn_;
-    ObjectRef hostApp_;
 };
 
 }  // namespace
 
 TEST_F(Connect, CreationSetsTheWorkingFolderThenLoadsTheStrings) {
     WorkingFolder.clear();
-    auto addin = create<TorvaExcelConnect>();
+    auto addin = create(HostKind::Excel);
     EXPECT_EQ(WorkingFolder, fromUtf8((folders_->root / "work").string()));
     EXPECT_EQ(GetString(u"0900"), u"Plakora");
 
@@ -141,7 +82,7 @@ TEST_F(Connect, CreationSetsTheWorkingFolderThenLoadsTheStrings) {
     std::filesystem::create_directories(folders_->root / "other");
     const std::u16string other = fromUtf8((folders_->root / "other").string());
     platform::posix::recorder().tempFolder = other;
-    auto second = create<TorvaWordConnect>();
+    auto second = create(HostKind::Word);
     EXPECT_EQ(WorkingFolder, other);
     const std::string log = readFile(folders_->root / "other" / "torva.log");
     EXPECT_NE(log.find(" ### Could not read Stringtable: " + toUtf8(other) + "\\rad"),
@@ -150,7 +91,7 @@ TEST_F(Connect, CreationSetsTheWorkingFolderThenLoadsTheStrings) {
 }
 
 TEST_F(Connect, RepeatedInstallationLeavesOneToolbarButtonAndEntry) {
-    auto addin = create<TorvaExcelConnect>();
+    auto addin = create(HostKind::Excel);
     auto app = connect(*addin, HostKind::Excel);
     EXPECT_FALSE(addin->commandbar()) << "connection alone installs nothing";
     addin->AddinInstance_OnAddInsUpdate();
@@ -204,7 +145,7 @@ TEST_F(Connect, EachHostInstallsAndLogsWithItsOwnValues) {
         // entry with the host's prefix, no field set, nothing to the host.
         for (const auto& wrong : {makeApplication(h.kind, nullptr, declining),
                                   makeApplication(hosts[(&h - hosts + 1) % 4].kind, nullptr)}) {
-            auto refused = createFor(h.kind);
+            auto refused = create(h.kind);
             EXPECT_NO_THROW(refused->AddinInstance_OnConnection(wrong, 0, addIn_));
             EXPECT_FALSE(refused->hostInstance() || refused->addInInst());
             const auto log = folders_->newLogLines();
@@ -212,7 +153,7 @@ TEST_F(Connect, EachHostInstallsAndLogsWithItsOwnValues) {
             EXPECT_EQ(log[0].substr(19, 5 + h.logPrefix.size()), " ### " + h.logPrefix) << log[0];
         }
 
-        auto addin = createFor(h.kind);
+        auto addin = create(h.kind);
         auto app = connect(*addin, h.kind);
         addin->AddinInstance_OnStartupComplete();
         platform::posix::fireTimers();  // Access installs at the tick
@@ -246,19 +187,22 @@ TEST_F(Connect, EachHostInstallsAndLogsWithItsOwnValues) {
     }
 }
 
-TEST_F(Connect, InstallationPutsTheSmallIconOnTheClipboardAndShowsHiddenThings) {
-    auto addin = create<TorvaWordConnect>();
+// Word: the small icon goes over the clipboard; a later update shows what
+// the user hid, marks the normal template saved and replaces the entry, so
+// that clicks reach the latest entry once and the replaced one no longer;
+// the buttons of a destroyed object reach nobody.
+TEST_F(Connect, WordInstallsShowsAgainAndHearsOnlyTheLatestEntry) {
+    auto addin = create(HostKind::Word);
     auto app = connect(*addin, HostKind::Word);
     addin->AddinInstance_OnStartupComplete();
     const auto& clip = platform::posix::recorder().clipboard;
     ASSERT_TRUE(clip);
-    EXPECT_EQ(clip->width, 16);
-    EXPECT_EQ(clip->height, 16);
+    EXPECT_EQ((std::pair{clip->width, clip->height}), (std::pair{16, 16}));
     auto bar = std::dynamic_pointer_cast<CommandBar>(addin->commandbar());
     auto button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
-    ASSERT_TRUE(bar && button);
+    auto entry = std::dynamic_pointer_cast<CommandBarButton>(addin->menuButton());
+    ASSERT_TRUE(bar && button && entry);
     EXPECT_TRUE(button->hasFace());
-    EXPECT_TRUE(bar->visible());
 
     bar->setVisible(false);
     button->setVisible(false);
@@ -268,10 +212,22 @@ TEST_F(Connect, InstallationPutsTheSmallIconOnTheClipboardAndShowsHiddenThings) 
     EXPECT_TRUE(button->visible());
     EXPECT_TRUE(app->normalTemplate()->saved) << "Word's Normal template left unsaved";
     EXPECT_EQ(entries(*app, GetString(u"0912")).size(), 1u);
+    EXPECT_EQ(entry->subscriberCount(kIidCommandBarButtonEvents), 0u);
+    std::dynamic_pointer_cast<CommandBarButton>(addin->menuButton())->click();
+    button->click();
+    // Word hands over no data from either: run mode 2, three empty values.
+    const auto& launches = platform::posix::recorder().shellCalls;
+    ASSERT_EQ(launches.size(), 2u);
+    for (const auto& launch : launches)
+        EXPECT_EQ(readFile(folders_->root / "work" / launch.parameters),
+                  "[PLAKORA]\r\nRUNMODE=2\r\nDBFILE=\r\nDBCONNECT=\r\nDBSQL=\r\n");
+    addin.reset();
+    button->click();
+    EXPECT_EQ(launches.size(), 2u);
 }
 
 TEST_F(Connect, OutlookRemovesAtShutdownAndAgainAtDisconnection) {
-    auto addin = create<TorvaOutlookConnect>();
+    auto addin = create(HostKind::Outlook);
     auto app = connect(*addin, HostKind::Outlook);
     addin->AddinInstance_OnStartupComplete();
     auto bars = barsOf(*app);
@@ -288,7 +244,7 @@ TEST_F(Connect, OutlookRemovesAtShutdownAndAgainAtDisconnection) {
     EXPECT_TRUE(folders_->newLogLines().empty());
 
     // Excel leaves its toolbar at shutdown; disconnection takes it away.
-    auto excel = create<TorvaExcelConnect>();
+    auto excel = create(HostKind::Excel);
     auto excelApp = connect(*excel, HostKind::Excel);
     excel->AddinInstance_OnStartupComplete();
     excel->AddinInstance_OnBeginShutdown();
@@ -299,59 +255,39 @@ TEST_F(Connect, OutlookRemovesAtShutdownAndAgainAtDisconnection) {
 }
 
 TEST_F(Connect, NothingFromOfficeTakesTheWayOutOfWhereItHappens) {
-    struct Case {
+    const std::string notSet = "Object variable or With block variable not set";
+    HostOptions noExplorer;
+    noExplorer.explorer = false;
+    AccessSetup withDatabase;
+    withDatabase.database = u"C:\\shop.accdb";
+    const struct {
         const char* what;
-        std::function<std::shared_ptr<ConnectClass>()> connected;
+        HostKind kind;
+        ObjectRef app;
         bool failsToHost;    // error 91 is the start-up call's result
         std::string logged;  // the one log entry, if any
         bool menuEntryMade;  // the steps before the failure ran
-    };
-    const std::string notSet = "Object variable or With block variable not set";
-    const auto plain = [this](HostKind kind, ObjectRef bars, HostOptions options = {}) {
-        std::shared_ptr<ConnectClass> addin;
-        if (kind == HostKind::Excel) addin = create<TorvaExcelConnect>();
-        if (kind == HostKind::Outlook) addin = create<TorvaOutlookConnect>();
-        hostApp_ = kind == HostKind::Outlook ? makeOutlookApplication(std::move(bars), options, {})
-                                             : makeApplication(kind, std::move(bars), options);
-        addin->AddinInstance_OnConnection(hostApp_, 1, addIn_);
-        return addin;
-    };
-    HostOptions noExplorer;
-    noExplorer.explorer = false;
-    const auto excelBars = makeHostCommandBars(u"Excel");
-    const Case cases[] = {
-        {"Excel without CommandBars", [&] { return plain(HostKind::Excel, nullptr); }, true, "",
-         false},
+    } cases[] = {
+        {"Excel without CommandBars", HostKind::Excel, makeApplication(HostKind::Excel, nullptr),
+         true, "", false},
         // Started by another program: it waits for its first window.
-        {"Outlook without an explorer",
-         [&] { return plain(HostKind::Outlook, makeHostCommandBars(u"Outlook"), noExplorer); },
-         false, "", false},
-        {"Access without CommandBars",
-         [&] {
-             auto addin = create<TorvaAccessConnect>();
-             AccessSetup withDatabase;
-             withDatabase.database = u"C:\\shop.accdb";
-             hostApp_ = makeAccessApplication(nullptr, {}, withDatabase);
-             addin->AddinInstance_OnConnection(hostApp_, 1, addIn_);
-             return addin;
-         },
-         false, "Could not add Commandbars to Access: " + notSet, false},
-        {"Word without NormalTemplate",
-         [&] {
-             auto addin = create<TorvaWordConnect>();
-             hostApp_ = std::make_shared<WordWithoutTemplate>();
-             addin->AddinInstance_OnConnection(hostApp_, 1, addIn_);
-             return addin;
-         },
+        {"Outlook without an explorer", HostKind::Outlook,
+         makeOutlookApplication(makeHostCommandBars(u"Outlook"), noExplorer, {}), false, "", false},
+        {"Access without CommandBars", HostKind::Access,
+         makeAccessApplication(nullptr, {}, withDatabase), false,
+         "Could not add Commandbars to Access: " + notSet, false},
+        {"Word without NormalTemplate", HostKind::Word, std::make_shared<WordWithoutTemplate>(),
          true, "", true},
-        {"Excel whose CommandBars.Add gives Nothing",
-         [&] { return plain(HostKind::Excel, std::make_shared<BarsThatAddNothing>(excelBars)); },
+        {"Excel whose CommandBars.Add gives Nothing", HostKind::Excel,
+         makeApplication(HostKind::Excel,
+                         std::make_shared<BarsThatAddNothing>(makeHostCommandBars(u"Excel"))),
          false, "Could not create Commandbar", true},
     };
     addIn_ = std::make_shared<COMAddIn>(u"TorvaAddIn.Test", u"d");
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const auto addin = c.connected();
+        const auto addin = create(c.kind);
+        addin->AddinInstance_OnConnection(c.app, 1, addIn_);
         folders_->markLog();
         int32_t number = 0;
         try {
@@ -374,45 +310,15 @@ TEST_F(Connect, NothingFromOfficeTakesTheWayOutOfWhereItHappens) {
     }
 }
 
-// A reinstalled entry is heard once, the replaced one no longer.
-TEST_F(Connect, ClicksReachTheLatestEntryOnce) {
-    auto addin = create<TorvaWordConnect>();
-    connect(*addin, HostKind::Word);
-    addin->AddinInstance_OnStartupComplete();
-    auto button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
-    auto entry = std::dynamic_pointer_cast<CommandBarButton>(addin->menuButton());
-    ASSERT_TRUE(button && entry);
-    addin->AddinInstance_OnAddInsUpdate();
-    EXPECT_EQ(entry->subscriberCount(kIidCommandBarButtonEvents), 0u);
-    std::dynamic_pointer_cast<CommandBarButton>(addin->menuButton())->click();
-    button->click();
-    // Word hands over no data from either: run mode 2, three empty values.
-    const auto& launches = platform::posix::recorder().shellCalls;
-    ASSERT_EQ(launches.size(), 2u);
-    for (const auto& launch : launches)
-        EXPECT_EQ(readFile(folders_->root / "work" / launch.parameters),
-                  "[PLAKORA]\r\nRUNMODE=2\r\nDBFILE=\r\nDBCONNECT=\r\nDBSQL=\r\n");
-}
-
-TEST_F(Connect, ClicksOfADestroyedObjectReachNobody) {
-    std::shared_ptr<CommandBarButton> button;
-    {
-        auto addin = create<TorvaWordConnect>();
-        connect(*addin, HostKind::Word);
-        addin->AddinInstance_OnStartupComplete();
-        button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
-    }
-    ASSERT_TRUE(button);
-    button->click();
-    EXPECT_TRUE(platform::posix::recorder().shellCalls.empty());
-}
-
-// A press in each host that cannot start Plakora: no exception back to the
-// host, one notice over the host's main window as that host gives it
-// (Excel's Hwnd, Word's ActiveWindow.Hwnd, Access's hWndAccessApp).
-TEST_F(Connect, APressThatCannotStartPlakoraTellsTheUserOverTheHostsWindow) {
+// A failed press ends in one notice and never back in the host: Plakora
+// missing, over the host's main window as that host gives it (Excel's Hwnd,
+// Word's ActiveWindow.Hwnd, Access's hWndAccessApp); whatever else fails, in
+// the notice 2304 with the failure's description and a log entry,
+// task-modal without a host window to own it.
+TEST_F(Connect, AFailedPressEndsInOneNoticeOverTheHostsWindow) {
     std::filesystem::remove(folders_->root / "addin" / "plakora.exe");
-    const std::u16string addinFolder = fromUtf8((folders_->root / "addin").string());
+    const std::u16string missing =
+        u"No plakora.exe beside " + fromUtf8((folders_->root / "addin").string());
     ExcelSetup block;
     block.selection = u"A1:B2";
     AccessSetup table;
@@ -422,52 +328,40 @@ TEST_F(Connect, APressThatCannotStartPlakoraTellsTheUserOverTheHostsWindow) {
     const struct {
         HostKind kind;
         intptr_t window;
-    } hosts[] = {{HostKind::Excel, 0x1E1}, {HostKind::Word, 0x3D3}, {HostKind::Access, 0xACC}};
-    for (const auto& h : hosts) {
-        SCOPED_TRACE(toUtf8(hostName(h.kind)));
+        bool declining;
+        std::u16string notice;  // for a declining host, how it begins
+        uint32_t style;
+        std::string logged;
+    } cases[] = {
+        {HostKind::Excel, 0x1E1, false, missing, 64u, " ### plakora.exe not found: "},
+        {HostKind::Word, 0x3D3, false, missing, 64u, " ### plakora.exe not found: "},
+        {HostKind::Access, 0xACC, false, missing, 64u, " ### plakora.exe not found: "},
+        {HostKind::Access, 0, true, u"Failed: ", 64u | 0x2000u, " ### Access action failed: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(hostName(c.kind)));
         platform::posix::recorder().messageBoxes.clear();
         HostOptions options;
-        options.mainWindow = h.window;
-        auto bars = makeHostCommandBars(hostName(h.kind));
+        options.mainWindow = c.window;
+        options.wrongApplication = c.declining;
+        auto bars = makeHostCommandBars(hostName(c.kind));
         ObjectRef app =
-            h.kind == HostKind::Excel    ? ObjectRef(makeExcelApplication(bars, options, block))
-            : h.kind == HostKind::Access ? ObjectRef(makeAccessApplication(bars, options, table))
-                                         : ObjectRef(makeApplication(h.kind, bars, options));
-        auto addin = createFor(h.kind);
-        addin->AddinInstance_OnConnection(
-            app, 1,
-            std::make_shared<COMAddIn>(u"TorvaAddIn.Torva" + hostName(h.kind) + u"Connect", u"d"));
-        EXPECT_NO_THROW(addin->myCommandbarbutton_Click());
+            c.kind == HostKind::Excel    ? ObjectRef(makeExcelApplication(bars, options, block))
+            : c.kind == HostKind::Access ? ObjectRef(makeAccessApplication(bars, options, table))
+                                         : ObjectRef(makeApplication(c.kind, bars, options));
+        auto addin = create(c.kind);
+        addin->AddinInstance_OnConnection(app, 1, test::addInOf(c.kind));
+        folders_->markLog();
+        EXPECT_NO_THROW(c.declining ? addin->myMenuButton_Click()
+                                    : addin->myCommandbarbutton_Click());
         const auto& boxes = platform::posix::recorder().messageBoxes;
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, u"No plakora.exe beside " + addinFolder);
-        EXPECT_EQ(boxes[0].owner, h.window);
-        EXPECT_EQ(boxes[0].style, 64u);
+        EXPECT_EQ(c.declining ? boxes[0].text.substr(0, 8) : boxes[0].text, c.notice);
+        EXPECT_GT(boxes[0].text.size(), 8u);
+        EXPECT_EQ(boxes[0].owner, c.window);
+        EXPECT_EQ(boxes[0].style, c.style);
+        const auto log = folders_->newLogLines();
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_NE(log[0].find(c.logged), std::string::npos) << log[0];
     }
-}
-
-// Whatever else fails in a press ends in the notice 2304 with the failure's
-// description and a log entry, never back in the host; without a host
-// window to own it, the notice is task-modal.
-TEST_F(Connect, AnyOtherFailureOfAPressEndsInTheNotice2304) {
-    auto addin = create<TorvaAccessConnect>();
-    HostOptions declining;
-    declining.wrongApplication = true;
-    AccessSetup table;
-    table.database = u"C:\\shop.accdb";
-    table.currentObjectType = kAcTable;
-    addin->AddinInstance_OnConnection(
-        makeAccessApplication(makeHostCommandBars(u"Access"), declining, table), 1,
-        std::make_shared<COMAddIn>(u"TorvaAddIn.TorvaAccessConnect", u"d"));
-    folders_->markLog();
-    EXPECT_NO_THROW(addin->myMenuButton_Click());
-    const auto& boxes = platform::posix::recorder().messageBoxes;
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text.substr(0, 8), u"Failed: ");
-    EXPECT_GT(boxes[0].text.size(), 8u);
-    EXPECT_EQ(boxes[0].owner, 0);
-    EXPECT_EQ(boxes[0].style, 64u | 0x2000u);
-    const auto log = folders_->newLogLines();
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_NE(log[0].find(" ### Access action failed: "), std::string::npos) << log[0];
 }

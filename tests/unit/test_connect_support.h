@@ -3,24 +3,15 @@
 // a string table, a scratch working folder, and the model's clipboard wired
 // to the POSIX platform's recorded clipboard.
 
-#include <stdlib.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <optional>
 #include <sstream>
-#include <span>
-#include <string>
-#include <vector>
 
+#include "Access.h"
 #include "CommandBars.h"
+#include "Excel.h"
+#include "Hosts.h"
+#include "Outlook.h"
 #include "host/AddInTimer.h"
-#include "support/Notice.h"
 #include "host/ConnectClass.h"
-#include "platform/posix/Recorder.h"
-#include "support/StringFile.h"
-#include "base/Text.h"
 #include "test_support_helpers.h"
 
 namespace torva::test {
@@ -35,9 +26,25 @@ inline const char16_t* const kHostStrings =
     u"0933 Open a database first.\r\n0934 Pick a table or a query first.\r\n"
     u"2300 Plakora notice\r\n2302 No plakora.exe beside %1\r\n2304 Failed: %1\r\n";
 
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+using testing::readFile;
+
+// A connect object of the host's class, and the COMAddIn Office passes it.
+inline std::shared_ptr<ConnectClass> makeConnect(model::HostKind kind) {
+    switch (kind) {
+        case model::HostKind::Excel:
+            return std::make_shared<TorvaExcelConnect>();
+        case model::HostKind::Word:
+            return std::make_shared<TorvaWordConnect>();
+        case model::HostKind::Access:
+            return std::make_shared<TorvaAccessConnect>();
+        case model::HostKind::Outlook:
+            break;
+    }
+    return std::make_shared<TorvaOutlookConnect>();
+}
+inline std::shared_ptr<model::COMAddIn> addInOf(model::HostKind kind) {
+    return std::make_shared<model::COMAddIn>(
+        u"TorvaAddIn.Torva" + model::hostName(kind) + u"Connect", u"d");
 }
 
 // The Access start-up timer is process-wide: no test may leave it waiting
@@ -63,11 +70,7 @@ class HostFolders {
         rec.clear();
         rec.tempFolder = fromUtf8((root / "work").string());
         rec.moduleFolder = fromUtf8((root / "addin").string());
-        model::setClipboardSource([]() -> std::optional<model::ClipboardPicture> {
-            const auto& clip = platform::posix::recorder().clipboard;
-            if (!clip) return std::nullopt;
-            return model::ClipboardPicture{clip->width, clip->height};
-        });
+        testing::useRecordedClipboard();
     }
     ~HostFolders() {
         resetAddInTimer();
@@ -99,5 +102,27 @@ class HostFolders {
   private:
     size_t logMark_ = 0;
 };
+
+// Each test with folders of its own.
+class HostTest : public ::testing::Test {
+  protected:
+    void SetUp() override { folders_.emplace(); }
+    void TearDown() override { folders_.reset(); }
+    std::optional<HostFolders> folders_;
+};
+
+inline std::shared_ptr<model::CommandBars> barsOf(const model::Application& app) {
+    return std::dynamic_pointer_cast<model::CommandBars>(app.commandBars());
+}
+// The Tools popup (Id 30007) of the named menu bar.
+inline std::shared_ptr<model::CommandBarPopup> toolsOf(model::CommandBars& bars,
+                                                       std::u16string_view menuBar) {
+    auto menu = bars.find(menuBar);
+    if (!menu) return nullptr;
+    for (const auto& c : menu->controls()->list())
+        if (c->id() == 30007 && c->controlType() == 10)
+            return std::static_pointer_cast<model::CommandBarPopup>(c);
+    return nullptr;
+}
 
 }  // namespace torva::test

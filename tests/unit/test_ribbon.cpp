@@ -1,23 +1,7 @@
 // The Ribbon as Office 2007 and later drive it: which versions get it
 // instead of the command bars, the markup each host receives, and the
 // callbacks that markup names.
-#include <gtest/gtest.h>
-
-#include <optional>
-#include <set>
-#include <string>
-#include <vector>
-
-#include "Access.h"
-#include "CommandBars.h"
-#include "Hosts.h"
-#include "Outlook.h"
-#include "base/Text.h"
-#include "host/ConnectClass.h"
 #include "host/Ribbon.h"
-#include "platform/posix/Recorder.h"
-#include "support/StringFile.h"
-#include "support/modStringTables.h"
 #include "test_connect_support.h"
 
 using namespace torva;
@@ -79,29 +63,12 @@ struct Host {
     std::shared_ptr<VersionedApplication> versioned;
 };
 
-class Ribbon : public ::testing::Test {
+class Ribbon : public test::HostTest {
   protected:
-    void SetUp() override { folders_.emplace(); }
-    void TearDown() override { folders_.reset(); }
-
     // The host started as Office starts it, connected, add-ins updated,
     // start-up complete and the Access timer ticked once.
     Host start(HostKind kind, std::optional<Value> version, bool database = true) {
-        Host h{kind, nullptr, nullptr, nullptr};
-        switch (kind) {
-            case HostKind::Excel:
-                h.addin = std::make_shared<TorvaExcelConnect>();
-                break;
-            case HostKind::Word:
-                h.addin = std::make_shared<TorvaWordConnect>();
-                break;
-            case HostKind::Access:
-                h.addin = std::make_shared<TorvaAccessConnect>();
-                break;
-            case HostKind::Outlook:
-                h.addin = std::make_shared<TorvaOutlookConnect>();
-                break;
-        }
+        Host h{kind, test::makeConnect(kind), nullptr, nullptr};
         folders_->markLog();  // a repeated string-table load logs
         auto bars = makeHostCommandBars(hostName(kind));
         AccessSetup access;
@@ -113,16 +80,12 @@ class Ribbon : public ::testing::Test {
                 : kind == HostKind::Outlook ? makeOutlookApplication(bars, {}, {})
                                             : makeApplication(kind, bars);
         h.versioned = std::make_shared<VersionedApplication>(h.app, std::move(version));
-        h.addin->AddinInstance_OnConnection(
-            h.versioned, 1,
-            std::make_shared<COMAddIn>(u"TorvaAddIn.Torva" + hostName(kind) + u"Connect", u"d"));
+        h.addin->AddinInstance_OnConnection(h.versioned, 1, test::addInOf(kind));
         h.addin->AddinInstance_OnAddInsUpdate();
         h.addin->AddinInstance_OnStartupComplete();
         platform::posix::fireTimers();
         return h;
     }
-
-    std::optional<test::HostFolders> folders_;
 };
 
 constexpr HostKind kHosts[] = {HostKind::Excel, HostKind::Word, HostKind::Access,
@@ -163,17 +126,15 @@ TEST_F(Ribbon, VersionDecidesBetweenRibbonAndCommandBars) {
     const struct {
         std::optional<Value> version;
         std::u16string_view excelWordAccess, outlook;  // namespace; empty: command bars
-    } cases[] = {
-        {Value{std::u16string(u"9.0")}, u"", u""},
-        {Value{std::u16string(u"11.0")}, u"", u""},
-        {Value{std::u16string(u"12.0")}, u"2006/01", u""},
-        {Value{std::u16string(u"12.0.6425")}, u"2006/01", u""},
-        {Value{std::u16string(u"14.0.4760")}, u"2009/07", u"2009/07"},
-        {Value{std::u16string(u"16.0")}, u"2009/07", u"2009/07"},
-        {Value{std::u16string(u"sixteen")}, u"", u""},
-        {Value{std::u16string(u"")}, u"", u""},
-        {std::nullopt, u"", u""},
-    };
+    } cases[] = {{Value{u"9.0"}, u"", u""},
+                 {Value{u"11.0"}, u"", u""},
+                 {Value{u"12.0"}, u"2006/01", u""},
+                 {Value{u"12.0.6425"}, u"2006/01", u""},
+                 {Value{u"14.0.4760"}, u"2009/07", u"2009/07"},
+                 {Value{u"16.0"}, u"2009/07", u"2009/07"},
+                 {Value{u"sixteen"}, u"", u""},
+                 {Value{u""}, u"", u""},
+                 {std::nullopt, u"", u""}};
     for (const auto& c : cases) {
         for (HostKind kind : kHosts) {
             SCOPED_TRACE(toUtf8(hostName(kind)) + " " +
@@ -251,11 +212,11 @@ TEST_F(Ribbon, EachHostGetsItsGroupOnItsTab) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(toUtf8(hostName(c.kind)));
-        Host h = start(c.kind, Value{std::u16string(u"16.0")});
+        Host h = start(c.kind, Value{u"16.0"});
         EXPECT_EQ(toUtf8(h.addin->GetCustomUI(mainRibbonId(c.kind))), toUtf8(head + c.tabs + tail));
         test::resetAddInTimer();
     }
-    Host outlook = start(HostKind::Outlook, Value{std::u16string(u"16.0")});
+    Host outlook = start(HostKind::Outlook, Value{u"16.0"});
     for (const char16_t* id :
          {u"Microsoft.Outlook.Contact", u"Microsoft.Outlook.Mail.Read",
           u"Microsoft.Outlook.Mail.Compose", u"microsoft.outlook.explorer", u""})
@@ -297,14 +258,14 @@ TEST(RibbonMarkup, TextsGoInEscaped) {
 // notice. The ribbon object lives until disconnection.
 TEST_F(Ribbon, CallbacksPressTheButtonAndKeepTheRibbon) {
     auto& rec = platform::posix::recorder();
-    Host word = start(HostKind::Word, Value{std::u16string(u"16.0")});
+    Host word = start(HostKind::Word, Value{u"16.0"});
     word.addin->onAction(nullptr);
     ASSERT_EQ(rec.shellCalls.size(), 1u);
     const auto work = folders_->root / "work";
     const std::string handoff = test::readFile(work / rec.shellCalls[0].parameters);
     EXPECT_NE(handoff.find("RUNMODE=2"), std::string::npos) << handoff;
 
-    Host access = start(HostKind::Access, Value{std::u16string(u"16.0")});
+    Host access = start(HostKind::Access, Value{u"16.0"});
     access.addin->onAction(nullptr);
     ASSERT_EQ(rec.shellCalls.size(), 2u);
     EXPECT_NE(
@@ -312,7 +273,7 @@ TEST_F(Ribbon, CallbacksPressTheButtonAndKeepTheRibbon) {
         std::string::npos);
 
     // Access shows the button before a database is open: a press asks for one.
-    Host empty = start(HostKind::Access, Value{std::u16string(u"16.0")}, false);
+    Host empty = start(HostKind::Access, Value{u"16.0"}, false);
     empty.addin->onAction(nullptr);
     EXPECT_EQ(rec.shellCalls.size(), 2u);
     ASSERT_EQ(rec.messageBoxes.size(), 1u);

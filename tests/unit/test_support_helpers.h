@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "CommandBars.h"
 #include "platform/posix/Recorder.h"
-#include "support/StringFile.h"
 #include "base/Text.h"
+#include "support/StringFile.h"
+#include "support/modStringTables.h"
 #include "support/modUtils.h"
 
 namespace torva::testing {
@@ -41,6 +43,20 @@ inline std::string exportFileBytes(const std::vector<std::u16string>& lines) {
     return bytes;
 }
 
+inline std::string readFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Button faces pasted in the model come from the recorded clipboard.
+inline void useRecordedClipboard() {
+    model::setClipboardSource([]() -> std::optional<model::ClipboardPicture> {
+        const auto& clip = platform::posix::recorder().clipboard;
+        if (!clip) return std::nullopt;
+        return model::ClipboardPicture{clip->width, clip->height};
+    });
+}
+
 class SupportFolder : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -63,10 +79,7 @@ class SupportFolder : public ::testing::Test {
     std::u16string path(const std::string& name) const {
         return fromUtf8(dir.string()) + u"\\" + fromUtf8(name);
     }
-    static std::string read(const std::filesystem::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    static std::string read(const std::filesystem::path& file) { return readFile(file); }
     static void write(const std::filesystem::path& file, const std::string& bytes) {
         std::ofstream(file, std::ios::binary) << bytes;
     }
