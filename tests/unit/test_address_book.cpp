@@ -172,63 +172,54 @@ class AddressBook : public torva::testing::SupportFolder {
 
 }  // namespace
 
-TEST_F(AddressBook, OffersTheContactFoldersOfTheFirstStoreOnlyInOrder) {
-    ASSERT_TRUE(open(twoContactFoldersAndMail()));
-    // No mail folder, no subfolder, nothing of the second store, no selection entry.
-    EXPECT_EQ(entries(), (std::vector<std::u16string>{u"Kontakte", u"Kunden"}));
-    EXPECT_EQ(state->entries[0].data, 0);
-    EXPECT_EQ(state->entries[1].data, 0);
-    EXPECT_TRUE(state->entries[0].marked);
-    EXPECT_FALSE(state->entries[1].marked);
-    EXPECT_TRUE(state->controls[Ctl::cmdOK].enabled);
-    EXPECT_TRUE(state->controls[Ctl::rbBusiness].enabled);
-    EXPECT_TRUE(state->controls[Ctl::rbPrivate].enabled);
-    EXPECT_TRUE(form->FileName.empty());
-    ASSERT_TRUE(form->myRootFolder());
-    EXPECT_EQ(automation::asString(form->myRootFolder()->get(u"Name")), u"Persönliche Ordner");
-}
-
-TEST_F(AddressBook, SelectionEntryOnlyForAContactsFolderWithSelectedItems) {
-    auto setup = twoContactFoldersAndMail();
-    setup.currentFolder = u"Kontakte";
-    setup.selection = {0, 1};
-    ASSERT_TRUE(open(setup));
-    EXPECT_EQ(entries(),
-              (std::vector<std::u16string>{u"Kontakte", u"Kunden", u"Ausgewählte Kontakte"}));
-    EXPECT_EQ(state->entries[2].data, -1);
-
-    setup.selection = {};  // contacts folder, nothing selected
-    ASSERT_TRUE(open(setup));
-    EXPECT_EQ(entries().size(), 2u);
-
-    setup.currentFolder = u"Posteingang";  // mail folder with a selected mail
-    setup.selection = {0};
-    ASSERT_TRUE(open(setup));
-    EXPECT_EQ(entries().size(), 2u);
-
-    setup.currentFolder = u"Kontakte/Verein";  // a contacts subfolder still counts
-    setup.selection = {0};
-    ASSERT_TRUE(open(setup));
-    EXPECT_EQ(entries().back(), u"Ausgewählte Kontakte");
-}
-
-TEST_F(AddressBook, EmptyListDisablesOKAndTheOptionsButStillOpens) {
-    OutlookSetup s;
-    s.stores = {store(u"Leer", {folder(u"Posteingang", model::kOlMailItem)})};
-    ASSERT_TRUE(open(s));
-    EXPECT_TRUE(state->entries.empty());
-    EXPECT_FALSE(state->controls[Ctl::cmdOK].enabled);
-    EXPECT_FALSE(state->controls[Ctl::rbBusiness].enabled);
-    EXPECT_FALSE(state->controls[Ctl::rbPrivate].enabled);
-    EXPECT_TRUE(state->controls[Ctl::cmdCancel].enabled);
-}
-
-TEST_F(AddressBook, InitFailsWithoutExplorerOrStoreKeepingEarlierEntries) {
-    EXPECT_FALSE(open(twoContactFoldersAndMail(), /*withExplorer=*/false));
-    // The folders were listed before the explorer was asked for.
-    EXPECT_EQ(entries().size(), 2u);
-    EXPECT_FALSE(open(OutlookSetup{}));
-    EXPECT_TRUE(state->entries.empty());
+// The contact folders of the first store only, in order (no mail folder, no
+// subfolder, nothing of the second store), the first marked; a selection
+// entry only for a contacts folder (a subfolder too) with selected items. An
+// empty list disables OK and the options but still opens; init fails without
+// an explorer (the folders were listed before it was asked for) or a store.
+TEST_F(AddressBook, OffersTheContactFoldersOfTheFirstStoreAndTheSelection) {
+    const auto showing = [](std::u16string folder, std::vector<int> selection) {
+        auto s = twoContactFoldersAndMail();
+        s.currentFolder = std::move(folder);
+        s.selection = std::move(selection);
+        return s;
+    };
+    OutlookSetup empty;
+    empty.stores = {store(u"Leer", {folder(u"Posteingang", model::kOlMailItem)})};
+    const std::u16string selected = u"Ausgewählte Kontakte";
+    const std::vector<std::u16string> both{u"Kontakte", u"Kunden"},
+        all{u"Kontakte", u"Kunden", selected};
+    const struct {
+        const char* name;
+        OutlookSetup setup;
+        bool explorer, opens;
+        std::vector<std::u16string> entries;
+    } cases[] = {
+        {"a mail folder shown", twoContactFoldersAndMail(), true, true, both},
+        {"contacts selected", showing(u"Kontakte", {0, 1}), true, true, all},
+        {"contacts, none selected", showing(u"Kontakte", {}), true, true, both},
+        {"a mail selected", showing(u"Posteingang", {0}), true, true, both},
+        {"contacts of a subfolder", showing(u"Kontakte/Verein", {0}), true, true, all},
+        {"no contacts folder", empty, true, true, {}},
+        {"no explorer", twoContactFoldersAndMail(), false, false, both},
+        {"no store", OutlookSetup{}, true, false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(open(c.setup, c.explorer), c.opens);
+        EXPECT_EQ(entries(), c.entries);
+        if (!c.opens) continue;
+        for (size_t i = 0; i < c.entries.size(); ++i) {
+            EXPECT_EQ(state->entries[i].data, c.entries[i] == selected ? -1 : 0);
+            EXPECT_EQ(state->entries[i].marked, i == 0);
+        }
+        for (Ctl ctl : {Ctl::cmdOK, Ctl::rbBusiness, Ctl::rbPrivate})
+            EXPECT_EQ(state->controls[ctl].enabled, !c.entries.empty());
+        EXPECT_TRUE(state->controls[Ctl::cmdCancel].enabled);
+        EXPECT_TRUE(form->FileName.empty());
+        ASSERT_TRUE(form->myRootFolder());
+        EXPECT_EQ(automation::asString(form->myRootFolder()->get(u"Name")), c.setup.stores[0].name);
+    }
 }
 
 TEST_F(AddressBook, LoadLocalisesCaptionsTooltipsFontsAndDirection) {
