@@ -15,7 +15,7 @@ DLL in the emulated hosts under Wine.
 
     check_notices.py BUILD-DIR WORK-DIR
 """
-import importlib
+import json
 import os
 import re
 import shutil
@@ -23,36 +23,11 @@ import subprocess
 import sys
 import time
 
-from scenario_run import ROOT, Run, data_of
+from scenario_run import ROOT, Run, data_of, decoded_table, notice_text, string_table, windows
 
-sys.path.insert(0, os.path.join(ROOT, "tools"))
-encode_strings = importlib.import_module("encode-strings")
-
-START_BYTE = 0x52
 LOG_LINE = re.compile(r"^\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d ### (.*)$")
 # The host window on the right half of the 2560-pixel test display.
 RIGHT_HALF = {"x": 1500, "y": 200, "width": 900, "height": 600}
-
-
-def decoded_table(path):
-    """Torva.Sys read back: undo the chained XOR, then one ID and text a line."""
-    data = open(path, "rb").read()
-    plain = bytes(b ^ (data[i - 1] if i else START_BYTE) for i, b in enumerate(data))
-    table = {}
-    for line in plain.decode("utf-16").split("\r\n"):
-        if len(line) > 5 and not line.startswith("#"):
-            table[line[:4]] = line[5:].replace("\\n", "\r\n")
-    return table
-
-
-def filled(text, *values):
-    for n, v in enumerate(values, 1):
-        text = text.replace(f"%{n}", v)
-    return text
-
-
-def windows(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def immutable_folders_work(work):
@@ -102,7 +77,6 @@ class Notices:
                         + scenario["steps"])
         path = os.path.join(self.work, name + ".json")
         report = os.path.join(self.work, name + ".report.json")
-        import json
         with open(path, "w", encoding="utf-8") as f:
             json.dump(scenario, f, ensure_ascii=False)
         env = dict(os.environ, TORVA_BUILD_DIR=self.build)
@@ -135,7 +109,7 @@ class Notices:
         if values and values[-1] is None:
             described = entries[0][len(log_text):] if entries else "?"
             values = values[:-1] + [described]
-        want = filled(table[sid], *values)
+        want = notice_text(table, sid, *values)
         boxes = r["messageBoxes"]
         run.check(f"{name}: exactly the notice {sid} of the table, titled 2300, style 64",
                   [(b["title"], b["text"], b["style"]) for b in boxes]
@@ -237,12 +211,10 @@ def main(build, work):
     run = n.run
     os.makedirs(work, exist_ok=True)
     n.immutable = immutable_folders_work(work)
-    english = os.path.join(work, "en.Sys")
-    with open(english, "wb") as f:
-        f.write(encode_strings.encode(open(os.path.join(ROOT, "resources/strings/en.txt"),
-                                           "rb").read()))
-    silent_ends(n, "de", decoded_table(os.path.join(build, "Torva.Sys")), None)
-    silent_ends(n, "en", decoded_table(english), english)
+    german = decoded_table(os.path.join(build, "Torva.Sys"))
+    english, english_table = string_table(work, "en.Sys", "en.txt")
+    silent_ends(n, "de", german, None)
+    silent_ends(n, "en", english_table, english)
 
     # Plakora where only the user's App Paths entry says it is: Word and
     # Excel start it from its own folder, with the hand-off as ever.
@@ -294,7 +266,7 @@ def main(build, work):
         "steps": [{"wait": 300}, {"messageBox": "OK"}, {"click": "button"}]})
     if r:
         run.check("access-owned: the notice 0934", [b["text"] for b in r["messageBoxes"]]
-                  == [decoded_table(os.path.join(build, "Torva.Sys"))["0934"]], r["messageBoxes"])
+                  == [german["0934"]], r["messageBoxes"])
         n.owned("access-owned", r)
 
     # The members that give the host's window fail: each notice still

@@ -15,16 +15,12 @@
 
     check_ribbon.py BUILD-DIR WORK-DIR
 """
-import importlib
 import os
 import re
 import shutil
 import sys
 
-from scenario_run import ROOT, Run
-
-sys.path.insert(0, os.path.join(ROOT, "tools"))
-encode_strings = importlib.import_module("encode-strings")
+from scenario_run import Run, decoded_table, string_table, windows
 
 CUSTOM_UI_2009 = "http://schemas.microsoft.com/office/2009/07/customui"
 INSPECTORS = ["Microsoft.Outlook.Mail.Read", "Microsoft.Outlook.Mail.Compose",
@@ -52,30 +48,6 @@ HOSTS = {
                 [("TorvaButtonContacts", "TabContacts", ""), ("TorvaButtonMail", "TabMail", "")],
                 "0940", "0941", {"outlook": CONTACTS}),
 }
-
-
-def decoded_table(path):
-    """Torva.Sys read back: undo the chained XOR, then one ID and text a line."""
-    data = open(path, "rb").read()
-    plain = bytes(b ^ (data[i - 1] if i else 0x52) for i, b in enumerate(data))
-    table = {}
-    for line in plain.decode("utf-16").split("\r\n"):
-        if len(line) > 5 and not line.startswith("#"):
-            table[line[:4]] = line[5:].replace("\\n", "\r\n")
-    return table
-
-
-def string_table(work, name, source, changes=None):
-    """A Torva.Sys made from SOURCE (a file of resources/strings) with some
-    texts replaced; its path and its texts as the add-in decodes them."""
-    lines = open(os.path.join(ROOT, "resources/strings", source), encoding="utf-8").read()
-    for sid, text in (changes or {}).items():
-        lines, n = re.subn(rf"(?m)^{sid} .*$", lambda _: f"{sid} {text}", lines)
-        assert n == 1, sid
-    path = os.path.join(work, name)
-    with open(path, "wb") as f:
-        f.write(encode_strings.encode(lines.encode("utf-8")))
-    return path, decoded_table(path)
 
 
 def scenario(host, version, press, more=None):
@@ -160,7 +132,7 @@ class FreshTemp(Run):
         folder = os.path.join(self.work, name + "-temp")
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)
-        return super().play(name, dict(scenario, tempFolder="Z:" + folder.replace("/", "\\")))
+        return super().play(name, dict(scenario, tempFolder=windows(folder)))
 
 
 def main(build, work):

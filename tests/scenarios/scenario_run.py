@@ -1,11 +1,16 @@
 """What the end-to-end checks share: the texts of a string source by ID, and a
 runner that plays scenarios with tools/run-scenario and tallies the checks."""
 import base64
+import importlib
 import json
 import os
+import re
 import subprocess
+import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+encode_strings = importlib.import_module("encode-strings")
 
 
 def strings(name="de.txt"):
@@ -24,6 +29,35 @@ def notice_text(table, sid, *values):
     for n, v in enumerate(values, 1):
         text = text.replace(f"%{n}", v)
     return text
+
+
+def decoded_table(path):
+    """Torva.Sys read back: undo the chained XOR, then one ID and text a line."""
+    data = open(path, "rb").read()
+    plain = bytes(b ^ (data[i - 1] if i else 0x52) for i, b in enumerate(data))
+    table = {}
+    for line in plain.decode("utf-16").split("\r\n"):
+        if len(line) > 5 and not line.startswith("#"):
+            table[line[:4]] = line[5:].replace("\\n", "\r\n")
+    return table
+
+
+def string_table(work, name, source, changes=None):
+    """A Torva.Sys made from SOURCE (a file of resources/strings) with some
+    texts replaced; its path and its texts as the add-in decodes them."""
+    lines = open(os.path.join(ROOT, "resources/strings", source), encoding="utf-8").read()
+    for sid, text in (changes or {}).items():
+        lines, n = re.subn(rf"(?m)^{sid} .*$", lambda _: f"{sid} {text}", lines)
+        assert n == 1, sid
+    path = os.path.join(work, name)
+    with open(path, "wb") as f:
+        f.write(encode_strings.encode(lines.encode("utf-8")))
+    return path, decoded_table(path)
+
+
+def windows(path):
+    """A Linux path as Windows sees it, through drive Z:."""
+    return "Z:" + path.replace("/", "\\")
 
 
 def utf16_file(*lines):
