@@ -1,33 +1,20 @@
 // modOffice's installer procedures on the emulated command bars.
-#include <gtest/gtest.h>
-
-#include <map>
-
-#include "CommandBars.h"
 #include "host/modOffice.h"
-#include "platform/posix/Recorder.h"
-#include "support/modStringTables.h"
-#include "support/modUtils.h"
 #include "test_connect_support.h"
 
 using namespace torva;
 using namespace torva::model;
-using automation::Arg;
-using automation::asInt;
-using automation::asObject;
-using automation::asString;
 
 namespace {
 
-class CommandBarsTest : public ::testing::Test {
+class CommandBarsTest : public test::HostTest {
   protected:
     void SetUp() override {
-        folders_.emplace();
+        HostTest::SetUp();
         bars = makeHostCommandBars(u"Word");
         tools = std::static_pointer_cast<CommandBarPopup>(
             bars->find(u"Menu Bar")->controls()->list().at(2));
     }
-    void TearDown() override { folders_.reset(); }
 
     std::shared_ptr<CommandBarButton> addButton(CommandBarControls& controls,
                                                 std::u16string caption) {
@@ -37,7 +24,6 @@ class CommandBarsTest : public ::testing::Test {
     }
     std::shared_ptr<CommandBars> bars;
     std::shared_ptr<CommandBarPopup> tools;
-    std::optional<test::HostFolders> folders_;
 };
 
 std::shared_ptr<CommandBarButton> asButton(const ObjectRef& o) {

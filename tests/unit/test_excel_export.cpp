@@ -158,17 +158,6 @@ TEST_F(ExcelExport, TwoAreasInEitherOrderGiveTheSameBoundsAndFlags) {
     EXPECT_EQ(last.selectionBounds, (RangeBounds{1, 2, 5000, 5003}));
 }
 
-TEST_F(ExcelExport, RowsBetweenAreasAreLeftOutButColumnsBetweenThemAreExported) {
-    const auto cells = column(u"A", 8);
-    EXPECT_EQ(run(sheet(u"A1:B3,A6:B8", cells)),
-              exportBytes({"v1\tB", "v2\t", "v3\t", "v6\t", "v7\t", "v8\t"}));
-    // Flags of the export before are cleared.
-    EXPECT_EQ(run(sheet(u"A1:B1,A5:B8", cells)),
-              exportBytes({"v1\tB", "v5\t", "v6\t", "v7\t", "v8\t"}));
-    EXPECT_EQ(run(sheet(u"A1:A2,C1:C2", {{u"B2", u"between"}})),
-              exportBytes({"A\tB\tC", "\tbetween\t"}));
-}
-
 TEST_F(ExcelExport, WholeColumnsScanDownToAHighWaterMarkCappedAt300) {
     auto cells = column(u"C", 10);
     for (auto& cell : column(u"E", 4)) cells.push_back(cell);
@@ -207,15 +196,29 @@ TEST_F(ExcelExport, WholeRowsScanAlongTheFirstRowCappedAt250) {
     EXPECT_EQ(bytes, exportBytes({"a\tb\tc", "\tx\t", "\t\t"}));
 }
 
-TEST_F(ExcelExport, HeaderNamesFollowTheirRules) {
-    // Letters count from the block's first column; numbers get a prefix in the
-    // header only; blanks go at both ends, not inside.
-    EXPECT_EQ(
-        run(sheet(u"C1:F2",
-                  {{u"D1", u"2003"}, {u"F1", u"  two words "}, {u"D2", u"2003"}, {u"C2", u" x"}})),
-        exportBytes({"A\tF_2003\tC\ttwo words", "x\t2003\t\t"}));
-    EXPECT_EQ(run(sheet(u"A1:B2", {{u"A1", u"1,5"}, {u"B1", u"1.5e3"}})),
-              exportBytes({"F_1,5\tF_1.5e3", "\t"}));
+// Rows between areas are left out, columns between them exported; flags of
+// the export before are cleared. Header letters count from the block's first
+// column; numbers get a prefix in the header only; only blanks are trimmed,
+// at both ends (not tabs, not inside); line breaks stay.
+TEST_F(ExcelExport, TheFileHoldsTheBlockAsItsRulesSay) {
+    const auto eight = column(u"A", 8);
+    const struct {
+        std::u16string selection;
+        Cells cells;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {u"A1:B3,A6:B8", eight, {"v1\tB", "v2\t", "v3\t", "v6\t", "v7\t", "v8\t"}},
+        {u"A1:B1,A5:B8", eight, {"v1\tB", "v5\t", "v6\t", "v7\t", "v8\t"}},
+        {u"A1:A2,C1:C2", {{u"B2", u"between"}}, {"A\tB\tC", "\tbetween\t"}},
+        {u"C1:F2",
+         {{u"D1", u"2003"}, {u"F1", u"  two words "}, {u"D2", u"2003"}, {u"C2", u" x"}},
+         {"A\tF_2003\tC\ttwo words", "x\t2003\t\t"}},
+        {u"A1:B2", {{u"A1", u"1,5"}, {u"B1", u"1.5e3"}}, {"F_1,5\tF_1.5e3", "\t"}},
+        {u"A1:B2",
+         {{u"A1", u"h"}, {u"A2", u" \ttwo\nlines\t "}, {u"B2", u"a\tb"}},
+         {"h\tB", "\ttwo\nlines\t\ta\tb"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(run(sheet(c.selection, c.cells)), exportBytes(c.lines));
 }
 
 TEST_F(ExcelExport, HeaderLettersRunOnPastZAndThroughTheAnsiCodePageUntil255) {
@@ -227,12 +230,6 @@ TEST_F(ExcelExport, HeaderLettersRunOnPastZAndThroughTheAnsiCodePageUntil255) {
 
     // 191 empty header cells fit; the 192nd would need code 256 (see the failures).
     EXPECT_TRUE(run(sheet(u"A1:GI2")).has_value() && ok);
-}
-
-TEST_F(ExcelExport, TabsAndLineBreaksInsideCellsGoIntoTheFileUnchanged) {
-    // Only blanks are trimmed: tabs at the ends stay too.
-    EXPECT_EQ(run(sheet(u"A1:B2", {{u"A1", u"h"}, {u"A2", u" \ttwo\nlines\t "}, {u"B2", u"a\tb"}})),
-              exportBytes({"h\tB", "\ttwo\nlines\t\ta\tb"}));
 }
 
 // A number or date too wide for its column shows "#" only; the export asks

@@ -2,11 +2,9 @@
 // scratch working folder, shell starts and message boxes recorded.
 #include <regex>
 
-#include "base/Error.h"
 #include "handoff/modAddin.h"
 #include "handoff/modIniFile.h"
 #include "support/Notice.h"
-#include "support/modStringTables.h"
 #include "test_support_helpers.h"
 
 using namespace torva;
