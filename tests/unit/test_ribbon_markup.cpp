@@ -14,10 +14,11 @@ using namespace torva::emulator::ribbon;
 
 namespace {
 
+const std::u16string k2009 = u"http://schemas.microsoft.com/office/2009/07/customui";
+const std::u16string k2006 = u"http://schemas.microsoft.com/office/2006/01/customui";
+
 // A document around one tab, as the ribbon ID Excel passes.
-std::u16string doc(
-    std::u16string_view tab,
-    std::u16string_view ns = u"http://schemas.microsoft.com/office/2009/07/customui") {
+std::u16string doc(std::u16string_view tab, std::u16string_view ns = k2009) {
     return u"<customUI xmlns=\"" + std::u16string(ns) + u"\" onLoad=\"onLoad\"><ribbon><tabs>" +
            std::u16string(tab) + u"</tabs></ribbon></customUI>";
 }
@@ -44,13 +45,8 @@ TEST(EmulatorRibbonMarkup, RefusesWhatOfficeRefuses) {
         {"unknown entity", doc(tab(u"label=\"&nbsp;\"")), "unknown entity &nbsp;"},
         {"'<' in a value", doc(tab(u"label=\"a<b\"")), "'<' in an attribute value"},
         {"quote inside the value", doc(tab(u"label=\"say \"hi\"\"")), "expected whitespace"},
-        {"unclosed element",
-         u"<customUI xmlns=\"http://schemas.microsoft.com/office/2009/07/"
-         u"customui\"><ribbon>",
-         "not closed"},
-        {"mismatched end tag",
-         u"<customUI xmlns=\"http://schemas.microsoft.com/office/2009/07/"
-         u"customui\"><ribbon></tabs></customUI>",
+        {"unclosed element", u"<customUI xmlns=\"" + k2009 + u"\"><ribbon>", "not closed"},
+        {"mismatched end tag", u"<customUI xmlns=\"" + k2009 + u"\"><ribbon></tabs></customUI>",
          "does not match"},
         {"second root", doc(u"") + u"<customUI/>", "content after the root"},
         {"control character", doc(tab(u"label=\"a\u0001b\"")), "U+0001"},
@@ -58,11 +54,9 @@ TEST(EmulatorRibbonMarkup, RefusesWhatOfficeRefuses) {
         {"duplicate attribute", doc(tab(u"label=\"a\" label=\"b\"")), "the attribute label twice"},
         {"no namespace", u"<customUI><ribbon/></customUI>", "not in a customUI namespace"},
         {"foreign namespace", doc(u"", u"http://example.org/ui"), "not in a customUI namespace"},
-        {"wrong root", u"<ribbon xmlns=\"http://schemas.microsoft.com/office/2006/01/customui\"/>",
-         "not <customUI>"},
+        {"wrong root", u"<ribbon xmlns=\"" + k2006 + u"\"/>", "not <customUI>"},
         {"child in another namespace",
-         u"<customUI xmlns=\"http://schemas.microsoft.com/office/2009/07/customui\" "
-         u"xmlns:x=\"http://schemas.microsoft.com/office/2006/01/customui\"><x:ribbon/></customUI>",
+         u"<customUI xmlns=\"" + k2009 + u"\" xmlns:x=\"" + k2006 + u"\"><x:ribbon/></customUI>",
          "not in the namespace of <customUI>"},
         {"button straight under the tab", doc(u"<tab idMso=\"TabHome\"><button id=\"B1\"/></tab>"),
          "<button> is not allowed here"},
@@ -94,8 +88,7 @@ TEST(EmulatorRibbonMarkup, RefusesWhatOfficeRefuses) {
     EXPECT_EQ(checkMarkup(doc(tab(u"")), u"Microsoft.Excel.Workbook", kKnown, false).errors,
               std::vector<std::string>{"Office 2007 does not know the namespace "
                                        "\"http://schemas.microsoft.com/office/2009/07/customui\""});
-    EXPECT_TRUE(checkMarkup(doc(tab(u""), u"http://schemas.microsoft.com/office/2006/01/customui"),
-                            u"Microsoft.Excel.Workbook", kKnown, false)
+    EXPECT_TRUE(checkMarkup(doc(tab(u""), k2006), u"Microsoft.Excel.Workbook", kKnown, false)
                     .errors.empty());
     for (const auto& c : cases) {
         const std::u16string id = std::string(c.what).find("Access") != std::string::npos
@@ -115,8 +108,9 @@ TEST(EmulatorRibbonMarkup, DecodesTextsAndPlacesTheButton) {
         u"&#x5E9;&#1500; &#x1F600;";
     const std::u16string markup =
         u"<?xml version=\"1.0\" encoding=\"utf-16\"?><!-- a comment -->"
-        u"<customUI xmlns=\"http://schemas.microsoft.com/office/2006/01/customui\" "
-        u"onLoad=\"onLoad\"><ribbon><tabs><tab idMso=\"TabMailings\"><group id=\"G_1\" "
+        u"<customUI xmlns=\"" +
+        k2006 +
+        u"\" onLoad=\"onLoad\"><ribbon><tabs><tab idMso=\"TabMailings\"><group id=\"G_1\" "
         u"label=\"Gruppe\" insertAfterMso=\"GroupEnvelopeLabelCreate\"><button id=\"B1\" "
         u"label='" +
         label +

@@ -21,15 +21,18 @@ namespace {
 
 // The thread's error info, taken (as a caller does, which also clears it).
 std::wstring takeErrorDescription(GUID* guid = nullptr) {
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || !info) return L"(none)";
-    BSTR text = nullptr;
-    info->GetDescription(&text);
+    win::ComPtr<IErrorInfo> info;
+    win::Bstr text;
+    if (GetErrorInfo(0, info.put()) != S_OK || !info) return L"(none)";
+    info->GetDescription(text.put());
     if (guid) info->GetGUID(guid);
-    std::wstring out = text ? text : L"";
-    SysFreeString(text);
-    info->Release();
-    return out;
+    return text.get() ? text.get() : L"";
+}
+
+// What loading a type library from a folder that is not there fails with.
+HRESULT loadMissingLibrary() {
+    win::ComPtr<ITypeLib> library;
+    return LoadTypeLibEx(L"Z:\\no\\such\\folder\\TorvaAddIn.tlb", REGKIND_NONE, library.put());
 }
 
 const IID kSomeIid = {0x000C0396, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -92,13 +95,7 @@ namespace {
 // would be if its DLL lost the library.
 class NeedsALibrary final : public win::ComObject<NeedsALibrary, IUnknown> {
   public:
-    NeedsALibrary() {
-        ITypeLib* library = nullptr;
-        const HRESULT hr =
-            LoadTypeLibEx(L"Z:\\no\\such\\folder\\TorvaAddIn.tlb", REGKIND_NONE, &library);
-        if (SUCCEEDED(hr)) library->Release();
-        win::throwIfFailed(hr);
-    }
+    NeedsALibrary() { win::throwIfFailed(loadMissingLibrary()); }
     void* interfaceFor(REFIID iid) {
         return IsEqualIID(iid, IID_IUnknown) ? static_cast<IUnknown*>(this) : nullptr;
     }
@@ -109,9 +106,7 @@ class NeedsALibrary final : public win::ComObject<NeedsALibrary, IUnknown> {
 // The caller of a failing creation (Office, through the class factory) gets
 // the type library's own HRESULT, not a general failure.
 TEST(ComBoundary, AFailingTypeLibraryLoadReachesTheCallerWithItsOwnHresult) {
-    ITypeLib* library = nullptr;
-    const HRESULT expected =
-        LoadTypeLibEx(L"Z:\\no\\such\\folder\\TorvaAddIn.tlb", REGKIND_NONE, &library);
+    const HRESULT expected = loadMissingLibrary();
     ASSERT_TRUE(FAILED(expected));
     ASSERT_NE(expected, E_FAIL);
     const long modulesBefore = win::moduleCount().load();
