@@ -303,27 +303,22 @@ TEST(AddressBookTexts, StoredLayout) {
 }
 
 TEST(AddressBookTexts, TruthValuesFontSizesAndDates) {
-    EXPECT_TRUE(readTruthValue(u"True"));
-    EXPECT_TRUE(readTruthValue(u"tRUE"));
-    EXPECT_FALSE(readTruthValue(u"FALSE"));
-    EXPECT_FALSE(readTruthValue(u"0"));
-    EXPECT_TRUE(readTruthValue(u"-1"));
-    EXPECT_TRUE(readTruthValue(u"2"));
-    EXPECT_THROW(readTruthValue(u""), Error);
-    EXPECT_THROW(readTruthValue(u"Ja"), Error);
+    for (const auto* yes : {u"True", u"tRUE", u"-1", u"2"}) EXPECT_TRUE(readTruthValue(yes));
+    for (const auto* no : {u"FALSE", u"0"}) EXPECT_FALSE(readTruthValue(no));
+    for (const auto* bad : {u"", u"Ja"}) EXPECT_THROW(readTruthValue(bad), Error);
     EXPECT_DOUBLE_EQ(readFontSize(u"8"), 8.0);
     EXPECT_DOUBLE_EQ(readFontSize(u"8.25"), 8.25);
-    EXPECT_THROW(readFontSize(u""), Error);
-    EXPECT_THROW(readFontSize(u"groß"), Error);
+    for (const auto* bad : {u"", u"groß"}) EXPECT_THROW(readFontSize(bad), Error);
 
-    auto day = calendarDayOf(oleDateOf(1980, 1, 5));
-    EXPECT_EQ((std::array{day.year, day.month, day.day}), (std::array{1980, 1, 5}));
-    day = calendarDayOf(kOlNoDate);
-    EXPECT_EQ((std::array{day.year, day.month, day.day}), (std::array{4501, 1, 1}));
-    day = calendarDayOf(2.75);  // time of day dropped
-    EXPECT_EQ((std::array{day.year, day.month, day.day}), (std::array{1900, 1, 1}));
-    day = calendarDayOf(oleDateOf(2000, 2, 29));
-    EXPECT_EQ((std::array{day.year, day.month, day.day}), (std::array{2000, 2, 29}));
+    // No birthday is 1 January 4501; a time of day is dropped.
+    const std::pair<double, std::array<int, 3>> days[] = {{oleDateOf(1980, 1, 5), {1980, 1, 5}},
+                                                          {kOlNoDate, {4501, 1, 1}},
+                                                          {2.75, {1900, 1, 1}},
+                                                          {oleDateOf(2000, 2, 29), {2000, 2, 29}}};
+    for (const auto& [date, ymd] : days) {
+        const auto day = calendarDayOf(date);
+        EXPECT_EQ((std::array{day.year, day.month, day.day}), ymd) << date;
+    }
     EXPECT_EQ(calendarDayOf(-1.5).day, 29);  // before the epoch: 29 December 1899
 }
 

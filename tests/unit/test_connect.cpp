@@ -50,12 +50,9 @@ class Connect : public test::HostTest {
     // connected as Office connects.
     std::shared_ptr<Application> connect(ConnectClass& addin, HostKind kind,
                                          const HostOptions& options = {}) {
-        auto bars = makeHostCommandBars(hostName(kind));
         AccessSetup withDatabase;
         withDatabase.database = u"C:\\shop.accdb";
-        auto app = kind == HostKind::Access    ? makeAccessApplication(bars, options, withDatabase)
-                   : kind == HostKind::Outlook ? makeOutlookApplication(bars, options, {})
-                                               : makeApplication(kind, bars, options);
+        auto app = makeHost(kind, options, withDatabase);
         addin.AddinInstance_OnConnection(app, 1, addIn_ = test::addInOf(kind));
         return app;
     }
@@ -104,10 +101,7 @@ TEST_F(Connect, RepeatedInstallationLeavesOneToolbarButtonAndEntry) {
     EXPECT_TRUE(addin->commandbar()->sameObject(*bar));
     EXPECT_TRUE(addin->commandbarbutton()->sameObject(*button));
     EXPECT_FALSE(addin->menuButton()->sameObject(*entry));
-    auto bars = barsOf(*app);
-    size_t toolbars = 0;
-    for (const auto& b : bars->list()) toolbars += b->name() == GetString(u"0900");
-    EXPECT_EQ(toolbars, 1u);
+    EXPECT_EQ(toolbarCount(*app), 1u);
     EXPECT_EQ(std::dynamic_pointer_cast<CommandBar>(bar)->controls()->list().size(), 1u);
     ASSERT_EQ(entries(*app, GetString(u"0922")).size(), 1u);
     EXPECT_TRUE(entries(*app, GetString(u"0922"))[0]->sameObject(*addin->menuButton()));
@@ -344,11 +338,7 @@ TEST_F(Connect, AFailedPressEndsInOneNoticeOverTheHostsWindow) {
         HostOptions options;
         options.mainWindow = c.window;
         options.wrongApplication = c.declining;
-        auto bars = makeHostCommandBars(hostName(c.kind));
-        ObjectRef app =
-            c.kind == HostKind::Excel    ? ObjectRef(makeExcelApplication(bars, options, block))
-            : c.kind == HostKind::Access ? ObjectRef(makeAccessApplication(bars, options, table))
-                                         : ObjectRef(makeApplication(c.kind, bars, options));
+        const auto app = makeHost(c.kind, options, table, block);
         auto addin = create(c.kind);
         addin->AddinInstance_OnConnection(app, 1, test::addInOf(c.kind));
         folders_->markLog();

@@ -47,6 +47,20 @@ inline std::shared_ptr<model::COMAddIn> addInOf(model::HostKind kind) {
         u"TorvaAddIn.Torva" + model::hostName(kind) + u"Connect", u"d");
 }
 
+// The host's Application with its start-up bars: Access with `access`,
+// Excel with `excel` as their documents.
+inline std::shared_ptr<model::Application> makeHost(model::HostKind kind,
+                                                    const model::HostOptions& options = {},
+                                                    const model::AccessSetup& access = {},
+                                                    const model::ExcelSetup& excel = {}) {
+    using enum model::HostKind;
+    auto bars = model::makeHostCommandBars(model::hostName(kind));
+    if (kind == Access) return model::makeAccessApplication(bars, options, access);
+    if (kind == Outlook) return model::makeOutlookApplication(bars, options, {});
+    if (kind == Excel) return model::makeExcelApplication(bars, options, excel);
+    return model::makeApplication(kind, bars, options);
+}
+
 // The Access start-up timer is process-wide: no test may leave it waiting
 // for the next one.
 inline void resetAddInTimer() {
@@ -113,6 +127,12 @@ class HostTest : public ::testing::Test {
 
 inline std::shared_ptr<model::CommandBars> barsOf(const model::Application& app) {
     return std::dynamic_pointer_cast<model::CommandBars>(app.commandBars());
+}
+// How many of the add-in's toolbars (named by string 0900) the host has.
+inline size_t toolbarCount(const model::Application& app) {
+    size_t n = 0;
+    for (const auto& b : barsOf(app)->list()) n += b->name() == GetString(u"0900");
+    return n;
 }
 // The Tools popup (Id 30007) of the named menu bar.
 inline std::shared_ptr<model::CommandBarPopup> toolsOf(model::CommandBars& bars,

@@ -388,12 +388,8 @@ TEST(SelectionAnalysis, ReferencesAndMergesFollowExcelsR1C1Shapes) {
 }
 
 TEST(SelectionAnalysis, NumbersAreReadAsTheLocaleWritesThem) {
-    EXPECT_TRUE(readsAsNumber(u"2003", u',', u'.'));
-    EXPECT_TRUE(readsAsNumber(u"-1.234,5", u',', u'.'));
-    EXPECT_TRUE(readsAsNumber(u"+1,5E-3", u',', u'.'));
+    for (const auto* n : {u"2003", u"-1.234,5", u"+1,5E-3"})
+        EXPECT_TRUE(readsAsNumber(n, u',', u'.'));
     EXPECT_FALSE(readsAsNumber(u"1.5", u',', u'\u00A0'));
-    EXPECT_FALSE(readsAsNumber(u"12a", u'.', u','));
-    EXPECT_FALSE(readsAsNumber(u"-", u'.', u','));
-    EXPECT_FALSE(readsAsNumber(u"1e", u'.', u','));
-    EXPECT_FALSE(readsAsNumber(u",5,", u'.', u','));
+    for (const auto* n : {u"12a", u"-", u"1e", u",5,"}) EXPECT_FALSE(readsAsNumber(n, u'.', u','));
 }

@@ -70,15 +70,12 @@ class Ribbon : public test::HostTest {
     Host start(HostKind kind, std::optional<Value> version, bool database = true) {
         Host h{kind, test::makeConnect(kind), nullptr, nullptr};
         folders_->markLog();  // a repeated string-table load logs
-        auto bars = makeHostCommandBars(hostName(kind));
         AccessSetup access;
         if (database) access.database = u"C:\\shop.accdb";
         // Access with nothing open has nothing selected either.
         access.currentObjectType = database ? kAcTable : -1;
         access.currentObjectName = u"Customers";
-        h.app = kind == HostKind::Access    ? makeAccessApplication(bars, {}, access)
-                : kind == HostKind::Outlook ? makeOutlookApplication(bars, {}, {})
-                                            : makeApplication(kind, bars);
+        h.app = test::makeHost(kind, {}, access);
         h.versioned = std::make_shared<VersionedApplication>(h.app, std::move(version));
         h.addin->AddinInstance_OnConnection(h.versioned, 1, test::addInOf(kind));
         h.addin->AddinInstance_OnAddInsUpdate();
