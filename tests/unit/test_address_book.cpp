@@ -515,22 +515,6 @@ TEST_F(OutlookAction, CancelCloseAndFailedExportLaunchNothingAndASecondClickWork
     EXPECT_EQ(shownAddressBooks().size(), 4u);
 }
 
-TEST_F(OutlookAction, FailingInitShowsNoDialogButItsNotice) {
-    HostOptions noExplorer;
-    noExplorer.explorer = false;
-    addin->OutlookInstance(makeOutlookApplication(nullptr, noExplorer, OutlookSetup{}));
-    answer({0}, false, true);
-    addin->myCommandbarbutton_Click();
-    EXPECT_TRUE(shownAddressBooks().empty());
-    EXPECT_TRUE(launches().empty());
-    // No explorer, so no owner either: the notice is task-modal.
-    const auto& boxes = platform::posix::recorder().messageBoxes;
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text.substr(0, 23), u"Adressbücher unlesbar: ");
-    EXPECT_EQ(boxes[0].owner, 0);
-    EXPECT_EQ(boxes[0].style, 64u | 0x2000u);
-}
-
 // Lists give their members: each contact once, however many lists (or the
 // selection) name it, a one-off address as its name and e-mail address, a
 // list inside a list followed once (one that holds itself ends). Other
@@ -671,25 +655,34 @@ TEST_F(OutlookAction, EveryExplorerHasItsControlsAndAPressUsesItsOwnWindow) {
     EXPECT_TRUE(controlsOf(*late).first.empty());
 }
 
-// Started by another program: no window, no failure; the first window that
-// opens gets the button, and it works.
+// Started by another program: no window, no failure; a press before one
+// opens shows no dialog but its notice, task-modal for want of an owner; the
+// first window that opens gets the button, and it works.
 TEST_F(OutlookAction, WithoutAWindowTheFirstOneThatOpensGetsTheButton) {
     HostOptions noExplorer;
     noExplorer.explorer = false;
-    auto setup = twoContactFoldersAndMail();
-    outlook = makeOutlookApplication(nullptr, noExplorer, setup);
+    outlook = makeOutlookApplication(nullptr, noExplorer, twoContactFoldersAndMail());
     addin->OutlookInstance(outlook);
     addin->AddinInstance_OnConnection(
         outlook, 1, std::make_shared<COMAddIn>(u"TorvaAddIn.TorvaOutlookConnect", u"d"));
     EXPECT_NO_THROW(addin->AddinInstance_OnAddInsUpdate());
     EXPECT_NO_THROW(addin->AddinInstance_OnStartupComplete());
     EXPECT_EQ(addin->windowCount(), 0u);
+    answer({2}, false, true);
+    addin->myCommandbarbutton_Click();
+    EXPECT_TRUE(shownAddressBooks().empty());
+    EXPECT_TRUE(launches().empty());
+    const auto& boxes = platform::posix::recorder().messageBoxes;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.substr(0, 23), u"Adressbücher unlesbar: ");
+    EXPECT_EQ(boxes[0].owner, 0);
+    EXPECT_EQ(boxes[0].style, 64u | 0x2000u);
+
     auto first = outlook->openExplorer(makeHostCommandBars(u"Outlook"), {u"Kontakte", {0}},
                                        kExplorerWindow, true);
     EXPECT_EQ(addin->windowCount(), 1u);
     auto button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
     ASSERT_TRUE(button);
-    answer({2}, false, true);
     button->click();
     EXPECT_EQ(launches().size(), 1u);
     ASSERT_EQ(shownAddressBooks().size(), 1u);
