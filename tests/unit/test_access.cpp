@@ -67,35 +67,29 @@ class AccessTest : public test::HostTest {
     int64_t nowMs_ = 0;
 };
 
-TEST_F(AccessTest, StartingTwiceRunsOneTimerAndKeepsTheLaterObject) {
+// A second start runs no second timer and the later object waits; each tick
+// asks only CurrentDb until the one that installs kills the timer and lets go.
+TEST_F(AccessTest, OneTimerTicksUntilADatabaseIsOpenThenInstallsAndLetsGo) {
     auto app = emptyAccess();
     auto first = connected(app);
-    auto second = connected(app);
+    auto addin = connected(app);
     first->AddinInstance_OnAddInsUpdate();
-    second->AddinInstance_OnStartupComplete();
+    addin->AddinInstance_OnStartupComplete();
 
     const auto& timers = recorder().timers;
     ASSERT_EQ(timers.size(), 1u) << "a second start must not start a second timer";
     EXPECT_EQ(timers[0].eventId, 23u);
     EXPECT_EQ(timers[0].intervalMs, 50u);
     EXPECT_EQ(addInTimerId, timers[0].id) << "the id the system returned is the one kept";
-    EXPECT_EQ(pendingConnectObject, second) << "the waiting reference is replaced";
-    EXPECT_FALSE(first->commandbar());
-    EXPECT_FALSE(second->commandbar()) << "nothing installs before a database is open";
-}
-
-TEST_F(AccessTest, TicksAskOnlyCurrentDbUntilTheTickThatInstallsKillsTheTimerAndLetsGo) {
-    auto app = emptyAccess();
-    auto addin = connected(app);
-    addin->AddinInstance_OnAddInsUpdate();
-    addin->AddinInstance_OnStartupComplete();
+    EXPECT_EQ(pendingConnectObject, addin) << "the waiting reference is replaced";
     const uintptr_t id = addInTimerId;
     const long callsBefore = counters().calls;
     for (int tick = 1; tick <= 5; ++tick) ASSERT_EQ(fireTimers(), 1);
     EXPECT_EQ(app->currentDbCalls(), 5);
     EXPECT_EQ(counters().calls - callsBefore, 5) << "one automation call per tick";
     EXPECT_TRUE(recorder().killedTimers.empty());
-    EXPECT_FALSE(addin->commandbar());
+    EXPECT_FALSE(first->commandbar());
+    EXPECT_FALSE(addin->commandbar()) << "nothing installs before a database is open";
 
     app->openDatabase(kShop);
     ASSERT_EQ(fireTimers(), 1);
@@ -103,6 +97,7 @@ TEST_F(AccessTest, TicksAskOnlyCurrentDbUntilTheTickThatInstallsKillsTheTimerAnd
     EXPECT_TRUE(recorder().timers[0].killed);
     EXPECT_EQ(addInTimerId, 0u);
     EXPECT_EQ(pendingConnectObject, nullptr);
+    EXPECT_FALSE(first->commandbar());
     ASSERT_TRUE(addin->commandbar());
     ASSERT_TRUE(addin->commandbarbutton());
     EXPECT_EQ(menuEntries(*app).size(), 1u);
