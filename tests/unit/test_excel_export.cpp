@@ -147,38 +147,15 @@ TEST_F(ExcelExport, EachRefusedOrFailedExportEndsInItsNoticeAndLeavesNoFile) {
     EXPECT_TRUE(run(sheet(u"A599:B600")).has_value() && ok);
 }
 
-TEST_F(ExcelExport, TwoAreasInEitherOrderGiveTheSameBoundsAndFlags) {
-    for (const auto* selection : {u"A1:B3,D5:E6", u"D5:E6,A1:B3"}) {
-        ASSERT_TRUE(run(sheet(selection)).has_value());
-        EXPECT_EQ(last.selectionBounds, (RangeBounds{1, 6, 1, 5}));
-        for (int r = 1; r <= 6; ++r) EXPECT_EQ(last.rowSelected[r], r != 4) << "row " << r;
-    }
-    // Areas that all lie right of column 5000 start the block at 5000.
-    ASSERT_TRUE(run(sheet(u"GJI1:GJJ2,GJK1:GJK2")).has_value());
-    EXPECT_EQ(last.selectionBounds, (RangeBounds{1, 2, 5000, 5003}));
-}
-
-TEST_F(ExcelExport, WholeColumnsScanDownToAHighWaterMarkCappedAt300) {
-    auto cells = column(u"C", 10);
-    for (auto& cell : column(u"E", 4)) cells.push_back(cell);
-    ASSERT_TRUE(run(sheet(u"C:E", cells)).has_value());
-    // Column E continues from row 10 where C stopped and finds nothing more.
-    EXPECT_EQ(last.selectionBounds, (RangeBounds{1, 10, 3, 5}));
-
-    auto deep = column(u"A", 400);
+// The block's bounds: two areas in either order; areas right of column 5000
+// start it at 5000. Whole columns scan down to a high-water mark capped at
+// 300, whole rows along the first row capped at 250 (the second scan looks
+// one cell further); an empty first cell ends the scan at 0; each export
+// scans afresh.
+TEST_F(ExcelExport, TheSelectionsBoundsFollowAreasAndScans) {
+    auto cells = column(u"C", 10), deep = column(u"A", 400);
+    for (auto& cell : column(u"E", 4)) cells.push_back(cell);  // E continues from row 10
     for (auto& cell : column(u"B", 400)) deep.push_back(cell);
-    ASSERT_TRUE(run(sheet(u"A:B", deep)).has_value());
-    EXPECT_EQ(last.selectionBounds,
-              (RangeBounds{1, 301, 1, 2}));  // the second scan looks one cell further
-
-    // An empty first cell ends the scan at row 0.
-    run(sheet(u"F:G"));
-    EXPECT_EQ(last.selectionBounds, (RangeBounds{1, 0, 6, 7}));
-}
-
-TEST_F(ExcelExport, WholeRowsScanAlongTheFirstRowCappedAt250) {
-    // Rows filled past column 250: the first scan ends there, the second
-    // looks one cell further.
     Cells wide;
     for (int c = 1; c <= 260; ++c) {
         std::u16string name;
@@ -186,10 +163,27 @@ TEST_F(ExcelExport, WholeRowsScanAlongTheFirstRowCappedAt250) {
         wide.emplace_back(name + u"1", u"h");
         wide.emplace_back(name + u"2", u"d");
     }
-    ASSERT_TRUE(run(sheet(u"1:2", wide)).has_value());
-    EXPECT_EQ(last.selectionBounds, (RangeBounds{1, 2, 1, 251}));
-
-    // The next export scans afresh from column 1.
+    const struct {
+        std::u16string selection;
+        Cells cells;
+        RangeBounds bounds;
+    } cases[] = {
+        {u"A1:B3,D5:E6", {}, {1, 6, 1, 5}},
+        {u"D5:E6,A1:B3", {}, {1, 6, 1, 5}},
+        {u"GJI1:GJJ2,GJK1:GJK2", {}, {1, 2, 5000, 5003}},
+        {u"C:E", cells, {1, 10, 3, 5}},
+        {u"A:B", deep, {1, 301, 1, 2}},
+        {u"F:G", {}, {1, 0, 6, 7}},
+        {u"1:2", wide, {1, 2, 1, 251}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.selection));
+        // An empty block (no rows) still exports.
+        ASSERT_TRUE(run(sheet(c.selection, c.cells)).has_value());
+        EXPECT_EQ(last.selectionBounds, c.bounds);
+        for (int r = 1; c.selection.size() == 11 && r <= 6; ++r)
+            EXPECT_EQ(last.rowSelected[r], r != 4) << "row " << r;
+    }
     const auto bytes =
         run(sheet(u"2:4", {{u"A2", u"a"}, {u"B2", u"b"}, {u"C2", u"c"}, {u"B3", u"x"}}));
     EXPECT_EQ(last.selectionBounds, (RangeBounds{2, 4, 1, 3}));
