@@ -44,7 +44,7 @@ const char16_t* const kDialogStrings =
 class UnreadableContact : public model::Object {
   public:
     UnreadableContact() : Object(u"ContactItem") {
-        implements(torva::kIidContactItem);
+        implements(model::kIidContactItem);
         property(u"EntryID", [](const model::Params&) { return Value{std::u16string(u"E1")}; });
         property(u"Title", [](const model::Params&) -> Value {
             throw automation::Error(automation::kEFail, u"Der Vorgang ist fehlgeschlagen.");
