@@ -21,6 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Emulator.h"
+#include "WideText.h"
 #include "base/Error.h"
 #include "base/Text.h"
 
@@ -38,8 +39,6 @@ LONG WINAPI crashed(EXCEPTION_POINTERS*) {
 constexpr char kUsage[] =
     "usage: office-emulator SCENARIO.json [--report REPORT.json] [--sweep FAULTS.json "
     "[--from N]] [--answer-after MS]\n";
-
-std::string utf8(const wchar_t* s) { return torva::toUtf8(reinterpret_cast<const char16_t*>(s)); }
 
 bool readFile(const std::wstring& path, std::string& out) {
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
@@ -80,7 +79,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::string text;
     if (!readFile(scenarioPath, text)) {
-        std::cerr << "scenario file cannot be read: " << utf8(scenarioPath.c_str()) << "\n";
+        std::cerr << "scenario file cannot be read: " << torva::emulator::utf8(scenarioPath)
+                  << "\n";
         return kExitBadScenario;
     }
     // Each run's scenario: the file's, or the file's with one entry of the sweep as its faults.
@@ -120,7 +120,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!reportPath.empty()) {
         out.open(std::filesystem::path(reportPath), std::ios::binary | std::ios::trunc);
         if (!out) {
-            std::cerr << "report cannot be written: " << utf8(reportPath.c_str()) << "\n";
+            std::cerr << "report cannot be written: " << torva::emulator::utf8(reportPath) << "\n";
             return kExitFailure;
         }
     }
@@ -132,7 +132,8 @@ int wmain(int argc, wchar_t** argv) {
             sink << (sweepPath.empty() ? report.dump(2) : report.dump()) << "\n";
             sink.flush();
             if (!sink) {
-                std::cerr << "report cannot be written: " << utf8(reportPath.c_str()) << "\n";
+                std::cerr << "report cannot be written: " << torva::emulator::utf8(reportPath)
+                          << "\n";
                 return kExitFailure;
             }
         }
