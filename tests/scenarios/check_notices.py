@@ -15,7 +15,6 @@ DLL in the emulated hosts under Wine.
 
     check_notices.py BUILD-DIR WORK-DIR
 """
-import json
 import os
 import re
 import shutil
@@ -23,7 +22,8 @@ import subprocess
 import sys
 import time
 
-from scenario_run import ROOT, Run, data_of, decoded_table, notice_text, string_table, windows
+import check_excel
+from scenario_run import Run, data_of, decoded_table, notice_text, string_table, windows
 
 LOG_LINE = re.compile(r"^\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d ### (.*)$")
 # The host window on the right half of the 2560-pixel test display.
@@ -73,29 +73,19 @@ class Notices:
         for f in (ready, go):
             if os.path.exists(f):
                 os.remove(f)
-        scenario = dict(scenario, steps=[{"signal": windows(ready)}, {"waitFor": windows(go)}]
-                        + scenario["steps"])
-        path = os.path.join(self.work, name + ".json")
-        report = os.path.join(self.work, name + ".report.json")
-        with open(path, "w", encoding="utf-8") as f:
-            json.dump(scenario, f, ensure_ascii=False)
-        env = dict(os.environ, TORVA_BUILD_DIR=self.build)
-        proc = subprocess.Popen([os.path.join(ROOT, "tools/run-scenario"), path, report], env=env)
-        try:
+
+        def lock(proc):
             end = time.monotonic() + 120
             while not os.path.exists(ready) and proc.poll() is None and time.monotonic() < end:
                 time.sleep(0.1)
             subprocess.run(["chattr", "+i", folder], check=True)
             open(go, "w").close()
-            rc = proc.wait(timeout=300)
+            proc.wait(timeout=300)
+        try:
+            return self.run.play(name, dict(scenario, steps=[
+                {"signal": windows(ready)}, {"waitFor": windows(go)}] + scenario["steps"]), lock)
         finally:
             subprocess.run(["chattr", "-i", folder], capture_output=True)
-        if rc != 0:
-            self.run.check(name + ": emulator ran", False, f"exit {rc}")
-            return None
-        r = json.load(open(report, encoding="utf-8"))
-        self.run.launch_or_notice(name, r)
-        return r
 
     def one_notice(self, name, r, table, sid, values, log_text, folder):
         """Exactly one notice: the table's text filled in, title 2300, style
@@ -134,11 +124,9 @@ class Notices:
                        and host["enabled"], (host, shown))
 
 
-def excel(selection, cells, **more):
-    return {"host": "Excel",
-            "excel": {"activeSheet": {"kind": more.pop("kind", "worksheet"), "name": "Kunden",
-                                      "cells": cells}, "selection": selection},
-            "steps": [{"messageBox": "OK"}, {"click": "button"}]} | more
+def excel(selection, cells, kind="worksheet", **more):
+    steps = [{"messageBox": "OK"}, {"click": "button"}]
+    return check_excel.excel(selection, cells, kind, steps) | more
 
 
 ADDRESSES = {"A1": "Name", "B1": "Ort", "A2": "Berg", "B2": "Musterstadt", "A3": "Weber",

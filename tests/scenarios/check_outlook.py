@@ -22,7 +22,6 @@ ANNA = {"kind": "contact", "Title": "Dr.", "FirstName": "Anna", "LastName": "Ber
         "MobileTelephoneNumber": "0170 1", "Email1Address": "anna@example.org"}
 JONAS = {"kind": "contact", "FirstName": "Jonas", "LastName": "Weber", "Birthday": "1980-01-05"}
 LEA = {"kind": "contact", "FirstName": "Lea", "LastName": "Kraus"}  # no birthday
-LIST = {"kind": "distributionList", "DLName": "Team"}
 MAIL = {"kind": "mail", "Subject": "Hallo"}
 MAIL2 = {"kind": "mail", "Subject": "Termin"}
 LEFT_OUT = "(I) Outlook export: entries left out that are neither contacts nor lists: "

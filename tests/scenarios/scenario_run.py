@@ -80,9 +80,10 @@ class Run:
         self.passed, self.failed = [], []
         os.makedirs(work, exist_ok=True)
 
-    def play(self, name, scenario=None):
+    def play(self, name, scenario=None, meanwhile=None):
         """Plays a scenario given as a dict, or else the file NAME.json of the
-        scenario folder; returns the report, or None when the emulator failed."""
+        scenario folder; returns the report, or None when the emulator failed.
+        MEANWHILE, if given, is called with the running emulator's process."""
         if scenario is None:
             path = os.path.join(self.scenarios, name + ".json")
         else:
@@ -92,18 +93,22 @@ class Run:
         report = os.path.join(self.work, name + ".report.json")
         if os.path.exists(report):
             os.remove(report)
-        env = dict(os.environ, TORVA_BUILD_DIR=self.build)
-        done = subprocess.run([os.path.join(ROOT, "tools/run-scenario"), path, report], env=env)
-        if done.returncode == 1 and not os.path.exists(report):
+        def emulate():
+            proc = subprocess.Popen([os.path.join(ROOT, "tools/run-scenario"), path, report],
+                                    env=dict(os.environ, TORVA_BUILD_DIR=self.build))
+            if meanwhile:
+                meanwhile(proc)
+            return proc.wait(timeout=900)
+        rc = emulate()
+        if rc == 1 and not os.path.exists(report) and not meanwhile:
             # Seen once under full load: the emulator ended with 1 before it
             # wrote anything. A fault of the add-in fails the same way again;
             # say so and play it once more.
             print(f"note {name}: the emulator ended with 1 and no report; played again",
                   flush=True)
-            done = subprocess.run([os.path.join(ROOT, "tools/run-scenario"), path, report],
-                                  env=env)
-        if done.returncode != 0:
-            self.check(name + ": emulator ran", False, f"exit {done.returncode}")
+            rc = emulate()
+        if rc != 0:
+            self.check(name + ": emulator ran", False, f"exit {rc}")
             return None
         r = json.load(open(report, encoding="utf-8"))
         self.launch_or_notice(name, r)
