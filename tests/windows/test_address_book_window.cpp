@@ -124,6 +124,37 @@ void localise(AddressBookView& view, bool rtl) {
     view.setEntryMarked(0, true);
 }
 
+// Timer procedures take no context: what they need lives here.
+int enterTarget = 0;
+bool shownAtEnter = false;
+UINT_PTR closeFallback = 0;
+
+void CALLBACK closeShownDialog(HWND, UINT, UINT_PTR, DWORD) {
+    PostMessageW(win::shownAddressBookWindow(), WM_CLOSE, 0, 0);
+}
+
+void CALLBACK pressEnterOnTarget(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    HWND d = win::shownAddressBookWindow();
+    shownAtEnter = d && IsWindowVisible(d);
+    if (enterTarget) pressKey(GetDlgItem(d, enterTarget), VK_RETURN);
+    // Should Enter fail to end the dialog, the close box does, so the test
+    // fails instead of waiting forever.
+    closeFallback = SetTimer(nullptr, 0, 1000, closeShownDialog);
+}
+
+// A window of the dialog's thread, as the host's main window is.
+win::UniqueWindow makeTopLevelWindow(const wchar_t* title) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TorvaTestHost";
+    RegisterClassW(&wc);  // already there after the first call
+    return win::UniqueWindow(CreateWindowExW(0, L"TorvaTestHost", title,
+                                             WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
+                                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+}
+
 }  // namespace
 
 TEST(AddressBookWindow, LayoutTextsFontsTooltipsAndTabOrder) {
@@ -131,20 +162,18 @@ TEST(AddressBookWindow, LayoutTextsFontsTooltipsAndTabOrder) {
     localise(*view, false);
     view->setEnabled(Ctl::cmdOK, false);
     const Showing shown = showAndCheck(*view, [&](HWND dialog) {
-        HDC screen = GetDC(nullptr);
-        const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
+        const int dpi = GetDeviceCaps(win::UniqueScreenDc(GetDC(nullptr)).get(), LOGPIXELSY);
         RECT client;
         GetClientRect(dialog, &client);
         EXPECT_EQ(client.right, win::twipsToPixels(kAddressBookClientWidth, dpi));
         EXPECT_EQ(client.bottom, win::twipsToPixels(kAddressBookClientHeight, dpi));
         EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
         for (const auto& c : kAddressBookLayout) {
+            SCOPED_TRACE(std::string(c.name.begin(), c.name.end()));
             HWND h = GetDlgItem(dialog, win::controlId(c.id));
             ASSERT_NE(h, nullptr);
             const RECT r = clientRectOf(dialog, h);
-            EXPECT_EQ(r.left, win::twipsToPixels(c.left, dpi))
-                << std::string(c.name.begin(), c.name.end());
+            EXPECT_EQ(r.left, win::twipsToPixels(c.left, dpi));
             EXPECT_EQ(r.top, win::twipsToPixels(c.top, dpi));
             EXPECT_EQ(r.right - r.left, win::twipsToPixels(c.width, dpi));
             EXPECT_EQ(r.bottom - r.top, win::twipsToPixels(c.height, dpi));
@@ -156,10 +185,8 @@ TEST(AddressBookWindow, LayoutTextsFontsTooltipsAndTabOrder) {
                 EXPECT_EQ(textOf(h), std::wstring(c.name.begin(), c.name.end()));
             }
             if (!c.tag.empty()) {
-                const std::u16string tip = u"tip " + std::u16string(c.tag);
                 EXPECT_EQ(tooltipText(tooltipOf(dialog), dialog, h),
-                          std::wstring(tip.begin(), tip.end()))
-                    << std::string(c.name.begin(), c.name.end());
+                          L"tip " + std::wstring(c.tag.begin(), c.tag.end()));
             }
         }
         // Tab order: the children in z-order are the layout's tab indices.
@@ -195,29 +222,6 @@ TEST(AddressBookWindow, LayoutTextsFontsTooltipsAndTabOrder) {
     EXPECT_TRUE(view->optionSelected(Ctl::rbPrivate));
 }
 
-namespace {
-
-// Timer procedures take no context: what they need lives here.
-int enterTarget = 0;
-bool shownAtEnter = false;
-UINT_PTR closeFallback = 0;
-
-void CALLBACK closeShownDialog(HWND, UINT, UINT_PTR, DWORD) {
-    PostMessageW(win::shownAddressBookWindow(), WM_CLOSE, 0, 0);
-}
-
-void CALLBACK pressEnterOnTarget(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    HWND d = win::shownAddressBookWindow();
-    shownAtEnter = d && IsWindowVisible(d);
-    if (enterTarget) pressKey(GetDlgItem(d, enterTarget), VK_RETURN);
-    // Should Enter fail to end the dialog, the close box does, so the test
-    // fails instead of waiting forever.
-    closeFallback = SetTimer(nullptr, 0, 1000, closeShownDialog);
-}
-
-}  // namespace
-
 // Enter presses the button that has the focus and nothing else: neither
 // button is the default, so Enter on the list, and Escape anywhere, press
 // nothing; nor does the close box (no button to press: the fallback closes),
@@ -248,64 +252,22 @@ TEST(AddressBookWindow, EnterPressesOnlyTheFocusedButtonAndTheCloseBoxNothing) {
     }
 }
 
-namespace {
-
-// A window of the dialog's thread, as the host's main window is.
-win::UniqueWindow makeTopLevelWindow(const wchar_t* title) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"TorvaTestHost";
-    RegisterClassW(&wc);  // already there after the first call
-    return win::UniqueWindow(CreateWindowExW(0, L"TorvaTestHost", title,
-                                             WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
-                                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
-}
-
-}  // namespace
-
-// Modal as a form is: the thread's other windows take no input while the
-// dialog is shown and are enabled again, before it hides, exactly those it
-// disabled; coming back to the dialog gives the focus back to its control.
-TEST(AddressBookWindow, ModalToTheThreadsWindowsAndKeepsItsFocus) {
+// Made for the host's window: owned by it, centred over it wherever it stands
+// on the screen (here on the right of a wide one, where the primary screen's
+// centre is far away), and without a taskbar button of its own. Modal as a
+// form is: the thread's other windows take no input while the dialog is shown
+// and are enabled again, before it hides, exactly those it disabled; coming
+// back to the dialog gives the focus back to its control.
+TEST(AddressBookWindow, OwnedByTheHostWindowCentredOverItModalAndKeepsItsFocus) {
     const auto hostWindow = makeTopLevelWindow(L"Host");
     const auto disabledWindow = makeTopLevelWindow(L"Disabled before");
     HWND host = hostWindow.get(), disabledBefore = disabledWindow.get();
     ASSERT_TRUE(host && disabledBefore);
     EnableWindow(disabledBefore, FALSE);
-    auto view = createAddressBookView();
-    localise(*view, false);
-    const Showing shown = showAndCheck(*view, [&](HWND dialog) {
-        EXPECT_FALSE(IsWindowEnabled(host));
-        EXPECT_TRUE(IsWindowEnabled(dialog));
-        HWND cancel = GetDlgItem(dialog, win::kIdCancel);
-        SetFocus(cancel);
-        // Away to a window opened meanwhile, and back.
-        const auto other = makeTopLevelWindow(L"Other");
-        SetActiveWindow(other.get());
-        EXPECT_NE(GetActiveWindow(), dialog);
-        SetActiveWindow(dialog);
-        EXPECT_EQ(GetFocus(), cancel);
-        SendMessageW(cancel, BM_CLICK, 0, 0);
-    });
-    EXPECT_TRUE(shown.checked);
-    EXPECT_EQ(shown.cancels, 1);
-    EXPECT_TRUE(IsWindowEnabled(host));
-    EXPECT_EQ(GetActiveWindow(), host) << "enabled only after the dialog was hidden";
-    EXPECT_FALSE(IsWindowEnabled(disabledBefore))
-        << "enabled although the dialog did not disable it";
-}
-
-// Made for the host's window: owned by it, centred over it wherever it stands
-// on the screen (here on the right of a wide one, where the primary screen's
-// centre is far away), and without a taskbar button of its own.
-TEST(AddressBookWindow, OwnedByTheHostWindowAndCentredOverIt) {
-    const auto hostWindow = makeTopLevelWindow(L"Host");
-    HWND host = hostWindow.get();
-    ASSERT_NE(host, nullptr);
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const RECT places[] = {{10, 10, 610, 410}, {screenWidth - 700, 150, screenWidth - 100, 650}};
     for (const RECT& place : places) {
+        SCOPED_TRACE(place.left);
         MoveWindow(host, place.left, place.top, place.right - place.left, place.bottom - place.top,
                    TRUE);
         auto view = createAddressBookView(reinterpret_cast<intptr_t>(host));
@@ -314,14 +276,27 @@ TEST(AddressBookWindow, OwnedByTheHostWindowAndCentredOverIt) {
             EXPECT_EQ(GetWindow(dialog, GW_OWNER), host);
             EXPECT_FALSE(GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);
             EXPECT_FALSE(IsWindowEnabled(host));
+            EXPECT_TRUE(IsWindowEnabled(dialog));
             RECT d, h;
             GetWindowRect(dialog, &d);
             GetWindowRect(host, &h);
-            EXPECT_LE(std::abs((d.left + d.right) - (h.left + h.right)), 4) << place.left;
-            EXPECT_LE(std::abs((d.top + d.bottom) - (h.top + h.bottom)), 4) << place.left;
-            SendMessageW(GetDlgItem(dialog, win::kIdCancel), BM_CLICK, 0, 0);
+            EXPECT_LE(std::abs((d.left + d.right) - (h.left + h.right)), 4);
+            EXPECT_LE(std::abs((d.top + d.bottom) - (h.top + h.bottom)), 4);
+            HWND cancel = GetDlgItem(dialog, win::kIdCancel);
+            SetFocus(cancel);
+            // Away to a window opened meanwhile, and back.
+            const auto other = makeTopLevelWindow(L"Other");
+            SetActiveWindow(other.get());
+            EXPECT_NE(GetActiveWindow(), dialog);
+            SetActiveWindow(dialog);
+            EXPECT_EQ(GetFocus(), cancel);
+            SendMessageW(cancel, BM_CLICK, 0, 0);
         });
         EXPECT_TRUE(shown.checked);
+        EXPECT_EQ(shown.cancels, 1);
         EXPECT_TRUE(IsWindowEnabled(host));
+        EXPECT_EQ(GetActiveWindow(), host) << "enabled only after the dialog was hidden";
+        EXPECT_FALSE(IsWindowEnabled(disabledBefore))
+            << "enabled although the dialog did not disable it";
     }
 }
