@@ -24,9 +24,7 @@ TEST(WorkingFolderOnWindows, TrailingSeparatorGoesExceptAfterADriveRoot) {
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", c.tmp));
-        const std::u16string folder = platform::tempFolder();
-        EXPECT_EQ(std::wstring(folder.begin(), folder.end()),
-                  std::wstring(c.expected.begin(), c.expected.end()));
+        EXPECT_EQ(platform::tempFolder(), c.expected);
     }
     SetEnvironmentVariableW(L"TMP", saved.empty() ? nullptr : saved.c_str());
 }
