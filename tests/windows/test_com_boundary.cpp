@@ -37,6 +37,16 @@ HRESULT loadMissingLibrary() {
 
 const IID kSomeIid = {0x000C0396, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
+// An object whose type library cannot be loaded, as a connect object's
+// would be if its DLL lost the library.
+class NeedsALibrary final : public win::ComObject<NeedsALibrary, IUnknown> {
+  public:
+    NeedsALibrary() { win::throwIfFailed(loadMissingLibrary()); }
+    void* interfaceFor(REFIID iid) {
+        return IsEqualIID(iid, IID_IUnknown) ? static_cast<IUnknown*>(this) : nullptr;
+    }
+};
+
 }  // namespace
 
 TEST(ComBoundary, EachKindOfFailureKeepsItsHresultAndItsText) {
@@ -85,20 +95,6 @@ TEST(ComBoundary, EachKindOfFailureKeepsItsHresultAndItsText) {
         EXPECT_EQ(caught([] { return win::invokeFailFromCaught(nullptr); }), c.hr);
     }
 }
-
-namespace {
-
-// An object whose type library cannot be loaded, as a connect object's
-// would be if its DLL lost the library.
-class NeedsALibrary final : public win::ComObject<NeedsALibrary, IUnknown> {
-  public:
-    NeedsALibrary() { win::throwIfFailed(loadMissingLibrary()); }
-    void* interfaceFor(REFIID iid) {
-        return IsEqualIID(iid, IID_IUnknown) ? static_cast<IUnknown*>(this) : nullptr;
-    }
-};
-
-}  // namespace
 
 // The caller of a failing creation (Office, through the class factory) gets
 // the type library's own HRESULT, not a general failure.

@@ -281,14 +281,13 @@ struct Server {
     using CanUnloadNow = HRESULT(WINAPI*)();
     explicit Server(const std::u16string& dll) : library(LoadLibraryW(win::wide(dll))) {
         // Through void* because FARPROC's signature is not the export's.
-        if (!module) return;
+        if (!library) return;
         getClassObject = reinterpret_cast<GetClassObject>(
-            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+            reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetClassObject")));
         canUnloadNow = reinterpret_cast<CanUnloadNow>(
-            reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+            reinterpret_cast<void*>(GetProcAddress(library.get(), "DllCanUnloadNow")));
     }
     win::UniqueModule library;
-    HMODULE module = library.get();
     GetClassObject getClassObject = nullptr;
     CanUnloadNow canUnloadNow = nullptr;
 };
@@ -346,9 +345,7 @@ void expectObjects(const std::u16string& dll) {
             expectObject(server, c);
             if (server.canUnloadNow() != S_OK)
                 fail("cannot unload after " + toUtf8(c.name) + " was released");
-        }
-        // The ProgIDs resolve as Office resolves them.
-        for (const auto& c : connectClasses()) {
+            // The ProgID resolves as Office resolves it.
             CLSID clsid;
             if (FAILED(CLSIDFromProgID(win::wide(progIdOf(c)), &clsid)))
                 fail("ProgID does not resolve: " + toUtf8(progIdOf(c)));
@@ -371,10 +368,8 @@ int wmain(int argc, wchar_t** argv) {
         argc > 2 ? std::u16string(reinterpret_cast<const char16_t*>(argv[2])) : u"";
     if (mode == L"plant")
         plant();
-    else if (mode == L"machine")
-        expectRegistered(dll, false);
-    else if (mode == L"user")
-        expectRegistered(dll, true);
+    else if (mode == L"machine" || mode == L"user")
+        expectRegistered(dll, mode == L"user");
     else if (mode == L"absent")
         expectAbsent();
     else if (mode == L"objects")
