@@ -30,16 +30,10 @@ using testing::readFile;
 
 // A connect object of the host's class, and the COMAddIn Office passes it.
 inline std::shared_ptr<ConnectClass> makeConnect(model::HostKind kind) {
-    switch (kind) {
-        case model::HostKind::Excel:
-            return std::make_shared<TorvaExcelConnect>();
-        case model::HostKind::Word:
-            return std::make_shared<TorvaWordConnect>();
-        case model::HostKind::Access:
-            return std::make_shared<TorvaAccessConnect>();
-        case model::HostKind::Outlook:
-            break;
-    }
+    using enum model::HostKind;
+    if (kind == Excel) return std::make_shared<TorvaExcelConnect>();
+    if (kind == Word) return std::make_shared<TorvaWordConnect>();
+    if (kind == Access) return std::make_shared<TorvaAccessConnect>();
     return std::make_shared<TorvaOutlookConnect>();
 }
 inline std::shared_ptr<model::COMAddIn> addInOf(model::HostKind kind) {
@@ -66,6 +60,20 @@ inline std::shared_ptr<model::Application> makeHost(model::HostKind kind,
 inline void resetAddInTimer() {
     pendingConnectObject.reset();
     addInTimerId = 0;
+}
+
+// The one notice shown: its text (or how it begins, `whole` false), caption,
+// owner window and style. Gives its whole text.
+inline std::u16string expectOneNotice(const std::u16string& text, const std::u16string& caption,
+                                      intptr_t owner, uint32_t style, bool whole = true) {
+    const auto& boxes = platform::posix::recorder().messageBoxes;
+    EXPECT_EQ(boxes.size(), 1u);
+    if (boxes.empty()) return {};
+    EXPECT_EQ(whole ? boxes[0].text : boxes[0].text.substr(0, text.size()), text);
+    EXPECT_EQ(boxes[0].caption, caption);
+    EXPECT_EQ(boxes[0].owner, owner);
+    EXPECT_EQ(boxes[0].style, style);
+    return boxes[0].text;
 }
 
 class HostFolders {
@@ -105,10 +113,9 @@ class HostFolders {
     }
     void markLog() { logMark_ = logLines().size(); }
     std::vector<std::string> newLogLines() const {
-        auto all = logLines();
-        all.erase(all.begin(),
-                  all.begin() + static_cast<std::ptrdiff_t>(std::min(logMark_, all.size())));
-        return all;
+        const auto all = logLines();
+        return {all.begin() + static_cast<std::ptrdiff_t>(std::min(logMark_, all.size())),
+                all.end()};
     }
 
     std::filesystem::path root;
