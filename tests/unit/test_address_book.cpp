@@ -6,17 +6,10 @@
 
 #include <functional>
 
-#include <span>
-
-#include "CommandBars.h"
-#include "Outlook.h"
 #include "addressbook/ContactExport.h"
 #include "addressbook/posix/RecordedAddressBook.h"
 #include "addressbook/frmSelAdrBook.h"
-#include "host/ConnectClass.h"
 #include "host/frmPicStore.h"
-#include "support/StringFile.h"
-#include "support/modStringTables.h"
 #include "test_connect_support.h"
 
 using namespace torva;
@@ -52,51 +45,31 @@ class UnreadableContact : public model::Object {
     }
 };
 
-ItemSetup contact(std::map<std::u16string, std::u16string> text,
-                  std::optional<double> birthday = std::nullopt) {
-    return ItemSetup{ItemKind::Contact, std::move(text), birthday, {}};
-}
-
 FolderSetup folder(std::u16string name, int32_t type, std::vector<ItemSetup> items = {},
                    std::vector<FolderSetup> sub = {}) {
     return FolderSetup{std::move(name), type, std::move(items), std::move(sub)};
 }
 
-StoreSetup store(std::u16string name, std::vector<FolderSetup> folders) {
-    StoreSetup s;
-    s.name = std::move(name);
-    s.folders = std::move(folders);
-    return s;
-}
-
-const ItemSetup kAnna = contact({{u"Title", u"Dr."},
-                                 {u"FirstName", u"Anna"},
-                                 {u"LastName", u"Berg"},
-                                 {u"CompanyName", u"Nordwerk GmbH"},
-                                 {u"Department", u"Einkauf"},
-                                 {u"BusinessAddressPostalCode", u"12345"},
-                                 {u"BusinessAddressCity", u"Musterstadt"},
-                                 {u"BusinessAddressStreet", u"Hauptstraße 1"},
-                                 {u"BusinessTelephoneNumber", u"030 1234"},
-                                 {u"HomeAddressPostalCode", u"54321"},
-                                 {u"HomeAddressCity", u"Dorf"},
-                                 {u"HomeAddressStreet", u"Weg 2\r\nHinterhaus"},
-                                 {u"HomeTelephoneNumber", u"0\t1"},
-                                 {u"MobileTelephoneNumber", u"0171"},
-                                 {u"Email1Address", u"anna@example.org"}},
-                                oleDateOf(1965, 3, 7));
-const ItemSetup kBert =
-    contact({{u"FirstName", u"Bert"}, {u"LastName", u"Ost"}}, oleDateOf(1980, 1, 5));
-const ItemSetup kCarl = contact({{u"FirstName", u"Carl"}});  // no birthday
-const ItemSetup kList{ItemKind::DistributionList, {{u"DLName", u"Team"}}, std::nullopt, {}};
+// clang-format off
+const ItemSetup kAnna{ItemKind::Contact, {
+    {u"Title", u"Dr."}, {u"FirstName", u"Anna"}, {u"LastName", u"Berg"},
+    {u"CompanyName", u"Nordwerk GmbH"}, {u"Department", u"Einkauf"},
+    {u"BusinessAddressPostalCode", u"12345"}, {u"BusinessAddressCity", u"Musterstadt"},
+    {u"BusinessAddressStreet", u"Hauptstraße 1"}, {u"BusinessTelephoneNumber", u"030 1234"},
+    {u"HomeAddressPostalCode", u"54321"}, {u"HomeAddressCity", u"Dorf"},
+    {u"HomeAddressStreet", u"Weg 2\r\nHinterhaus"}, {u"HomeTelephoneNumber", u"0\t1"},
+    {u"MobileTelephoneNumber", u"0171"}, {u"Email1Address", u"anna@example.org"}},
+    oleDateOf(1965, 3, 7), {}};
+// clang-format on
+const ItemSetup kBert{
+    ItemKind::Contact, {{u"FirstName", u"Bert"}, {u"LastName", u"Ost"}}, oleDateOf(1980, 1, 5), {}};
+const ItemSetup kCarl{
+    ItemKind::Contact, {{u"FirstName", u"Carl"}}, std::nullopt, {}};  // no birthday
 
 // A distribution list: members by their item's index in the folder, or a
 // one-off name and address.
 ItemSetup list(std::u16string name, std::vector<MemberSetup> members) {
-    ItemSetup l = kList;
-    l.text[u"DLName"] = std::move(name);
-    l.members = std::move(members);
-    return l;
+    return {ItemKind::DistributionList, {{u"DLName", std::move(name)}}, {}, std::move(members)};
 }
 MemberSetup memberContact(int k) { return {MemberSetup::Contact, k, {}, {}}; }
 MemberSetup memberList(int k) { return {MemberSetup::List, k, {}, {}}; }
@@ -131,11 +104,12 @@ class AddressBook : public torva::testing::SupportFolder {
         ASSERT_EQ(GetString(u"0962"), u"Ausgewählte Kontakte");
     }
 
-    // Loads a dialog on an Outlook built from the setup and runs init.
+    // Loads a dialog on an Outlook built from the setup and runs init, with
+    // no log and no export left from before.
     bool open(const OutlookSetup& setup, bool withExplorer = true) {
-        HostOptions options;
-        options.explorer = withExplorer;
-        outlook = makeOutlookApplication(nullptr, options, setup);
+        for (const auto& name : files())
+            if (name.starts_with("rad") || name == "torva.log") std::filesystem::remove(dir / name);
+        outlook = makeOutlookApplication(nullptr, {.explorer = withExplorer}, setup);
         auto view = std::make_unique<AddressBookState>();
         state = view.get();
         form = frmSelAdrBook::Load(std::move(view));
@@ -166,12 +140,12 @@ class AddressBook : public torva::testing::SupportFolder {
 
     static OutlookSetup twoContactFoldersAndMail() {
         OutlookSetup s;
-        s.stores = {store(u"Persönliche Ordner",
-                          {folder(u"Posteingang", model::kOlMailItem, {kMail}),
-                           folder(u"Kontakte", model::kOlContactItem, {kAnna, kBert},
-                                  {folder(u"Verein", model::kOlContactItem, {kCarl})}),
-                           folder(u"Kunden", model::kOlContactItem, {kCarl})}),
-                    store(u"Archiv", {folder(u"Alte Kontakte", model::kOlContactItem)})};
+        s.stores = {{u"Persönliche Ordner",
+                     {folder(u"Posteingang", model::kOlMailItem, {kMail}),
+                      folder(u"Kontakte", model::kOlContactItem, {kAnna, kBert},
+                             {folder(u"Verein", model::kOlContactItem, {kCarl})}),
+                      folder(u"Kunden", model::kOlContactItem, {kCarl})}},
+                    {u"Archiv", {folder(u"Alte Kontakte", model::kOlContactItem)}}};
         s.currentFolder = u"Posteingang";
         return s;
     }
@@ -196,7 +170,7 @@ TEST_F(AddressBook, OffersTheContactFoldersOfTheFirstStoreAndTheSelection) {
         return s;
     };
     OutlookSetup empty;
-    empty.stores = {store(u"Leer", {folder(u"Posteingang", model::kOlMailItem)})};
+    empty.stores = {{u"Leer", {folder(u"Posteingang", model::kOlMailItem)}}};
     const std::u16string selected = u"Ausgewählte Kontakte";
     const std::vector<std::u16string> both{u"Kontakte", u"Kunden"},
         all{u"Kontakte", u"Kunden", selected};
@@ -340,8 +314,6 @@ TEST_F(AddressBook, ExportWritesTheMarkedFoldersInListOrderThenTheSelection) {
     setup.currentFolder = u"Kontakte";
     setup.selection = {1};
     for (const auto& c : cases) {
-        for (const auto& name : files())
-            if (name.starts_with("rad")) std::filesystem::remove(dir / name);
         ASSERT_TRUE(open(setup));
         EXPECT_EQ(pressOK(c.marked, c.privateFields), exportFileBytes(c.lines));
         EXPECT_EQ(form->FileName, path(lastFile().filename().string()));
@@ -356,12 +328,11 @@ TEST_F(AddressBook, ExportWritesTheMarkedFoldersInListOrderThenTheSelection) {
 // and no file name for the host action.
 TEST_F(AddressBook, EachFailedExportEndsInItsNoticeAndLeavesNoFile) {
     OutlookSetup mailSelected;
-    mailSelected.stores = {
-        store(u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert, kMail})})};
+    mailSelected.stores = {{u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert, kMail})}}};
     mailSelected.currentFolder = u"Kontakte";
     mailSelected.selection = {1};
     OutlookSetup plain;
-    plain.stores = {store(u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert})})};
+    plain.stores = {{u"P", {folder(u"Kontakte", model::kOlContactItem, {kBert})}}};
     const struct {
         const char* name;
         const OutlookSetup& setup;
@@ -394,17 +365,12 @@ TEST_F(AddressBook, EachFailedExportEndsInItsNoticeAndLeavesNoFile) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         platform::posix::recorder().messageBoxes.clear();
-        std::filesystem::remove(dir / "torva.log");
         ASSERT_TRUE(open(c.setup));
         if (c.spoil) c.spoil(*outlook);
         EXPECT_EQ(pressOK({c.marked}, true), std::nullopt);
         EXPECT_TRUE(form->FileName.empty());
         EXPECT_FALSE(state->visible);
-        const auto& boxes = platform::posix::recorder().messageBoxes;
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text.substr(0, c.notice.size()), c.notice);
-        EXPECT_EQ(boxes[0].caption, u"Hinweis");
-        EXPECT_EQ(boxes[0].style, 64u | 0x2000u);
+        test::expectOneNotice(c.notice, u"Hinweis", 0, 64u | 0x2000u, false);
         const std::string log = read(dir / "torva.log");
         EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
@@ -430,9 +396,7 @@ class OutlookAction : public AddressBook {
         auto setup = twoContactFoldersAndMail();
         setup.currentFolder = u"Kontakte";
         setup.selection = {0};
-        HostOptions options;
-        options.mainWindow = kExplorerWindow;
-        outlook = makeOutlookApplication(nullptr, options, setup);
+        outlook = makeOutlookApplication(nullptr, {.mainWindow = kExplorerWindow}, setup);
         addin->OutlookInstance(outlook);
     }
     void TearDown() override {
@@ -502,11 +466,8 @@ TEST_F(OutlookAction, CancelCloseAndFailedExportLaunchNothingAndASecondClickWork
     answer({0}, true, true);
     addin->myMenuButton_Click();
     EXPECT_TRUE(launches().empty());
-    ASSERT_EQ(platform::posix::recorder().messageBoxes.size(), 1u);
-    EXPECT_EQ(platform::posix::recorder().messageBoxes[0].text, u"Ein Eintrag ist kein Kontakt");
     // The dialog and the notice belong to the explorer's window.
-    EXPECT_EQ(platform::posix::recorder().messageBoxes[0].owner, kExplorerWindow);
-    EXPECT_EQ(platform::posix::recorder().messageBoxes[0].style, 64u);
+    test::expectOneNotice(u"Ein Eintrag ist kein Kontakt", u"Hinweis", kExplorerWindow, 64u);
     for (const auto& shown : shownAddressBooks()) EXPECT_EQ(shown.owner, kExplorerWindow);
 
     answer({1}, true, true);  // the menu entry works like the button
@@ -521,12 +482,13 @@ TEST_F(OutlookAction, CancelCloseAndFailedExportLaunchNothingAndASecondClickWork
 // items are left out and counted in the log; the press still launches.
 TEST_F(AddressBook, ListsGiveTheirMembersOnceAndOtherItemsAreLeftOut) {
     OutlookSetup setup;
-    setup.stores = {store(
-        u"P", {folder(u"Kontakte", model::kOlContactItem,
-                      {kAnna, kBert,
-                       list(u"Team", {memberContact(0), memberContact(1),
-                                      oneOff(u"Zoe Paul", u"zoe@example.org")}),
-                       list(u"Alle", {memberList(2), memberList(3), memberContact(1)}), kMail})})};
+    setup.stores = {
+        {u"P",
+         {folder(u"Kontakte", model::kOlContactItem,
+                 {kAnna, kBert,
+                  list(u"Team", {memberContact(0), memberContact(1),
+                                 oneOff(u"Zoe Paul", u"zoe@example.org")}),
+                  list(u"Alle", {memberList(2), memberList(3), memberContact(1)}), kMail})}}};
     setup.currentFolder = u"Kontakte";
     const std::u16string zoe = u"\t\tZoe Paul\t\t\t\t\t\t\t\t\t\tzoe@example.org";
     const std::u16string zoePrivate = u"\t\tZoe Paul\t\t\t\t\t\t\tzoe@example.org";
@@ -538,22 +500,16 @@ TEST_F(AddressBook, ListsGiveTheirMembersOnceAndOtherItemsAreLeftOut) {
         std::vector<std::u16string> lines;
         int leftOut;
     } cases[] = {
+        // clang-format off
         // The nested list first, then Anna selected herself: once each.
         {"selection", {3, 0}, {1}, false, {kBusinessHeader, kAnnaBusiness, kBertBusiness, zoe}, 0},
-        {"selection, private",
-         {3, 0},
-         {1},
-         true,
-         {kPrivateHeader, kAnnaPrivate, kBertPrivate, zoePrivate},
-         0},
+        {"selection, private", {3, 0}, {1}, true, {kPrivateHeader, kAnnaPrivate, kBertPrivate, zoePrivate}, 0},
         // The folder: its contacts, then what its lists add; the mail left out.
         {"folder", {}, {0}, false, {kBusinessHeader, kAnnaBusiness, kBertBusiness, zoe}, 1},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::filesystem::remove(dir / "torva.log");
-        for (const auto& name : files())
-            if (name.starts_with("rad")) std::filesystem::remove(dir / name);
         setup.selection = c.selection;
         ASSERT_TRUE(open(setup));
         const auto bytes = pressOK(c.marked, c.privateFields);
@@ -577,9 +533,8 @@ TEST_F(OutlookAction, EveryExplorerHasItsControlsAndAPressUsesItsOwnWindow) {
     auto setup = twoContactFoldersAndMail();
     setup.currentFolder = u"Kontakte";
     setup.selection = {0};
-    HostOptions options;
-    options.mainWindow = kExplorerWindow;
-    outlook = makeOutlookApplication(makeHostCommandBars(u"Outlook"), options, setup);
+    outlook = makeOutlookApplication(makeHostCommandBars(u"Outlook"),
+                                     {.mainWindow = kExplorerWindow}, setup);
     auto second = outlook->openExplorer(makeHostCommandBars(u"Outlook"), {u"Kunden", {0}},
                                         kSecondWindow, false);
     addin->OutlookInstance(outlook);
@@ -659,9 +614,7 @@ TEST_F(OutlookAction, EveryExplorerHasItsControlsAndAPressUsesItsOwnWindow) {
 // opens shows no dialog but its notice, task-modal for want of an owner; the
 // first window that opens gets the button, and it works.
 TEST_F(OutlookAction, WithoutAWindowTheFirstOneThatOpensGetsTheButton) {
-    HostOptions noExplorer;
-    noExplorer.explorer = false;
-    outlook = makeOutlookApplication(nullptr, noExplorer, twoContactFoldersAndMail());
+    outlook = makeOutlookApplication(nullptr, {.explorer = false}, twoContactFoldersAndMail());
     addin->OutlookInstance(outlook);
     addin->AddinInstance_OnConnection(
         outlook, 1, std::make_shared<COMAddIn>(u"TorvaAddIn.TorvaOutlookConnect", u"d"));
@@ -672,11 +625,7 @@ TEST_F(OutlookAction, WithoutAWindowTheFirstOneThatOpensGetsTheButton) {
     addin->myCommandbarbutton_Click();
     EXPECT_TRUE(shownAddressBooks().empty());
     EXPECT_TRUE(launches().empty());
-    const auto& boxes = platform::posix::recorder().messageBoxes;
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text.substr(0, 23), u"Adressbücher unlesbar: ");
-    EXPECT_EQ(boxes[0].owner, 0);
-    EXPECT_EQ(boxes[0].style, 64u | 0x2000u);
+    test::expectOneNotice(u"Adressbücher unlesbar: ", u"Hinweis", 0, 64u | 0x2000u, false);
 
     auto first = outlook->openExplorer(makeHostCommandBars(u"Outlook"), {u"Kontakte", {0}},
                                        kExplorerWindow, true);
