@@ -30,25 +30,11 @@ class AccessTest : public test::HostTest {
         return makeAccessApplication(makeHostCommandBars(u"Access"), options, setup,
                                      [this] { return nowMs_; });
     }
-    std::shared_ptr<AccessApplication> emptyAccess() { return access(kNothingSelected, u"", true); }
     std::shared_ptr<TorvaAccessConnect> connected(const std::shared_ptr<AccessApplication>& app) {
         auto addin = std::make_shared<TorvaAccessConnect>();
         addin->AddinInstance_OnConnection(app, 1, test::addInOf(HostKind::Access));
         folders_->markLog();
         return addin;
-    }
-    // Connected, started and installed by the first tick.
-    std::shared_ptr<TorvaAccessConnect> installed(const std::shared_ptr<AccessApplication>& app) {
-        auto addin = connected(app);
-        addin->AddinInstance_OnStartupComplete();
-        fireTimers();
-        return addin;
-    }
-    static std::shared_ptr<CommandBarButton> button(const TorvaAccessConnect& addin) {
-        return std::dynamic_pointer_cast<CommandBarButton>(addin.commandbarbutton());
-    }
-    static std::shared_ptr<CommandBarButton> entry(const TorvaAccessConnect& addin) {
-        return std::dynamic_pointer_cast<CommandBarButton>(addin.menuButton());
     }
     static std::vector<std::shared_ptr<CommandBarControl>> menuEntries(const Application& app) {
         return test::toolsOf(*test::barsOf(app), u"Menu Bar")
@@ -70,7 +56,7 @@ class AccessTest : public test::HostTest {
 // A second start runs no second timer and the later object waits; each tick
 // asks only CurrentDb until the one that installs kills the timer and lets go.
 TEST_F(AccessTest, OneTimerTicksUntilADatabaseIsOpenThenInstallsAndLetsGo) {
-    auto app = emptyAccess();
+    auto app = access(kNothingSelected, u"", true);
     auto first = connected(app);
     auto addin = connected(app);
     first->AddinInstance_OnAddInsUpdate();
@@ -105,7 +91,9 @@ TEST_F(AccessTest, OneTimerTicksUntilADatabaseIsOpenThenInstallsAndLetsGo) {
     EXPECT_TRUE(folders_->newLogLines().empty());
 }
 
-TEST_F(AccessTest, RefusedTimerLeavesIdZeroAndTheNextStartTriesAgain) {
+// A refused timer leaves id 0 and the next start tries again; a later
+// update installs again, reusing toolbar and button.
+TEST_F(AccessTest, RefusedTimerIsTriedAgainAndLaterAddInsUpdateReusesToolbarAndButton) {
     auto app = access();
     auto addin = connected(app);
     recorder().failSetTimer = true;
@@ -121,29 +109,6 @@ TEST_F(AccessTest, RefusedTimerLeavesIdZeroAndTheNextStartTriesAgain) {
     ASSERT_EQ(recorder().timers.size(), 1u);
     EXPECT_EQ(addInTimerId, recorder().timers[0].id);
     fireTimers();
-    EXPECT_TRUE(addin->commandbar());
-}
-
-TEST_F(AccessTest, WaitingObjectOutlivesTheHostsReferenceAndDisconnection) {
-    auto app = emptyAccess();
-    std::weak_ptr<TorvaAccessConnect> watch;
-    {
-        auto addin = connected(app);
-        watch = addin;
-        addin->AddinInstance_OnStartupComplete();
-        addin->AddinInstance_OnDisconnection(0);
-    }
-    ASSERT_FALSE(watch.expired()) << "the waiting reference keeps the object";
-    fireTimers();
-    app->openDatabase(kShop);
-    fireTimers();
-    EXPECT_EQ(menuEntries(*app).size(), 1u) << "installation still takes place";
-    EXPECT_TRUE(watch.expired()) << "after installing the timer lets the object go";
-}
-
-TEST_F(AccessTest, LaterAddInsUpdateInstallsAgainReusingToolbarAndButton) {
-    auto app = access();
-    auto addin = installed(app);
     const auto bar = addin->commandbar();
     const auto button = addin->commandbarbutton();
     const auto entry = addin->menuButton();
@@ -161,18 +126,33 @@ TEST_F(AccessTest, LaterAddInsUpdateInstallsAgainReusingToolbarAndButton) {
     EXPECT_EQ(test::toolbarCount(*app), 1u);
 }
 
+TEST_F(AccessTest, WaitingObjectOutlivesTheHostsReferenceAndDisconnection) {
+    auto app = access(kNothingSelected, u"", true);
+    std::weak_ptr<TorvaAccessConnect> watch;
+    {
+        auto addin = connected(app);
+        watch = addin;
+        addin->AddinInstance_OnStartupComplete();
+        addin->AddinInstance_OnDisconnection(0);
+    }
+    ASSERT_FALSE(watch.expired()) << "the waiting reference keeps the object";
+    fireTimers();
+    app->openDatabase(kShop);
+    fireTimers();
+    EXPECT_EQ(menuEntries(*app).size(), 1u) << "installation still takes place";
+    EXPECT_TRUE(watch.expired()) << "after installing the timer lets the object go";
+}
+
 // A tick whose installation fails ends the wait with one log entry, whether
 // Access's menu bar is gone or there is no Access to ask after a failed
 // connection (every tick would fail again).
 TEST_F(AccessTest, AFailingTickEndsTheWaitWithOneLogEntry) {
-    HostOptions wrong;
-    wrong.wrongApplication = true;
     for (const bool connectionFailed : {false, true}) {
         SCOPED_TRACE(connectionFailed ? "failed connection" : "no menu bar");
         folders_.reset();
         folders_.emplace();
-        auto app = access(kNothingSelected, u"", connectionFailed,
-                          connectionFailed ? wrong : HostOptions{});
+        auto app =
+            access(kNothingSelected, u"", connectionFailed, {.wrongApplication = connectionFailed});
         if (!connectionFailed) test::barsOf(*app)->find(u"Menu Bar")->call(u"Delete");
         std::weak_ptr<TorvaAccessConnect> watch;
         {
@@ -210,21 +190,25 @@ TEST_F(AccessTest, AFailingTickEndsTheWaitWithOneLogEntry) {
 // the log.
 TEST_F(AccessTest, TablesAndQueriesLaunchWithRunModeFourOtherObjectsGetTheirNotice) {
     auto app = access();
-    auto addin = installed(app);
-    ASSERT_TRUE(button(*addin) && entry(*addin));
-    button(*addin)->click();
-    entry(*addin)->click();
+    auto addin = connected(app);
+    addin->AddinInstance_OnStartupComplete();
+    fireTimers();  // installs
+    const auto button = std::dynamic_pointer_cast<CommandBarButton>(addin->commandbarbutton());
+    const auto entry = std::dynamic_pointer_cast<CommandBarButton>(addin->menuButton());
+    ASSERT_TRUE(button && entry);
+    button->click();
+    entry->click();
     for (int32_t type : {kAcForm, kAcReport, kAcMacro, kAcModule, kNothingSelected}) {
         app->setCurrentObject(type, u"Customers");
-        button(*addin)->click();
-        entry(*addin)->click();
+        button->click();
+        entry->click();
     }
     app->setCurrentObject(kAcTable, u"Orders");
-    button(*addin)->click();
+    button->click();
     app->setCurrentObject(kAcQuery, u"Open orders");
-    entry(*addin)->click();
+    entry->click();
     app->setCurrentObject(kAcQuery, u"Sales]2024 [Q1]");
-    button(*addin)->click();
+    button->click();
     ASSERT_EQ(recorder().shellCalls.size(), 3u);
     EXPECT_EQ(handOff(0), expectedHandOff("TABLE Orders", "SELECT * FROM [Orders]"));
     EXPECT_EQ(handOff(1), expectedHandOff("QUERY Open orders", "SELECT * FROM [Open orders]"));
