@@ -26,23 +26,17 @@ class CommandBarsTest : public test::HostTest {
     std::shared_ptr<CommandBarPopup> tools;
 };
 
-std::shared_ptr<CommandBarButton> asButton(const ObjectRef& o) {
-    auto b = std::dynamic_pointer_cast<CommandBarButton>(o);
-    EXPECT_TRUE(b) << "not a CommandBarButton";
-    return b;
-}
-
 }  // namespace
 
-TEST_F(CommandBarsTest, GetAddinButtonTakesOnlyAButtonWithTheExactCaption) {
+TEST_F(CommandBarsTest, GetAddinButtonTakesOnlyAButtonWithTheExactCaptionOrMakesAWholeOne) {
     auto bar = bars->add(u"Tb", kMsoBarTop, false, true);
     auto popup = bar->controls()->add(kMsoControlPopup, 1);
     popup->setCaption(u"Labels");
     auto other = addButton(*bar->controls(), u"labels");  // differs in case only
 
     ObjectRef made = getAddinButton(bar, u"Labels", u"Print labels");
-    auto button = asButton(made);
-    ASSERT_TRUE(button);
+    auto button = std::dynamic_pointer_cast<CommandBarButton>(made);
+    ASSERT_TRUE(button) << "not a CommandBarButton";
     EXPECT_NE(made.get(), popup.get());
     EXPECT_NE(made.get(), other.get());
     EXPECT_EQ(bar->controls()->list().size(), 3u);
@@ -52,9 +46,7 @@ TEST_F(CommandBarsTest, GetAddinButtonTakesOnlyAButtonWithTheExactCaption) {
     EXPECT_TRUE(button->temporary());
     EXPECT_EQ(button->id(), 1);
     ASSERT_TRUE(button->hasFace());
-    EXPECT_EQ(button->face()->width, 16);
-    EXPECT_EQ(button->face()->height, 16);
-
+    EXPECT_EQ((std::pair{button->face()->width, button->face()->height}), (std::pair{16, 16}));
     EXPECT_EQ(button->tag(), u"ZEBRO.BUTTON");
 
     // Found again: unchanged, even when the user restyled it meanwhile, but
@@ -72,15 +64,12 @@ TEST_F(CommandBarsTest, GetAddinButtonTakesOnlyAButtonWithTheExactCaption) {
     ObjectRef second = getAddinButton(bar, u"Labels 2", u"t");
     EXPECT_FALSE(second->sameObject(*made));
     EXPECT_EQ(bar->controls()->list().size(), 4u);
-}
 
-TEST_F(CommandBarsTest, AButtonThatCannotBeFinishedIsDeletedAgain) {
-    // Its face cannot be pasted (the clipboard holds nothing for it): a
-    // button left half made would take presses that no handler hears.
-    auto bar = bars->add(u"Tb", kMsoBarTop, false, true);
+    // One whose face cannot be pasted (the clipboard holds nothing for it) is
+    // deleted again: left half made it would take presses no handler hears.
     model::setClipboardSource([]() -> std::optional<model::ClipboardPicture> { return {}; });
-    EXPECT_THROW(getAddinButton(bar, u"Labels", u"Print labels"), torva::Error);
-    EXPECT_TRUE(bar->controls()->list().empty());
+    EXPECT_THROW(getAddinButton(bar, u"Labels 3", u"t"), torva::Error);
+    EXPECT_EQ(bar->controls()->list().size(), 4u);
 }
 
 TEST_F(CommandBarsTest, AddMenuEntryReplacesEveryEntryWithItsCaption) {
@@ -93,8 +82,8 @@ TEST_F(CommandBarsTest, AddMenuEntryReplacesEveryEntryWithItsCaption) {
 
     ObjectRef entry =
         addMenuEntry(bars, u"Menu Bar", 30007, u"Label", u"TorvaAddIn.TorvaWordConnect", u"WORD");
-    auto made = asButton(entry);
-    ASSERT_TRUE(made);
+    auto made = std::dynamic_pointer_cast<CommandBarButton>(entry);
+    ASSERT_TRUE(made) << "not a CommandBarButton";
     EXPECT_TRUE(old1->deleted());
     EXPECT_TRUE(old2->deleted());
     EXPECT_FALSE(keep->deleted());
@@ -116,7 +105,7 @@ TEST_F(CommandBarsTest, AddMenuEntryReplacesEveryEntryWithItsCaption) {
     EXPECT_TRUE(made->deleted());
 }
 
-TEST_F(CommandBarsTest, RemoveMenuEntryDeletesOnlyTheFirstMatchingButton) {
+TEST_F(CommandBarsTest, RemoveMenuEntryDeletesOnlyTheFirstMatchingButtonOfTheToolsPopup) {
     auto controls = tools->controls();
     auto popup = controls->add(kMsoControlPopup, 1);
     popup->setCaption(u"Label");
@@ -131,10 +120,9 @@ TEST_F(CommandBarsTest, RemoveMenuEntryDeletesOnlyTheFirstMatchingButton) {
     EXPECT_THROW(first->put(u"Tag", Value{u"x"}), torva::Error);
     removeMenuEntry(bars, u"Menu Bar", 30007, u"LABEL");
     EXPECT_FALSE(second->deleted());
-}
 
-TEST_F(CommandBarsTest, WithoutAToolsPopupNoEntryIsMade) {
-    // A button that carries the popup's Id is not the popup.
+    // Without a Tools popup no entry is made nor removed; a button that
+    // carries the popup's Id is not the popup.
     auto menu = bars->find(u"Menu Bar");
     tools->remove();
     menu->controls()->add(kMsoControlButton, 30007);
