@@ -37,6 +37,9 @@ class BarsThatAddNothing : public Object {
     ObjectRef real_;
 };
 
+// Access with a database open, nothing selected in it.
+const AccessSetup kWithDatabase{u"C:\\shop.accdb", std::nullopt, kNothingSelected, u""};
+
 class Connect : public test::HostTest {
   protected:
     // Creates the connect object and remembers how much of the log was
@@ -50,9 +53,7 @@ class Connect : public test::HostTest {
     // connected as Office connects.
     std::shared_ptr<Application> connect(ConnectClass& addin, HostKind kind,
                                          const HostOptions& options = {}) {
-        AccessSetup withDatabase;
-        withDatabase.database = u"C:\\shop.accdb";
-        auto app = makeHost(kind, options, withDatabase);
+        auto app = makeHost(kind, options, kWithDatabase);
         addin.AddinInstance_OnConnection(app, 1, addIn_ = test::addInOf(kind));
         return app;
     }
@@ -130,14 +131,12 @@ TEST_F(Connect, EachHostInstallsAndLogsWithItsOwnValues) {
          u"Menu Bar", u"OUTLOOK", u"TorvaAddIn.TorvaOutlookConnect",
          "Outlook OnConnection_ERROR: "},
     };
-    HostOptions declining;
-    declining.wrongApplication = true;
     addIn_ = std::make_shared<COMAddIn>(u"TorvaAddIn.Test", u"d");
     for (const auto& h : hosts) {
         SCOPED_TRACE(toUtf8(hostName(h.kind)));
         // A declining Application and another host's are refused alike: one
         // entry with the host's prefix, no field set, nothing to the host.
-        for (const auto& wrong : {makeApplication(h.kind, nullptr, declining),
+        for (const auto& wrong : {makeApplication(h.kind, nullptr, {.wrongApplication = true}),
                                   makeApplication(hosts[(&h - hosts + 1) % 4].kind, nullptr)}) {
             auto refused = create(h.kind);
             EXPECT_NO_THROW(refused->AddinInstance_OnConnection(wrong, 0, addIn_));
@@ -250,10 +249,6 @@ TEST_F(Connect, OutlookRemovesAtShutdownAndAgainAtDisconnection) {
 
 TEST_F(Connect, NothingFromOfficeTakesTheWayOutOfWhereItHappens) {
     const std::string notSet = "Object variable or With block variable not set";
-    HostOptions noExplorer;
-    noExplorer.explorer = false;
-    AccessSetup withDatabase;
-    withDatabase.database = u"C:\\shop.accdb";
     const struct {
         const char* what;
         HostKind kind;
@@ -266,9 +261,10 @@ TEST_F(Connect, NothingFromOfficeTakesTheWayOutOfWhereItHappens) {
          true, "", false},
         // Started by another program: it waits for its first window.
         {"Outlook without an explorer", HostKind::Outlook,
-         makeOutlookApplication(makeHostCommandBars(u"Outlook"), noExplorer, {}), false, "", false},
+         makeOutlookApplication(makeHostCommandBars(u"Outlook"), {.explorer = false}, {}), false,
+         "", false},
         {"Access without CommandBars", HostKind::Access,
-         makeAccessApplication(nullptr, {}, withDatabase), false,
+         makeAccessApplication(nullptr, {}, kWithDatabase), false,
          "Could not add Commandbars to Access: " + notSet, false},
         {"Word without NormalTemplate", HostKind::Word, std::make_shared<WordWithoutTemplate>(),
          true, "", true},
@@ -315,10 +311,7 @@ TEST_F(Connect, AFailedPressEndsInOneNoticeOverTheHostsWindow) {
         u"No plakora.exe beside " + fromUtf8((folders_->root / "addin").string());
     ExcelSetup block;
     block.selection = u"A1:B2";
-    AccessSetup table;
-    table.database = u"C:\\shop.accdb";
-    table.currentObjectType = kAcTable;
-    table.currentObjectName = u"Orders";
+    const AccessSetup table{u"C:\\shop.accdb", std::nullopt, kAcTable, u"Orders"};
     const struct {
         HostKind kind;
         intptr_t window;
@@ -335,21 +328,16 @@ TEST_F(Connect, AFailedPressEndsInOneNoticeOverTheHostsWindow) {
     for (const auto& c : cases) {
         SCOPED_TRACE(toUtf8(hostName(c.kind)));
         platform::posix::recorder().messageBoxes.clear();
-        HostOptions options;
-        options.mainWindow = c.window;
-        options.wrongApplication = c.declining;
-        const auto app = makeHost(c.kind, options, table, block);
+        const auto app = makeHost(c.kind, {.wrongApplication = c.declining, .mainWindow = c.window},
+                                  table, block);
         auto addin = create(c.kind);
         addin->AddinInstance_OnConnection(app, 1, test::addInOf(c.kind));
         folders_->markLog();
         EXPECT_NO_THROW(c.declining ? addin->myMenuButton_Click()
                                     : addin->myCommandbarbutton_Click());
-        const auto& boxes = platform::posix::recorder().messageBoxes;
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(c.declining ? boxes[0].text.substr(0, 8) : boxes[0].text, c.notice);
-        EXPECT_GT(boxes[0].text.size(), 8u);
-        EXPECT_EQ(boxes[0].owner, c.window);
-        EXPECT_EQ(boxes[0].style, c.style);
+        EXPECT_GT(
+            expectOneNotice(c.notice, u"Plakora notice", c.window, c.style, !c.declining).size(),
+            8u);
         const auto log = folders_->newLogLines();
         ASSERT_EQ(log.size(), 1u);
         EXPECT_NE(log[0].find(c.logged), std::string::npos) << log[0];
