@@ -202,6 +202,17 @@ TEST_F(HandOff, FoldersTheCodePageCannotSpellGoToNarrowCallsInShortForm) {
     shortForms.clear();
     EXPECT_FALSE(launchLabelApplication(3, u"", u"", u""));
     EXPECT_EQ(shellCalls().size(), 1u);
+
+    // A path the code page spells is never shortened; a short form it cannot
+    // spell either is no help.
+    const std::u16string western = u"C:\\users\\Zo\u00EB \u00C7elik\\Temp",
+                         half = u"C:\\\u0141\\\u03A9";
+    shortForms = {{western, u"C:\\users\\ZOELIK~1\\Temp"}, {half, u"C:\\_\\\u03A9"}};
+    for (const std::u16string& p : {western, half, WorkingFolder,
+                                    std::u16string(u"C:\\plain\\rad12345.tmp"), std::u16string()})
+        EXPECT_EQ(toUtf8(AnsiSafePath(p)), toUtf8(p));
+    EXPECT_FALSE(AnsiCanSpell(u"\u0141"));  // best fit would give a plain L
+    EXPECT_TRUE(AnsiCanSpell(u"\u20AC \u00FF"));
 }
 
 TEST_F(HandOff, InfoMessageIsStyle64TitledWithString2300) {

@@ -8,7 +8,7 @@
 using namespace torva;
 using WorkingFolderTest = torva::testing::SupportFolder;
 
-TEST_F(WorkingFolderTest, NewTempNameHasTheFamiliarFormAndCreatesNothing) {
+TEST_F(WorkingFolderTest, NewTempNameHasTheFamiliarFormCreatesNothingAndPassesOverNamesInUse) {
     const std::regex form("rad[0-9A-F]{5}\\.tmp");
     std::set<std::u16string> seen;
     for (int i = 0; i < 200; ++i) {
@@ -19,6 +19,16 @@ TEST_F(WorkingFolderTest, NewTempNameHasTheFamiliarFormAndCreatesNothing) {
     // Twenty random bits: 200 draws rarely collide, and never mostly.
     EXPECT_GT(seen.size(), 190u);
     EXPECT_TRUE(files().empty());
+
+    // A name already in the working folder is drawn again: the file there is
+    // not written into.
+    write(dir / "rad00001.tmp", "an export still to be read");
+    platform::posix::recorder().randomBytes = {1, 0, 0, 1, 0, 0, 0x2A, 0xFF, 0x0F};
+    EXPECT_EQ(NewTempName(), u"radFFF2A.tmp");
+    platform::posix::recorder().randomBytes = {1, 0, 0};
+    write(dir / "radFFF2A.tmp", "");
+    std::filesystem::remove(dir / "rad00001.tmp");
+    EXPECT_EQ(NewTempName(), u"rad00001.tmp");
 }
 
 TEST_F(WorkingFolderTest, FileExistsCountsFilesOnlyAndRemoveFileSwallowsEveryFailure) {
@@ -42,44 +52,4 @@ TEST_F(WorkingFolderTest, FileExistsCountsFilesOnlyAndRemoveFileSwallowsEveryFai
     RemoveFile(path("folder"));
     EXPECT_TRUE(std::filesystem::is_directory(dir / "folder"));
     EXPECT_TRUE(platform::posix::recorder().messageBoxes.empty());
-}
-
-TEST_F(WorkingFolderTest, NarrowCallsGetTheShortFormOnlyWhereTheCodePageFails) {
-    auto& shortForms = platform::posix::recorder().shortPaths;
-    const std::u16string polish = u"C:\\users\\\u0141ukasz \u017B\u00F3\u0142\u0107\\Temp";
-    const std::u16string greek = u"C:\\users\\\u0391\u03BD\u03BD\u03B1\\Temp";
-    const std::u16string western = u"C:\\users\\Zo\u00EB \u00C7elik\\Temp";
-    shortForms[polish] = u"C:\\users\\_UKA~1EP\\Temp";
-    shortForms[western] = u"C:\\users\\ZOELIK~1\\Temp";
-    // A short form the code page cannot spell either is no help.
-    const std::u16string half = u"C:\\\u0141\\\u03A9";
-    shortForms[half] = u"C:\\_\\\u03A9";
-
-    const struct {
-        std::u16string path, expected;
-    } cases[] = {
-        {polish, u"C:\\users\\_UKA~1EP\\Temp"},
-        {western, western},  // the code page spells it: never shortened
-        {u"C:\\plain\\rad12345.tmp", u"C:\\plain\\rad12345.tmp"},
-        {u"", u""},
-        {greek, greek},  // no short form (8.3 names off): as it was
-        {half, half},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(toUtf8(AnsiSafePath(c.path)), toUtf8(c.expected)) << toUtf8(c.path);
-    }
-    EXPECT_FALSE(AnsiCanSpell(u"\u0141"));  // best fit would give a plain L
-    EXPECT_TRUE(AnsiCanSpell(u"\u20AC \u00FF"));
-}
-
-// A name already in the working folder is drawn again: the file there is
-// not written into.
-TEST_F(WorkingFolderTest, NewTempNamePassesOverNamesInUse) {
-    write(dir / "rad00001.tmp", "an export still to be read");
-    platform::posix::recorder().randomBytes = {1, 0, 0, 1, 0, 0, 0x2A, 0xFF, 0x0F};
-    EXPECT_EQ(NewTempName(), u"radFFF2A.tmp");
-    platform::posix::recorder().randomBytes = {1, 0, 0};
-    write(dir / "radFFF2A.tmp", "");
-    std::filesystem::remove(dir / "rad00001.tmp");
-    EXPECT_EQ(NewTempName(), u"rad00001.tmp");
 }
