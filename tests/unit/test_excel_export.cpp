@@ -38,15 +38,12 @@ class ExcelExport : public torva::testing::SupportFolder {
                                         u"2300 Plakora Hinweis\r\n");
         (void)LoadStringTable();
     }
-    std::shared_ptr<ExcelApplication> excel(const ExcelSetup& setup) {
-        return makeExcelApplication(nullptr, {}, setup);
-    }
     // Runs the export into a fresh file; the file's bytes, or nullopt.
     std::optional<std::string> run(const ExcelSetup& setup) {
         const std::u16string file = path("export.tmp");
         // One state for the test's exports: each export and analysis starts
         // afresh all the same, whatever an earlier one left in it.
-        ok = exportSelection(file, excel(setup), last);
+        ok = exportSelection(file, makeExcelApplication(nullptr, {}, setup), last);
         if (!std::filesystem::exists(dir / "export.tmp")) return std::nullopt;
         return read(dir / "export.tmp");
     }
@@ -121,7 +118,7 @@ TEST_F(ExcelExport, EachRefusedOrFailedExportEndsInItsNoticeAndLeavesNoFile) {
         std::filesystem::remove(dir / "torva.log");
         const long live = counters().liveObjects;
         {
-            auto app = excel(c.setup);
+            auto app = makeExcelApplication(nullptr, {}, c.setup);
             if (c.failingRow) {
                 std::static_pointer_cast<Worksheet>(automation::asObject(app->get(u"ActiveSheet")))
                     ->failAt(c.failingRow, 2);
@@ -338,7 +335,8 @@ TEST(EmulatedExcel, CountsDaysFormatsAndShowsHashesAsExcel) {
 TEST_F(ExcelExport, ClickLaunchesRunModeThreeOnTheExportInTheWorkingFolder) {
     write(dir / "plakora.exe", "MZ");
     TorvaExcelConnect addin;
-    addin.ExcelInstance(excel(sheet(u"A1:B2", {{u"A1", u"Name"}, {u"A2", u"x"}})));
+    addin.ExcelInstance(
+        makeExcelApplication(nullptr, {}, sheet(u"A1:B2", {{u"A1", u"Name"}, {u"A2", u"x"}})));
     addin.myMenuButton_Click();
     const auto& launches = platform::posix::recorder().shellCalls;
     ASSERT_EQ(launches.size(), 1u);

@@ -29,11 +29,9 @@ class HandOff : public torva::testing::SupportFolder {
     }
 };
 
-const std::regex kTempName("rad[0-9A-F]{5}\\.tmp");
-
 }  // namespace
 
-TEST_F(HandOff, RunModeIsPlainDecimalAndValuesAreVerbatimAnsi) {
+TEST_F(HandOff, RunModeIsPlainDecimalValuesAreVerbatimAnsiAMissingFolderIsError27) {
     writeHandOffFile(u"low.tmp", INT32_MIN, u"  lead; x=\"q\"", u"Gr\u00fc\u00dfe \u20ac",
                      u"\u4e2d");
     EXPECT_EQ(read(work() / "low.tmp"),
@@ -45,9 +43,8 @@ TEST_F(HandOff, RunModeIsPlainDecimalAndValuesAreVerbatimAnsi) {
     EXPECT_NE(read(work() / "high.tmp").find("\r\nRUNMODE=2147483647\r\n"), std::string::npos);
     writeHandOffFile(u"zero.tmp", 0, u"", u"", u"");
     EXPECT_NE(read(work() / "zero.tmp").find("\r\nRUNMODE=0\r\n"), std::string::npos);
-}
 
-TEST_F(HandOff, MissingWorkingFolderFailsWithError27) {
+    // A missing working folder fails with error 27.
     WorkingFolder = path("gone");
     try {
         writeHandOffFile(u"x.tmp", 2, u"", u"", u"");
@@ -96,7 +93,8 @@ TEST_F(HandOff, LaunchTakesTheFirstPlakoraThatExists) {
         EXPECT_EQ(call.directory, c.directory);
         EXPECT_EQ(call.showCommand, 1);
         // The start names the hand-off bare, complete under that name by then.
-        EXPECT_TRUE(std::regex_match(call.parameters, kTempName)) << call.parameters;
+        EXPECT_TRUE(std::regex_match(call.parameters, std::regex("rad[0-9A-F]{5}\\.tmp")))
+            << call.parameters;
         EXPECT_EQ(
             read(work() / call.parameters),
             "[PLAKORA]\r\nRUNMODE=3\r\nDBFILE=C:\\t\\rad00001.tmp\r\nDBCONNECT=\r\nDBSQL=\r\n");
@@ -111,8 +109,8 @@ TEST_F(HandOff, AFailedLaunchEndsInItsNoticeAndLogEntryAndLeavesNoHandOff) {
         u"2300 Hinweis\r\n2301 Ordner %1 nicht beschreibbar\r\n"
         u"2302 Kein Plakora; Add-in liegt in %1\r\n2303 Start von %1 abgelehnt: %2\r\n");
     ASSERT_TRUE(LoadStringTable());
-    const std::u16string addinFolder = fromUtf8(addin().string());
-    const std::u16string workFolder = fromUtf8(work().string());
+    const std::u16string addinFolder = fromUtf8(addin().string()),
+                         workFolder = fromUtf8(work().string());
     const struct {
         const char* end;
         bool handOffRefused, plakoraThere;
@@ -156,15 +154,6 @@ TEST_F(HandOff, AFailedLaunchEndsInItsNoticeAndLogEntryAndLeavesNoHandOff) {
         EXPECT_EQ(files(work()), std::vector<std::string>{"torva.log"});
         EXPECT_EQ(shellCalls().size(), c.shellAnswer == 2 ? 1u : 0u);
     }
-}
-
-TEST_F(HandOff, ShellFailuresMapToTheSystemsErrorCodes) {
-    // ShellExecuteA's own codes stand for Win32 errors; the low ones are them.
-    const std::pair<intptr_t, uint32_t> table[] = {
-        {0, 8},     {2, 2},     {3, 3},     {5, 5},     {8, 8},     {11, 11},   {26, 32},
-        {27, 1155}, {28, 1156}, {29, 1156}, {30, 1156}, {31, 1155}, {32, 1157},
-    };
-    for (const auto& [result, code] : table) EXPECT_EQ(shellErrorCode(result), code) << result;
 }
 
 TEST_F(HandOff, FoldersTheCodePageCannotSpellGoToNarrowCallsInShortForm) {
@@ -258,19 +247,24 @@ TEST_F(HandOff, InfoMessageIsStyle64TitledWithString2300) {
     }
 }
 
-TEST_F(HandOff, FillInPutsEachValueInItsPlace) {
-    const struct {
-        std::u16string_view text;
-        std::u16string expected;
-    } table[] = {
+TEST_F(HandOff, FillInPutsEachValueInItsPlaceShellFailuresGetTheSystemsCodes) {
+    const std::pair<std::u16string_view, std::u16string> table[] = {
         {u"Ordner %1", u"Ordner C:\\Temp"},
         {u"%2 (%1)", u"Zugriff verweigert (C:\\Temp)"},
         {u"%3 bleibt, %1%1", u"%3 bleibt, C:\\TempC:\\Temp"},
         {u"100% %", u"100% %"},
         {u"Ende %", u"Ende %"},
     };
-    for (const auto& c : table)
-        EXPECT_EQ(FillIn(c.text, {u"C:\\Temp", u"Zugriff verweigert"}), c.expected);
+    for (const auto& [text, filled] : table)
+        EXPECT_EQ(FillIn(text, {u"C:\\Temp", u"Zugriff verweigert"}), filled);
     // A value holding a place mark is not filled in again.
     EXPECT_EQ(FillIn(u"%1 %2", {u"%2", u"x"}), u"%2 x");
+
+    // ShellExecuteA's own codes stand for Win32 errors (a refusal's notice
+    // names them); the low ones are them.
+    const std::pair<intptr_t, uint32_t> codes[] = {
+        {0, 8},     {2, 2},     {3, 3},     {5, 5},     {8, 8},     {11, 11},   {26, 32},
+        {27, 1155}, {28, 1156}, {29, 1156}, {30, 1156}, {31, 1155}, {32, 1157},
+    };
+    for (const auto& [result, code] : codes) EXPECT_EQ(shellErrorCode(result), code) << result;
 }

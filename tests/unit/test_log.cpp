@@ -6,16 +6,15 @@
 using namespace torva;
 using ErrorLog = torva::testing::SupportFolder;
 
-TEST(FormatDateTime, FixedDigitsAndSeparators) {
+// Dates and times have fixed digits and separators.
+TEST_F(ErrorLog, LineLayoutAndMarkerPerLevel) {
     const platform::LocalTime t{2026, 3, 4, 9, 5, 3};
     EXPECT_EQ(FormatDate(t), u"04.03.2026");
     EXPECT_EQ(FormatTime(t, false), u"09:05");
     EXPECT_EQ(FormatTime(t, true), u"09:05:03");
     EXPECT_EQ(FormatDate({987, 12, 31, 0, 0, 0}), u"31.12.0987");
     EXPECT_EQ(FormatTime({2026, 12, 4, 17, 45, 59}, true), u"17:45:59");
-}
 
-TEST_F(ErrorLog, LineLayoutAndMarkerPerLevel) {
     WriteLog(u"trace", 0);  // dropped without touching the file
     EXPECT_FALSE(std::filesystem::exists(dir / "torva.log"));
     WriteLog(u"Could not create Commandbar", 1);

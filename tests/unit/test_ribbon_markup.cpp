@@ -35,12 +35,11 @@ const auto kKnown = [](const std::u16string& name) {
 }  // namespace
 
 TEST(EmulatorRibbonMarkup, RefusesWhatOfficeRefuses) {
-    struct Case {
+    const struct {
         const char* what;
         std::u16string markup;
         const char* error;  // a part of the one error expected
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"bare ampersand", doc(tab(u"label=\"Sales & more\"")), "a bare '&'"},
         {"unknown entity", doc(tab(u"label=\"&nbsp;\"")), "unknown entity &nbsp;"},
         {"'<' in a value", doc(tab(u"label=\"a<b\"")), "'<' in an attribute value"},
@@ -101,21 +100,19 @@ TEST(EmulatorRibbonMarkup, RefusesWhatOfficeRefuses) {
     }
 }
 
-TEST(EmulatorRibbonMarkup, DecodesTextsAndPlacesTheButton) {
+TEST(EmulatorRibbonMarkup, DecodesTextsAndPlacesTheButtonOnTheHostsTabs) {
     // Every reference form, Hebrew as is and as numbers, an astral character.
     const std::u16string label =
         u"A&amp;B &lt;C&gt; &quot;D&quot; &apos;E&apos; &#65;&#x42; \u05E9\u05DC\u05D5\u05DD "
         u"&#x5E9;&#1500; &#x1F600;";
     const std::u16string markup =
-        u"<?xml version=\"1.0\" encoding=\"utf-16\"?><!-- a comment -->"
-        u"<customUI xmlns=\"" +
-        k2006 +
-        u"\" onLoad=\"onLoad\"><ribbon><tabs><tab idMso=\"TabMailings\"><group id=\"G_1\" "
-        u"label=\"Gruppe\" insertAfterMso=\"GroupEnvelopeLabelCreate\"><button id=\"B1\" "
-        u"label='" +
-        label +
-        u"' supertip=\"line&#13;&#10;two\" onAction=\"onAction\" "
-        u"getImage=\"getImage\"/></group></tab></tabs></ribbon></customUI>";
+        u"<?xml version=\"1.0\" encoding=\"utf-16\"?><!-- a comment -->" +
+        doc(u"<tab idMso=\"TabMailings\"><group id=\"G_1\" label=\"Gruppe\" "
+            u"insertAfterMso=\"GroupEnvelopeLabelCreate\"><button id=\"B1\" label='" +
+                label +
+                u"' supertip=\"line&#13;&#10;two\" onAction=\"onAction\" "
+                u"getImage=\"getImage\"/></group></tab>",
+            k2006);
     const Markup m = checkMarkup(markup, u"Microsoft.Word.Document", kKnown);
     ASSERT_TRUE(m.errors.empty()) << m.errors[0];
     ASSERT_EQ(m.buttons.size(), 1u);
@@ -128,9 +125,7 @@ TEST(EmulatorRibbonMarkup, DecodesTextsAndPlacesTheButton) {
     EXPECT_EQ(b.size, u"normal");
     EXPECT_EQ(m.onLoad, u"onLoad");
     EXPECT_EQ(m.callbacks.size(), 3u);
-}
 
-TEST(EmulatorRibbonMarkup, TabsPerRibbonId) {
     // Microsoft's control IDs: each host's tabs by the ribbon ID it passes.
     EXPECT_EQ(builtInTabs(u"Microsoft.Outlook.Explorer").front(), u"TabMail");
     for (const auto& [id, tab] : {std::pair{u"Microsoft.Excel.Workbook", u"TabHome"},

@@ -8,7 +8,7 @@
 
 using namespace torva;
 
-TEST(Value, ConversionsFollowVb) {
+TEST(Value, ConversionsFollowVbAndNothingUsedAsAnObjectRaisesError91) {
     using namespace automation;
     EXPECT_TRUE(isNothing(Value{ObjectRef{}}));
     EXPECT_FALSE(isNothing(Value{int32_t{0}}));
@@ -20,10 +20,8 @@ TEST(Value, ConversionsFollowVb) {
     EXPECT_FALSE(asBool(Value{u"0"}));
     EXPECT_THROW(asInt(Value{u"twelve"}), automation::Error);
     EXPECT_THROW(asObject(Value{int32_t{1}}), automation::Error);
-}
 
-TEST(Value, NothingUsedAsAnObjectRaisesError91) {
-    using namespace automation;
+    // Nothing used as an object raises error 91.
     const ObjectRef nothing = asObject(Value{Empty{}});
     for (const auto& use : std::vector<std::function<void()>>{
              [&] { nothing->get(u"Name"); }, [&] { (void)nothing->typeName(); },
