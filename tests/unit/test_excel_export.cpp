@@ -2,7 +2,7 @@
 #include "excel_export/modExcelExport.h"
 #include "host/ConnectClass.h"
 #include "support/modStringTables.h"
-#include "test_support_helpers.h"
+#include "test_connect_support.h"
 
 using namespace torva;
 using namespace torva::model;
@@ -127,12 +127,9 @@ TEST_F(ExcelExport, EachRefusedOrFailedExportEndsInItsNoticeAndLeavesNoFile) {
             EXPECT_FALSE(exportSelection(c.file.empty() ? path("x.tmp") : c.file, app));
         }
         EXPECT_EQ(counters().liveObjects, live) << "an Excel object outlived the export";
-        ASSERT_EQ(notices(), 1u);
-        const auto& box = platform::posix::recorder().messageBoxes[0];
-        // The folder's notice goes on with the system's reason.
-        EXPECT_EQ(c.file.empty() ? box.text : box.text.substr(0, c.notice.size()), c.notice);
-        EXPECT_EQ(box.caption, u"Plakora Hinweis");
-        EXPECT_EQ(box.style, 64u | 0x2000u);  // outside a press no owner: task-modal
+        // The folder's notice goes on with the system's reason. Outside a press
+        // there is no owner: task-modal.
+        test::expectOneNotice(c.notice, u"Plakora Hinweis", 0, 64u | 0x2000u, c.file.empty());
         const std::string log = read(dir / "torva.log");
         EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.logLine.empty() ? 0 : 1) << log;
