@@ -26,6 +26,7 @@ inline const char16_t* const kHostStrings =
     u"0933 Open a database first.\r\n0934 Pick a table or a query first.\r\n"
     u"2300 Plakora notice\r\n2302 No plakora.exe beside %1\r\n2304 Failed: %1\r\n";
 
+using testing::expectOneNotice;
 using testing::readFile;
 
 // A connect object of the host's class, and the COMAddIn Office passes it.
@@ -60,20 +61,6 @@ inline std::shared_ptr<model::Application> makeHost(model::HostKind kind,
 inline void resetAddInTimer() {
     pendingConnectObject.reset();
     addInTimerId = 0;
-}
-
-// The one notice shown: its text (or how it begins, `whole` false), caption,
-// owner window and style. Gives its whole text.
-inline std::u16string expectOneNotice(const std::u16string& text, const std::u16string& caption,
-                                      intptr_t owner, uint32_t style, bool whole = true) {
-    const auto& boxes = platform::posix::recorder().messageBoxes;
-    EXPECT_EQ(boxes.size(), 1u);
-    if (boxes.empty()) return {};
-    EXPECT_EQ(whole ? boxes[0].text : boxes[0].text.substr(0, text.size()), text);
-    EXPECT_EQ(boxes[0].caption, caption);
-    EXPECT_EQ(boxes[0].owner, owner);
-    EXPECT_EQ(boxes[0].style, style);
-    return boxes[0].text;
 }
 
 class HostFolders {

@@ -2,7 +2,7 @@
 #include "excel_export/modExcelExport.h"
 #include "host/ConnectClass.h"
 #include "support/modStringTables.h"
-#include "test_connect_support.h"
+#include "test_support_helpers.h"
 
 using namespace torva;
 using namespace torva::model;
@@ -129,7 +129,8 @@ TEST_F(ExcelExport, EachRefusedOrFailedExportEndsInItsNoticeAndLeavesNoFile) {
         EXPECT_EQ(counters().liveObjects, live) << "an Excel object outlived the export";
         // The folder's notice goes on with the system's reason. Outside a press
         // there is no owner: task-modal.
-        test::expectOneNotice(c.notice, u"Plakora Hinweis", 0, 64u | 0x2000u, c.file.empty());
+        torva::testing::expectOneNotice(c.notice, u"Plakora Hinweis", 0, 64u | 0x2000u,
+                                        c.file.empty());
         const std::string log = read(dir / "torva.log");
         EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.logLine.empty() ? 0 : 1) << log;

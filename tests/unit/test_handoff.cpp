@@ -5,7 +5,7 @@
 #include "handoff/modAddin.h"
 #include "handoff/modIniFile.h"
 #include "support/Notice.h"
-#include "test_connect_support.h"
+#include "test_support_helpers.h"
 
 using namespace torva;
 namespace fs = std::filesystem;
@@ -141,7 +141,7 @@ TEST_F(HandOff, AFailedLaunchEndsInItsNoticeAndLogEntryAndLeavesNoHandOff) {
 
         EXPECT_FALSE(launchLabelApplication(2, u"", u"", u""));
 
-        test::expectOneNotice(c.notice, u"Hinweis", 0, 64u | 0x2000u);
+        torva::testing::expectOneNotice(c.notice, u"Hinweis", 0, 64u | 0x2000u);
         const std::string log = read(work() / "torva.log");
         EXPECT_NE(log.find(c.logText), std::string::npos) << log;
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;

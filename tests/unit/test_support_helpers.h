@@ -57,6 +57,20 @@ inline void useRecordedClipboard() {
     });
 }
 
+// The one notice shown: its text (or how it begins, `whole` false), caption,
+// owner window and style. Gives its whole text.
+inline std::u16string expectOneNotice(const std::u16string& text, const std::u16string& caption,
+                                      intptr_t owner, uint32_t style, bool whole = true) {
+    const auto& boxes = platform::posix::recorder().messageBoxes;
+    EXPECT_EQ(boxes.size(), 1u);
+    if (boxes.empty()) return {};
+    EXPECT_EQ(whole ? boxes[0].text : boxes[0].text.substr(0, text.size()), text);
+    EXPECT_EQ(boxes[0].caption, caption);
+    EXPECT_EQ(boxes[0].owner, owner);
+    EXPECT_EQ(boxes[0].style, style);
+    return boxes[0].text;
+}
+
 class SupportFolder : public ::testing::Test {
   protected:
     void SetUp() override {
