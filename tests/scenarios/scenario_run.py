@@ -98,7 +98,7 @@ class Run:
                                     env=dict(os.environ, TORVA_BUILD_DIR=self.build))
             if meanwhile:
                 meanwhile(proc)
-            return proc.wait(timeout=900)
+            return proc.wait()
         rc = emulate()
         if rc == 1 and not os.path.exists(report) and not meanwhile:
             # Seen once under full load: the emulator ended with 1 before it
